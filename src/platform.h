@@ -1,0 +1,27 @@
+// Linux details: the INI path rule, the private temporary file, the console pause, fatal exits.
+#pragma once
+
+#include <string>
+
+// argv[0] up to and including its last '/', then "plovo.ini"; just "plovo.ini" without a '/'.
+std::string IniPathFor(const std::string& argv0);
+
+// Creates a new private file (mode 0600) named plovo-XXXXXX.dat in $TMPDIR, or /tmp when that
+// is unset, and makes it the process's temporary file, replacing (and removing) any earlier one.
+// Returns a descriptor open for writing, or -1 with a message in error.
+int CreateTempFile(std::string& error);
+
+// Path of the temporary file; empty while there is none.
+const char* TempPath();
+
+// Deletes the temporary file, if there is one. Safe to call from a signal handler.
+void RemoveTempFile();
+
+// Stands in for a Windows console's "PAUSE": waits for Enter when standard input is a
+// terminal, so that a console window opened just for plovo stays readable; never blocks
+// scripts.
+void ConsolePause();
+
+// Writes message as one line to standard output, removes the temporary file, pauses and ends
+// the process with exit status 1.
+[[noreturn]] void FatalExit(const std::string& message);

@@ -1,0 +1,39 @@
+// The command line, the settings from plovo.ini, their limits, and the chart's vertical scale.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+// Printed when no log file is named.
+extern const char* const kUsage;
+
+// Screen sizes the viewer accepts from plovo.ini, in pixels. A chart needs a bitmap of at
+// least two rows above the status bar (21 rows); beyond 16384 the window would take a very
+// long time to fill and the bitmaps hundreds of megabytes.
+constexpr int kMinWidth = 1;
+constexpr int kMinHeight = 23;
+constexpr int kMaxSize = 16384;
+
+struct Settings {
+    std::string iniPath;
+    int width = 640;   // pixels: "display:width"
+    int height = 480;  // pixels: "display:height"
+    bool fullscreen = false;
+    int chartType = 2;                           // the column to extract and the label to show
+    std::string chartTypeSource = "by default";  // where chartType came from, for messages
+};
+
+// Reads the four "display" keys from iniPath, each falling back to its default on its own.
+// When the file cannot be loaded, writes the INI error line to out and returns the defaults.
+Settings LoadSettings(const std::string& iniPath, std::ostream& out);
+
+// With exactly two arguments (argc 3) the second is the chart type, read as atoi reads it.
+void ApplyCommandLine(int argc, const char* const* argv, Settings& settings);
+
+// One line saying what is wrong with the settings, or "" when the viewer can use them.
+std::string SettingsError(const Settings& settings);
+
+// Sets ZeroLine and multiplier from iscrHeight and the extreme of the extracted column, so that
+// a sample of the extreme's magnitude lies half-height rows from the zero line, positive values
+// above it. A zero extreme (no data, or all zeros) gives a multiplier of 1.0.
+void SetScale(double extreme);
