@@ -1,0 +1,372 @@
+// Column extraction into the temporary file, number parsing, record reading and sliding.
+#include "logdata.h"
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "kolejka.h"
+#include "test_util.h"
+
+namespace {
+// Eleven columns whose column 2 holds `field`.
+std::string Row(const std::string& field, const std::string& eol = "\n") {
+    return Line({"1.0", field, "3", "4", "5", "6", "7", "8", "9", "10", "11"}, eol);
+}
+
+std::string Record(const std::string& text) {
+    return text + std::string(23 - text.size(), ' ');
+}
+
+std::string Padded(const std::string& field) {
+    return Column(field).substr(0, 23);
+}
+
+class Extraction : public PlovoTest {
+  protected:
+    // Extracts `column` of a log with these bytes after the header; returns the temp file.
+    std::string Extract(const std::string& body, int column = 2) {
+        std::string log = work.File("log.dat");
+        WriteFile(log, Header() + body);
+        std::string error;
+        extreme = MakeTempFile(log.c_str(), column, error);
+        EXPECT_EQ(error, "");
+        return ReadFile(TempPath());
+    }
+    double extreme = 0.0;
+};
+}  // namespace
+
+TEST(ParseNumber, AgreesWithAtof) {
+    const char* cases[] = {"",
+                           "   ",
+                           "12.5",
+                           "  -3.14159265",
+                           "+7",
+                           "--5",
+                           "+-5",
+                           "- 5",
+                           "1e3",
+                           "1e",
+                           "1e+",
+                           ".5",
+                           ".",
+                           "-.5e-2",
+                           "abc",
+                           "12abc",
+                           "inf",
+                           "-INF",
+                           "infinity",
+                           "infinit",
+                           "nan",
+                           "-nan",
+                           "nan(12)",
+                           "1e999",
+                           "-1e999",
+                           "1e-999",
+                           "4e-320",
+                           "0x1A",
+                           "-0x1p4",
+                           "0x",
+                           "00012",
+                           "\t\v\f\r 8",
+                           "1.7976931348623157e308",
+                           "123456789012345678901234"};
+    for (const char* text : cases) {
+        double expected = std::atof(text);
+        double got = ParseNumber(text, std::strlen(text));
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(got)) << text;
+        } else {
+            EXPECT_EQ(got, expected) << text;
+            EXPECT_EQ(std::signbit(got), std::signbit(expected)) << text;
+        }
+    }
+}
+
+TEST(ParseNumber, AgreesWithAtofOnRandomFields) {
+    const std::string alphabet = "0123456789+-.eExXinfaINFA \t\r";
+    std::mt19937 random(42);
+    for (int i = 0; i < 200000; ++i) {
+        std::string text(random() % 24, ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        double expected = std::atof(text.c_str());
+        double got = ParseNumber(text.data(), text.size());
+        if (std::isnan(expected)) {
+            ASSERT_TRUE(std::isnan(got)) << '"' << text << '"';
+        } else {
+            ASSERT_EQ(got, expected) << '"' << text << '"';
+        }
+    }
+}
+
+TEST(ParseNumber, StopsAtNul) {
+    EXPECT_EQ(ParseNumber("12\0"
+                          "34",
+                          5),
+              12.0);
+    EXPECT_EQ(ParseNumber("\0"
+                          "5",
+                          2),
+              0.0);
+}
+
+TEST_F(Extraction, LineEndsDoNotChangeTheRecords) {
+    std::string lf = Extract(Row("1.5") + Row("-2.25") + Row("3"));
+    EXPECT_EQ(lf, Padded("1.5") + Padded("-2.25") + Padded("3"));
+    EXPECT_EQ(iFc, 3);
+    EXPECT_EQ(extreme, 3.0);
+
+    iFc = 0;
+    EXPECT_EQ(Extract(Row("1.5", "\r\n") + Row("-2.25", "\r\n") + Row("3", "\r\n")), lf);
+    EXPECT_EQ(iFc, 3);
+
+    iFc = 0;
+    EXPECT_EQ(Extract(Row("1.5") + Row("-2.25") + Row("3", "")), lf);
+    EXPECT_EQ(iFc, 3);
+}
+
+TEST_F(Extraction, ColumnOneIsTheBytesRightAfterTheHeader) {
+    std::string body = Row("x") + Row("y");
+    EXPECT_EQ(Extract(body, 1), body.substr(0, 23) + body.substr(body.find('\n') + 1, 23));
+    EXPECT_EQ(ReadFile(work.File("log.dat")).substr(247, 23), body.substr(0, 23));
+}
+
+TEST_F(Extraction, ShortFieldsArePaddedSoLaterRecordsKeepTheirPlace) {
+    // Column 2 cut short by a line feed, then by the end of the file.
+    std::string body = Column("1") + "  42\n" + Row("5") + Column("1") + "  -7.5";
+    EXPECT_EQ(Extract(body), Record("  42") + Padded("5") + Record("  -7.5"));
+    EXPECT_EQ(iFc, 3);
+    EXPECT_EQ(extreme, 42.0);
+    EXPECT_EQ(czytaj(2), 5.0);
+    EXPECT_EQ(czytaj(3), -7.5);
+}
+
+TEST_F(Extraction, ANulCutsTheFieldButNotTheRecord) {
+    std::string field = Padded("12.5");
+    field[21] = '\0';  // "...12\05" -> the text up to the NUL
+    std::string body = Line({"1"}, "") + field + " \n" + Row("8");
+    EXPECT_EQ(Extract(body), Record(field.substr(0, 21)) + Padded("8"));
+    EXPECT_EQ(czytaj(1), 12.0);
+    EXPECT_EQ(czytaj(2), 8.0);
+}
+
+TEST_F(Extraction, LinesWithoutTheColumnGiveBlankRecords) {
+    std::string body = Row("1") + Line({"1"}) + "  5\n" + Row("3");
+    EXPECT_EQ(Extract(body), Padded("1") + Record("") + Record("") + Padded("3"));
+    EXPECT_EQ(iFc, 4);
+    EXPECT_EQ(czytaj(4), 3.0);
+}
+
+TEST_F(Extraction, EmptyLinesAreSkippedAndTheRestIsKept) {
+    EXPECT_EQ(Extract(Row("1") + "\n" + "\r\n" + Row("2") + "\n"), Padded("1") + Padded("2"));
+    EXPECT_EQ(iFc, 2);
+}
+
+TEST_F(Extraction, TextAndNonFiniteFieldsAreRecordsButNotTheExtreme) {
+    std::string body =
+        Row("speed") + Row("   ") + Row("inf") + Row("nan") + Row("-1e999") + Row("-4");
+    EXPECT_EQ(Extract(body).size(), 6u * 23);
+    EXPECT_EQ(iFc, 6);
+    EXPECT_EQ(extreme, -4.0);
+    EXPECT_EQ(czytaj(1), 0.0);
+    EXPECT_TRUE(std::isinf(czytaj(3)));
+}
+
+TEST_F(Extraction, FirstSampleOfTheLargestMagnitudeWins) {
+    Extract(Row("-5") + Row("5"));
+    EXPECT_EQ(extreme, -5.0);
+    Extract(Row("5") + Row("-5"));
+    EXPECT_EQ(extreme, 5.0);
+    Extract(Row("0") + Row("-0"));
+    EXPECT_EQ(extreme, 0.0);
+}
+
+TEST_F(Extraction, LogsWithoutDataLinesGiveAnEmptyTempFile) {
+    for (const std::string& whole : {std::string(), std::string(100, 'H'), Header()}) {
+        std::string log = work.File("log.dat");
+        WriteFile(log, whole);
+        std::string error;
+        EXPECT_EQ(MakeTempFile(log.c_str(), 2, error), 0.0);
+        EXPECT_EQ(error, "");
+        EXPECT_EQ(iFc, 0);
+        EXPECT_EQ(ReadFile(TempPath()), "");
+    }
+}
+
+TEST_F(Extraction, UnopenableLogIsReportedAndLeavesNoTempFile) {
+    std::string error;
+    std::string missing = work.File("missing.dat");
+    MakeTempFile(missing.c_str(), 2, error);
+    EXPECT_EQ(error, "plovo: cannot open log '" + missing + "': No such file or directory");
+    MakeTempFile(work.path.c_str(), 2, error);
+    EXPECT_EQ(error, "plovo: cannot open log '" + work.path + "': Is a directory");
+    EXPECT_TRUE(tmp.Entries().empty());
+    EXPECT_STREQ(TempPath(), "");
+}
+
+TEST_F(Extraction, TempFileIsPrivateAndUnique) {
+    Extract(Row("1"));
+    std::string first = TempPath();
+    EXPECT_EQ(first.rfind(tmp.path + "/plovo-", 0), 0u);
+    EXPECT_EQ(first.substr(first.size() - 4), ".dat");
+    struct stat status;
+    ASSERT_EQ(stat(first.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    Extract(Row("2"));  // a second extraction replaces the first file
+    EXPECT_NE(first, TempPath());
+    EXPECT_EQ(tmp.Entries().size(), 1u);
+}
+
+TEST_F(Extraction, UnwritableTempFileIsReportedAndRemoved) {
+    std::string log = work.File("log.dat");
+    std::string body;
+    for (int i = 0; i < 100000; ++i) body += Row(std::to_string(i));
+    WriteFile(log, Header() + body);
+    std::string error;
+
+    setenv("TMPDIR", work.File("no-such-dir").c_str(), 1);
+    MakeTempFile(log.c_str(), 2, error);
+    EXPECT_EQ(error, "plovo: cannot create temporary file in '" + work.File("no-such-dir") +
+                         "': No such file or directory");
+
+    // A file size limit stands in for a full disk.
+    setenv("TMPDIR", tmp.path.c_str(), 1);
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    MakeTempFile(log.c_str(), 2, error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(error.rfind("plovo: cannot write temporary file '" + tmp.path + "/plovo-", 0), 0u)
+        << error;
+    EXPECT_TRUE(tmp.Entries().empty());
+    EXPECT_EQ(iFc, 0);
+}
+
+TEST(ColumnScanner, PiecesOfAnySizeGiveTheSameRecords) {
+    std::string body = Row("1") + "\r\n" + Line({"1"}) + Row("-2", "\r\n") + "\n" + Column("1") +
+                       " 3" + "\n" + Row("4", "");
+    ColumnScanner whole(2);
+    std::string expected;
+    whole.Feed(body.data(), body.size(), expected);
+    whole.Finish(expected);
+    for (std::size_t piece = 1; piece <= 29; ++piece) {
+        ColumnScanner scanner(2);
+        std::string out;
+        for (std::size_t at = 0; at < body.size(); at += piece)
+            scanner.Feed(body.data() + at, std::min(piece, body.size() - at), out);
+        scanner.Finish(out);
+        EXPECT_EQ(out, expected) << piece;
+        EXPECT_EQ(scanner.records(), 5);
+        EXPECT_EQ(scanner.extreme(), 4.0);
+    }
+}
+
+namespace {
+// A temp file whose record k holds the number k, for k = 1 .. records.
+class Records : public PlovoTest {
+  protected:
+    void Make(int records) {
+        std::string body;
+        for (int k = 1; k <= records; ++k) body += Row(std::to_string(k));
+        std::string log = work.File("log.dat");
+        WriteFile(log, Header() + body);
+        std::string error;
+        MakeTempFile(log.c_str(), 2, error);
+        ASSERT_EQ(error, "");
+    }
+    std::vector<double> Window(kolejka& window) {
+        std::vector<double> samples;
+        window.reset_iter();
+        for (int i = 0; i < iscrWidth; ++i) samples.push_back(window.k_get());
+        return samples;
+    }
+    std::vector<double> Range(int first, int last) {
+        std::vector<double> samples;
+        for (int k = first; k <= last; ++k) samples.push_back(k);
+        return samples;
+    }
+};
+}  // namespace
+
+TEST_F(Records, ReadByNumberAndZeroOutsideTheFile) {
+    Make(3);
+    EXPECT_EQ(czytaj(1), 1.0);
+    EXPECT_EQ(czytaj(2), 2.0);
+    EXPECT_EQ(czytaj(3), 3.0);
+    EXPECT_EQ(czytaj(4), 0.0);
+    EXPECT_EQ(czytaj(0), 0.0);
+    EXPECT_EQ(czytaj(-1), 0.0);
+    EXPECT_EQ(czytaj(2147483647), 0.0);  // byte offset past 2^32: no overflow
+    RemoveTempFile();
+    EXPECT_EQ(czytaj(1), 0.0);
+}
+
+TEST_F(Records, SlidingStopsAtBothEndsAndPartway) {
+    Make(20);
+    iscrWidth = 5;
+    kolejka window(iscrWidth);
+    FillWindow(window);
+    EXPECT_EQ(ieFp, 5);
+    EXPECT_EQ(Window(window), Range(1, 5));
+
+    AddToQueue(window, 10, 0);  // already at record 1
+    EXPECT_EQ(isFp, 1);
+    AddToQueue(window, 12, 1);
+    EXPECT_EQ(isFp, 13);
+    EXPECT_EQ(ieFp, 17);
+    AddToQueue(window, 10, 1);  // 3 records left
+    EXPECT_EQ(isFp, 16);
+    EXPECT_EQ(ieFp, 20);
+    EXPECT_EQ(Window(window), Range(16, 20));
+    AddToQueue(window, 1, 1);  // already at the last record
+    EXPECT_EQ(ieFp, 20);
+
+    AddToQueue(window, 2, 2);
+    AddToQueue(window, 2, -1);
+    AddToQueue(window, 0, 0);
+    AddToQueue(window, -3, 1);
+    EXPECT_EQ(isFp, 16);
+
+    AddToQueue(window, 1, 0);
+    EXPECT_EQ(Window(window), Range(15, 19));
+    AddToQueue(window, 20, 0);
+    EXPECT_EQ(isFp, 1);
+    EXPECT_EQ(ieFp, 5);
+    EXPECT_EQ(Window(window), Range(1, 5));
+}
+
+TEST_F(Records, ShortLogFillsWithZerosAndDoesNotScrollPastItsEnd) {
+    Make(3);
+    iscrWidth = 6;
+    kolejka window(iscrWidth);
+    FillWindow(window);
+    EXPECT_EQ(isFp, 1);
+    EXPECT_EQ(ieFp, 6);
+    EXPECT_EQ(Window(window), (std::vector<double>{1, 2, 3, 0, 0, 0}));
+    AddToQueue(window, 10, 1);
+    EXPECT_EQ(isFp, 1);
+    EXPECT_EQ(ieFp, 6);
+}
+
+TEST_F(Records, GetValueReadsTheSampleUnderTheCursorColumn) {
+    Make(30);
+    iscrWidth = 8;
+    kolejka window(iscrWidth);
+    FillWindow(window);
+    AddToQueue(window, 10, 1);
+    GetValue(window, 0);
+    EXPECT_EQ(value, 11.0);
+    GetValue(window, iscrWidth - 1);
+    EXPECT_EQ(value, 18.0);
+    GetValue(window, -1);  // no sample read: value stays
+    EXPECT_EQ(value, 18.0);
+}

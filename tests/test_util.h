@@ -1,0 +1,91 @@
+// Helpers shared by the tests: a scratch directory, logs built in memory, the globals' reset.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "globals.h"
+#include "platform.h"
+
+// A fresh directory that is deleted with everything in it at the end of the test.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "plovo-test-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~ScratchDir() { std::filesystem::remove_all(path); }
+    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+    std::string path;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A 247-byte header, as the simulator writes one (its content is never read).
+inline std::string Header() {
+    return std::string(246, 'H') + "\n";
+}
+
+// One column: the field right-aligned in 23 characters, then the separator.
+inline std::string Column(const std::string& field) {
+    return std::string(23 - field.size(), ' ') + field + " ";
+}
+
+// A line whose columns all hold the given fields, ended by eol.
+inline std::string Line(const std::vector<std::string>& fields, const std::string& eol = "\n") {
+    std::string line;
+    for (const auto& field : fields) line += Column(field);
+    return line + eol;
+}
+
+// Sets the shared globals back to their values before main runs.
+inline void ResetGlobals() {
+    iscrWidth = iscrHeight = ZeroLine = 0;
+    multiplier = 1.0;
+    iFc = 0;
+    isFp = 1;
+    ieFp = 0;
+    value = 0.0;
+    cType.clear();
+}
+
+// Gives each test fresh globals, a private $TMPDIR, and removes the temp file afterwards.
+class PlovoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetGlobals();
+        savedTmpdir = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+        setenv("TMPDIR", tmp.path.c_str(), 1);
+    }
+    void TearDown() override {
+        RemoveTempFile();
+        if (savedTmpdir.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", savedTmpdir.c_str(), 1);
+    }
+    ScratchDir tmp;
+    ScratchDir work;
+    std::string savedTmpdir;
+};
