@@ -1,12 +1,20 @@
 // plovo: shows one column of a rail-vehicle simulator's telemetry log as a scrollable chart.
+#include <allegro.h>
+
 #include <iostream>
 #include <string>
 
+#include "chart.h"
 #include "globals.h"
 #include "kolejka.h"
 #include "logdata.h"
 #include "platform.h"
 #include "settings.h"
+#include "viewer.h"
+
+namespace {
+const char* const kGraphicsFailure = "GFX init failure! Abnormal termination!";
+}
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -14,6 +22,7 @@ int main(int argc, char** argv) {
         ConsolePause();
         return 1;
     }
+    InstallSignalHandlers();
     Settings settings = LoadSettings(IniPathFor(argv[0]), std::cout);
     ApplyCommandLine(argc, argv, settings);
     std::string error = SettingsError(settings);
@@ -26,8 +35,16 @@ int main(int argc, char** argv) {
     SetScale(extreme);
 
     kolejka window(iscrWidth);
+    TypeOfChart(settings.chartType);
     FillWindow(window);
 
+    if (!OpenGraphics(settings.fullscreen)) FatalExit(kGraphicsFailure);
+    Viewer viewer{window, {}, 0};
+    if (!ShowFirstFrame(viewer)) FatalExit(kGraphicsFailure);
+    int status = RunViewer(viewer);
+
+    CloseGraphics(viewer);
     RemoveTempFile();
-    return 0;
+    return status;
 }
+END_OF_MAIN()

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,27 @@
 namespace {
 // A fixed buffer rather than a std::string, so that a signal handler may read it.
 char tempPath[PATH_MAX] = "";
+
+volatile sig_atomic_t signalsDeferred = 0;
+volatile sig_atomic_t pendingSignal = 0;
+
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void OnEndingSignal(int number) {
+    if (signalsDeferred) {
+        pendingSignal = number;
+        return;
+    }
+    RemoveTempFile();
+    _exit(128 + number);
+}
+
+void SetHandlers() {
+    struct sigaction action = {};
+    action.sa_handler = OnEndingSignal;
+    sigemptyset(&action.sa_mask);
+    for (int number : kEndingSignals) sigaction(number, &action, nullptr);
+}
 }  // namespace
 
 std::string IniPathFor(const std::string& argv0) {
@@ -53,6 +75,19 @@ void RemoveTempFile() {
     if (tempPath[0] == '\0') return;
     unlink(tempPath);
     tempPath[0] = '\0';
+}
+
+void InstallSignalHandlers() {
+    SetHandlers();
+}
+
+void DeferSignals() {
+    signalsDeferred = 1;
+    SetHandlers();
+}
+
+int PendingSignal() {
+    return pendingSignal;
 }
 
 void ConsolePause() {

@@ -17,6 +17,15 @@ const char* TempPath();
 // Deletes the temporary file, if there is one. Safe to call from a signal handler.
 void RemoveTempFile();
 
+// SIGINT, SIGTERM and SIGHUP end the process cleanly. At first a signal removes the temporary
+// file and exits at once with status 128 + its number; after DeferSignals it is only noted, for
+// the viewer loop to end and shut down in order. Call DeferSignals after the graphics library
+// is up, since it installs handlers of its own.
+void InstallSignalHandlers();
+void DeferSignals();
+// The number of a signal noted since DeferSignals, or 0.
+int PendingSignal();
+
 // Stands in for a Windows console's "PAUSE": waits for Enter when standard input is a
 // terminal, so that a console window opened just for plovo stays readable; never blocks
 // scripts.

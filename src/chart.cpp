@@ -1,0 +1,126 @@
+// Chart rendering: the four canvases, the zero-line strip, the dot plot, the cursor line, the
+// status bar and the chart labels.
+#include "chart.h"
+
+#include <cmath>
+#include <sstream>
+
+#include "globals.h"
+#include "kolejka.h"
+#include "logdata.h"
+
+namespace {
+// Full-intensity primaries in the current pixel format; computed at draw time because the
+// format belongs to the graphics mode.
+int Red() {
+    return makecol(255, 0, 0);
+}
+int Green() {
+    return makecol(0, 255, 0);
+}
+int Blue() {
+    return makecol(0, 0, 255);
+}
+int Yellow() {
+    return makecol(255, 255, 0);
+}
+
+const char* const kLabels[] = {"Time [s]",           "Velocity [m/s]",   "Acceleration [m/ss]",
+                               "Coupler.Dist[m]",    "Coupler.Force[N]", "TractionForce [kN]",
+                               "FrictionForce [kN]", "BrakeForce [kN]",  "BrakePress [MPa]",
+                               "PipePress [MPa]",    "MotorCurrent [A]"};
+
+BITMAP* Cleared(BITMAP* bitmap) {
+    if (bitmap != nullptr) clear_bitmap(bitmap);
+    return bitmap;
+}
+
+// The strip's middle row becomes the zero line.
+void PlaceStrip(BITMAP* chart, BITMAP* strip) {
+    blit(strip, chart, 0, 0, 0, ZeroLine - 1, strip->w, strip->h);
+}
+
+// One green dot per column, column i for the window's sample i.
+void PlotWindow(kolejka& window, BITMAP* chart) {
+    int green = Green();
+    window.reset_iter();
+    for (int x = 0; x < iscrWidth; ++x) {
+        std::optional<int> row = SampleRow(window.k_get(), chart->h);
+        if (row) putpixel(chart, x, *row, green);
+    }
+}
+}  // namespace
+
+bool CreateCanvases(Canvases& canvases) {
+    // Cleared, so that pixels nothing draws show the background colour.
+    canvases.frame = Cleared(create_bitmap(iscrWidth, iscrHeight));
+    canvases.chart = Cleared(create_bitmap(iscrWidth, iscrHeight - kStatusBarHeight));
+    canvases.statusBar = Cleared(create_bitmap(iscrWidth, kStatusBarHeight));
+    canvases.strip = Cleared(create_bitmap(iscrWidth, kStripHeight));
+    if (!canvases.frame || !canvases.chart || !canvases.statusBar || !canvases.strip) return false;
+    DrawZeroLineStrip(canvases.strip);
+    return true;
+}
+
+void DestroyCanvases(Canvases& canvases) {
+    for (BITMAP** bitmap :
+         {&canvases.frame, &canvases.chart, &canvases.statusBar, &canvases.strip}) {
+        if (*bitmap != nullptr) destroy_bitmap(*bitmap);
+        *bitmap = nullptr;
+    }
+}
+
+void DrawZeroLineStrip(BITMAP* strip) {
+    int red = Red();
+    hline(strip, 0, 1, iscrWidth, red);
+    for (int x = 0; x < iscrWidth; x += kTickSpacing) {
+        putpixel(strip, x, 0, red);
+        putpixel(strip, x, 2, red);
+    }
+}
+
+std::optional<int> SampleRow(double sample, int chartHeight) {
+    double row = ZeroLine - sample * multiplier;
+    if (!std::isfinite(row) || row <= -2147483649.0 || row >= 2147483648.0) return std::nullopt;
+    // The extreme's negative magnitude lands one row below the chart: keep it on the last row.
+    int truncated = static_cast<int>(row);
+    if (truncated < 0) return 0;
+    if (truncated > chartHeight - 1) return chartHeight - 1;
+    return truncated;
+}
+
+void ChartInit(kolejka& window, BITMAP* frame, BITMAP* chart, BITMAP* strip) {
+    window.reset_iter();
+    PlaceStrip(chart, strip);
+    PlotWindow(window, chart);
+    blit(chart, frame, 0, 0, 0, 0, chart->w, chart->h);
+}
+
+void DrawChart(kolejka& window, BITMAP* chart, BITMAP* strip, int direction, int count) {
+    PlaceStrip(chart, strip);
+    if (direction != 0 && direction != 1) return;
+    AddToQueue(window, count, direction);
+    window.reset_iter();
+    PlotWindow(window, chart);
+}
+
+void DrawCursorLine(BITMAP* frame, int column) {
+    vline(frame, column, 0, frame->h, Yellow());
+}
+
+void TypeOfChart(int chartType) {
+    bool known = chartType >= 1 && chartType <= 11;
+    cType = known ? kLabels[chartType - 1] : "Not supported!";
+}
+
+std::string StatusText() {
+    std::ostringstream text;
+    text << "(" << isFp << " : " << ieFp << ")     " << cType << "      Value: " << value;
+    return text.str();
+}
+
+void DrawStatBar(BITMAP* statusBar, BITMAP* frame) {
+    clear_bitmap(statusBar);
+    textout_ex(statusBar, font, StatusText().c_str(), 10, 6, Blue(), 0);
+    blit(statusBar, frame, 0, 0, 0, frame->h - 20, statusBar->w, statusBar->h);
+}

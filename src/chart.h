@@ -1,0 +1,52 @@
+// Chart rendering: the four canvases, the zero-line strip, the dot plot, the cursor line, the
+// status bar and the chart labels.
+#pragma once
+
+#include <allegro.h>
+
+#include <optional>
+#include <string>
+
+class kolejka;
+
+constexpr int kStatusBarHeight = 21;  // pixels, below the chart
+constexpr int kStripHeight = 3;       // pixels: the zero line with a tick row above and below
+constexpr int kTickSpacing = 10;      // pixels between ticks on the zero line
+
+// The off-screen bitmaps, all 16 bits per pixel, made once and kept until shutdown.
+struct Canvases {
+    BITMAP* frame = nullptr;      // iscrWidth x iscrHeight: each frame is composed here
+    BITMAP* chart = nullptr;      // iscrWidth x (iscrHeight - 21): zero line and dots
+    BITMAP* statusBar = nullptr;  // iscrWidth x 21
+    BITMAP* strip = nullptr;      // iscrWidth x 3: the zero line, drawn once
+};
+
+// Creates the canvases (frame, chart, status bar, strip, in that order) at the current colour
+// depth, cleared, and draws the strip. False when any could not be created.
+bool CreateCanvases(Canvases& canvases);
+void DestroyCanvases(Canvases& canvases);
+
+void DrawZeroLineStrip(BITMAP* strip);
+
+// The chart bitmap row of a sample: ZeroLine - sample * multiplier, truncated toward zero and
+// kept within the chart's rows (0 .. chartHeight - 1); none when not finite or beyond int.
+std::optional<int> SampleRow(double sample, int chartHeight);
+
+// The first plot: the strip and the window's dots on the chart bitmap, copied to the frame.
+void ChartInit(kolejka& window, BITMAP* frame, BITMAP* chart, BITMAP* strip);
+
+// Lays the strip, slides the window by up to count records (direction 1 forward, 0 backward;
+// anything else draws no dots) and plots it. The caller clears the chart bitmap first.
+void DrawChart(kolejka& window, BITMAP* chart, BITMAP* strip, int direction, int count);
+
+// The yellow cursor line through the whole frame at screen column `column`.
+void DrawCursorLine(BITMAP* frame, int column);
+
+// Sets cType to the label of a chart type; "Not supported!" outside 1 .. 11.
+void TypeOfChart(int chartType);
+
+// "(isFp : ieFp)     cType      Value: value", numbers as an output stream formats them.
+std::string StatusText();
+
+// Renders the status text into the status bar and copies the bar to the bottom of the frame.
+void DrawStatBar(BITMAP* statusBar, BITMAP* frame);
