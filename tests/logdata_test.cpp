@@ -271,18 +271,8 @@ TEST(ColumnScanner, PiecesOfAnySizeGiveTheSameRecords) {
 }
 
 namespace {
-// A temp file whose record k holds the number k, for k = 1 .. records.
 class Records : public PlovoTest {
   protected:
-    void Make(int records) {
-        std::string body;
-        for (int k = 1; k <= records; ++k) body += Row(std::to_string(k));
-        std::string log = work.File("log.dat");
-        WriteFile(log, Header() + body);
-        std::string error;
-        MakeTempFile(log.c_str(), 2, error);
-        ASSERT_EQ(error, "");
-    }
     std::vector<double> Window(kolejka& window) {
         std::vector<double> samples;
         window.reset_iter();
@@ -298,7 +288,7 @@ class Records : public PlovoTest {
 }  // namespace
 
 TEST_F(Records, ReadByNumberAndZeroOutsideTheFile) {
-    Make(3);
+    MakeRecords(3);
     EXPECT_EQ(czytaj(1), 1.0);
     EXPECT_EQ(czytaj(2), 2.0);
     EXPECT_EQ(czytaj(3), 3.0);
@@ -311,7 +301,7 @@ TEST_F(Records, ReadByNumberAndZeroOutsideTheFile) {
 }
 
 TEST_F(Records, SlidingStopsAtBothEndsAndPartway) {
-    Make(20);
+    MakeRecords(20);
     iscrWidth = 5;
     kolejka window(iscrWidth);
     FillWindow(window);
@@ -345,7 +335,7 @@ TEST_F(Records, SlidingStopsAtBothEndsAndPartway) {
 }
 
 TEST_F(Records, ShortLogFillsWithZerosAndDoesNotScrollPastItsEnd) {
-    Make(3);
+    MakeRecords(3);
     iscrWidth = 6;
     kolejka window(iscrWidth);
     FillWindow(window);
@@ -358,7 +348,7 @@ TEST_F(Records, ShortLogFillsWithZerosAndDoesNotScrollPastItsEnd) {
 }
 
 TEST_F(Records, GetValueReadsTheSampleUnderTheCursorColumn) {
-    Make(30);
+    MakeRecords(30);
     iscrWidth = 8;
     kolejka window(iscrWidth);
     FillWindow(window);

@@ -124,3 +124,10 @@ TEST_F(Process, BadSizeIsRefusedBeforeExtraction) {
                                   "' is out of range: expected 1 to 16384\n" + usage);
     EXPECT_EQ(outcome.status, 1);
 }
+
+TEST_F(Process, NoDisplayIsTheGraphicsFailureAndLeavesNothing) {
+    WriteIni("");
+    Outcome outcome = Run({Log(700), "2"});
+    EXPECT_EQ(outcome.output, "GFX init failure! Abnormal termination!\n");
+    EXPECT_EQ(outcome.status, 1);
+}

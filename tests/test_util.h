@@ -1,10 +1,13 @@
 // Helpers shared by the tests: a scratch directory, logs built in memory, the globals' reset.
 #pragma once
 
+#include <allegro.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "globals.h"
+#include "logdata.h"
 #include "platform.h"
 
 // A fresh directory that is deleted with everything in it at the end of the test.
@@ -59,6 +63,13 @@ inline std::string Line(const std::vector<std::string>& fields, const std::strin
     return line + eol;
 }
 
+// Starts Allegro without a display, which is enough to draw into 16-bit memory bitmaps.
+inline void UseMemoryBitmaps() {
+    static bool started = install_allegro(SYSTEM_NONE, &errno, atexit) == 0;
+    ASSERT_TRUE(started);
+    set_color_depth(16);
+}
+
 // Sets the shared globals back to their values before main runs.
 inline void ResetGlobals() {
     iscrWidth = iscrHeight = ZeroLine = 0;
@@ -85,6 +96,17 @@ class PlovoTest : public ::testing::Test {
         else
             setenv("TMPDIR", savedTmpdir.c_str(), 1);
     }
+    // A temporary file whose record k holds the number k, for k = 1 .. records.
+    void MakeRecords(int records) {
+        std::string body;
+        for (int k = 1; k <= records; ++k) body += Line({std::to_string(k)});
+        std::string log = work.File("records.dat");
+        WriteFile(log, Header() + body);
+        std::string error;
+        MakeTempFile(log.c_str(), 1, error);
+        ASSERT_EQ(error, "");
+    }
+
     ScratchDir tmp;
     ScratchDir work;
     std::string savedTmpdir;

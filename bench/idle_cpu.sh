@@ -1,0 +1,24 @@
+#!/bin/sh
+# Measures the processor time plovo takes while it shows the sample and no key is held, under
+# a private Xvfb server. Usage: bench/idle_cpu.sh [SECONDS]   (run after scripts/setup)
+set -eu
+root="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-10}"
+work="$(mktemp -d)"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+plovo=""
+trap 'kill $plovo 2>/dev/null; wait $plovo 2>/dev/null; kill $xvfb; rm -rf "$work"' EXIT
+while [ ! -s "$work/display" ]; do sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+TMPDIR="$work" "$root/build/plovo" "$root/examples/sample.dat" 2 >/dev/null </dev/null &
+plovo=$!
+sleep 2
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+hz="$(getconf CLK_TCK)"
+p0="$(ticks $plovo)"; x0="$(ticks $xvfb)"
+sleep "$seconds"
+p1="$(ticks $plovo)"; x1="$(ticks $xvfb)"
+awk -v p=$((p1 - p0)) -v x=$((x1 - x0)) -v s="$seconds" -v hz="$hz" 'BEGIN {
+    printf "idle over %d s: plovo %.1f%% of one core (target < 5%%), Xvfb %.1f%%\n",
+           s, 100 * p / hz / s, 100 * x / hz / s }'
