@@ -2,6 +2,7 @@
 #include "platform.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,6 +89,13 @@ void DeferSignals() {
 
 int PendingSignal() {
     return pendingSignal;
+}
+
+void HoldEndingSignals(bool hold) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number : kEndingSignals) sigaddset(&set, number);
+    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
 void ConsolePause() {

@@ -25,6 +25,9 @@ void InstallSignalHandlers();
 void DeferSignals();
 // The number of a signal noted since DeferSignals, or 0.
 int PendingSignal();
+// Blocks those signals (true) or lets them through again (false), so that none arrives while
+// the graphics library sets up its own handlers and threads.
+void HoldEndingSignals(bool hold);
 
 // Stands in for a Windows console's "PAUSE": waits for Enter when standard input is a
 // terminal, so that a console window opened just for plovo stays readable; never blocks

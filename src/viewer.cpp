@@ -94,7 +94,8 @@ bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target) {
     return true;
 }
 
-bool OpenGraphics(bool fullscreen) {
+namespace {
+bool OpenAllegro(bool fullscreen) {
     // Without an X display allegro_init fails, and set_gfx_mode must not be called then.
     if (allegro_init() != 0) return false;
     set_color_depth(16);
@@ -103,10 +104,21 @@ bool OpenGraphics(bool fullscreen) {
     install_keyboard();
     set_window_title("plovo");
     set_close_button_callback(OnCloseButton);
-    // Allegro installs handlers of its own that end the process at once; replace them, so that
-    // the loop ends and the shutdown runs.
-    DeferSignals();
     return true;
+}
+}  // namespace
+
+bool OpenGraphics(bool fullscreen) {
+    // Allegro installs signal handlers of its own that end the process at once, and starts a
+    // thread; hold the signals until ours are back, so that the shutdown always runs.
+    HoldEndingSignals(true);
+    bool open = OpenAllegro(fullscreen);
+    if (open)
+        DeferSignals();
+    else
+        InstallSignalHandlers();
+    HoldEndingSignals(false);
+    return open;
 }
 
 bool ShowFirstFrame(Viewer& viewer) {
