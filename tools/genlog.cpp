@@ -72,13 +72,17 @@ int main(int argc, char** argv) {
         double wantCylinder = (kReleased - pipe) / (kReleased - kServicePipe) * kFullCylinder;
         cylinder = Lag(cylinder, std::clamp(wantCylinder, 0.0, kFullCylinder), 3.0);
 
+        // Brake force is what the shoes press with; it only retards a moving train, and a
+        // standing one stays put while the brakes hold more than the traction.
+        double brake = kMaxBrake * cylinder / kFullCylinder;
         double friction = v > 0 ? 4.0 + 0.12 * v + 0.008 * v * v : 0.0;
-        double brake = v > 0 ? kMaxBrake * cylinder / kFullCylinder : 0.0;
-        double a = (traction - friction - brake) * 1000.0 / kMass;
-        if (v <= 0 && a < 0) a = 0;  // a standing train does not roll backwards
-        v = std::max(0.0, v + a * kStep);
+        double retarding = v > 0 ? brake : 0.0;
+        bool held = v <= 0 && traction <= brake;
+        double a = held ? 0.0 : (traction - friction - retarding) * 1000.0 / kMass;
+        if (v + a * kStep < 0) a = -v / kStep;  // comes to rest, never rolls back
+        v += a * kStep;
 
-        double couplerForce = 0.85 * (traction - 0.3 * brake) * 1000.0 + 400.0 * Noise();
+        double couplerForce = 0.85 * (traction - 0.3 * retarding) * 1000.0 + 400.0 * Noise();
         double couplerDist = 0.60 + couplerForce / 4.0e6 + 0.002 * Noise();
         double current = traction > 0.5 ? traction * 3.5 + 4.0 * Noise() : 0.0;
 
