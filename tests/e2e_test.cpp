@@ -1,0 +1,308 @@
+// The real plovo under a private Xvfb server, driven with xdotool and captured with xwd: every
+// captured frame must match, pixel for pixel, the frame rendered here for the state it shows.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "chart.h"
+#include "kolejka.h"
+#include "settings.h"
+#include "test_util.h"
+
+extern char** environ;
+
+// x_close.cpp: sends the window manager's close request, as a title bar's close button does.
+bool SendCloseRequest(const char* display, unsigned long window);
+
+namespace {
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kSample = PLOVO_SOURCE_DIR "/examples/sample.dat";
+constexpr int kWidth = 640, kHeight = 480;  // the shipped plovo.ini
+
+// A frame reduced to the five colours plovo draws: 0 black, 1 red, 2 green, 3 blue, 4 yellow.
+using Frame = std::vector<unsigned char>;
+
+unsigned char Classify(int r, int g, int b) {
+    bool R = r > 127, G = g > 127, B = b > 127;
+    if (R && G && !B) return 4;
+    if (R && !G && !B) return 1;
+    if (!R && G && !B) return 2;
+    if (!R && !G && B) return 3;
+    return R || G || B ? 9 : 0;
+}
+
+std::string Shell(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
+    pclose(pipe);
+    return output;
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+            int outFd = -1) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> argv, envp;
+    std::vector<std::string> argsCopy = args;
+    for (auto& a : argsCopy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 3);
+    pid_t pid = -1;
+    posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The exit status of pid, or nullopt when it has not ended within timeout.
+std::optional<int> WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
+    auto end = Clock::now() + timeout;
+    do {
+        int status;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(20ms);
+    } while (Clock::now() < end);
+    return std::nullopt;
+}
+
+class Viewer : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        xvfb = Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                     {}, fds[1]);
+        close(fds[1]);
+        ASSERT_GT(xvfb, 0) << "Xvfb is not installed";
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        close(fds[0]);
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        display = ":" + number;
+        setenv("DISPLAY", display.c_str(), 1);
+        if (const char* tmpdir = getenv("TMPDIR")) savedTmpdir = tmpdir;
+    }
+    static void TearDownTestSuite() {
+        if (xvfb > 0) {
+            kill(xvfb, SIGTERM);
+            WaitExit(xvfb, 5s);
+        }
+    }
+
+    void SetUp() override {
+        ASSERT_FALSE(display.empty());
+        UseMemoryBitmaps();
+        ResetGlobals();
+        iscrWidth = kWidth;
+        iscrHeight = kHeight;
+        // The expected frames are rendered from this process's own extraction of the sample.
+        setenv("TMPDIR", work.path.c_str(), 1);
+        std::string error;
+        SetScale(MakeTempFile(kSample.c_str(), 2, error));
+        ASSERT_EQ(error, "");
+        TypeOfChart(2);
+        ASSERT_TRUE(CreateCanvases(canvases));
+    }
+    void TearDown() override {
+        if (plovo > 0) {
+            kill(plovo, SIGKILL);
+            WaitExit(plovo, 5s);
+        }
+        DestroyCanvases(canvases);
+        RemoveTempFile();
+        if (savedTmpdir.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", savedTmpdir.c_str(), 1);
+    }
+
+    // plovo's exit status, once it has ended within timeout.
+    std::optional<int> PlovoExit(std::chrono::milliseconds timeout) {
+        std::optional<int> status = WaitExit(plovo, timeout);
+        if (status) plovo = -1;
+        return status;
+    }
+
+    void Start() {
+        plovo = Spawn({PLOVO_BINARY, kSample, "2"}, {"TMPDIR=" + tmp.path});
+        ASSERT_GT(plovo, 0);
+        std::string id = Shell("timeout 20 xdotool search --sync --onlyvisible --name '^plovo$'");
+        ASSERT_FALSE(id.empty()) << "no plovo window";
+        window = std::stoul(id);
+        // With no window manager the keyboard follows the pointer.
+        Shell("xdotool mousemove --window " + std::to_string(window) + " 320 240");
+    }
+
+    // The window's picture, or an empty frame when it is not the expected size.
+    Frame Capture() {
+        std::string rgb =
+            Shell("xwd -silent -id " + std::to_string(window) + " | convert xwd:- -depth 8 rgb:-");
+        if (rgb.size() != 3u * kWidth * kHeight) return {};
+        Frame frame(kWidth * kHeight);
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(rgb.data());
+        for (int i = 0; i < kWidth * kHeight; ++i, p += 3) frame[i] = Classify(p[0], p[1], p[2]);
+        return frame;
+    }
+
+    // Captures until two frames in a row are the same.
+    Frame Steady() {
+        Frame last = Capture();
+        for (int i = 0; i < 50; ++i) {
+            std::this_thread::sleep_for(100ms);
+            Frame now = Capture();
+            if (now == last && !now.empty()) return now;
+            last = now;
+        }
+        return last;
+    }
+
+    // Holds keys (xdotool names) for a while, pressed in order and released in reverse order,
+    // so that no pass sees the arrow without its modifier; then waits for a steady frame.
+    Frame Hold(const std::vector<std::string>& keys, std::chrono::milliseconds time) {
+        for (const auto& k : keys) Shell("xdotool keydown " + k);
+        std::this_thread::sleep_for(time);
+        for (auto k = keys.rbegin(); k != keys.rend(); ++k) Shell("xdotool keyup " + *k);
+        return Steady();
+    }
+
+    // The frame plovo shows for a window starting at record `first`, with the cursor line at
+    // `cursor` and `shown` in the status bar.
+    Frame Expected(int first, int cursor, double shown) {
+        kolejka samples(kWidth);
+        for (int k = first; k < first + kWidth; ++k) samples.push_back(czytaj(k));
+        isFp = first;
+        ieFp = first + kWidth - 1;
+        value = shown;
+        clear_bitmap(canvases.chart);
+        clear_bitmap(canvases.frame);
+        ChartInit(samples, canvases.frame, canvases.chart, canvases.strip);
+        DrawStatBar(canvases.statusBar, canvases.frame);
+        DrawCursorLine(canvases.frame, cursor);
+        Frame frame(kWidth * kHeight);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                int pixel = getpixel(canvases.frame, x, y);
+                frame[y * kWidth + x] = Classify(getr(pixel), getg(pixel), getb(pixel));
+            }
+        return frame;
+    }
+
+    // The first record that the status bar of `frame` shows, found by rendering candidates.
+    std::optional<int> FirstRecordShown(const Frame& frame, double shown) {
+        auto bar = [](const Frame& f) { return Frame(f.end() - 20 * kWidth, f.end()); };
+        Frame target = bar(frame);
+        for (int first = 1; first + kWidth - 1 <= std::max(iFc, kWidth); ++first) {
+            isFp = first;
+            ieFp = first + kWidth - 1;
+            value = shown;
+            DrawStatBar(canvases.statusBar, canvases.frame);
+            Frame candidate(20 * kWidth);
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < kWidth; ++x) {
+                    int pixel = getpixel(canvases.statusBar, x, y);
+                    candidate[y * kWidth + x] = Classify(getr(pixel), getg(pixel), getb(pixel));
+                }
+            // The cursor line crosses the bar: ignore yellow.
+            bool same = true;
+            for (std::size_t i = 0; i < candidate.size() && same; ++i)
+                same = target[i] == 4 || target[i] == candidate[i];
+            if (same) return first;
+        }
+        return std::nullopt;
+    }
+
+    int CursorShown(const Frame& frame) {
+        for (int x = 0; x < kWidth; ++x)
+            if (frame[x] == 4 && frame[(kHeight - 1) * kWidth + x] == 4) return x;
+        return -1;
+    }
+
+    void ExpectFrame(const Frame& got, const Frame& expected) {
+        ASSERT_EQ(got.size(), expected.size());
+        int differing = 0;
+        for (std::size_t i = 0; i < got.size(); ++i) differing += got[i] != expected[i];
+        EXPECT_EQ(differing, 0) << "pixels that differ from the expected frame";
+    }
+
+    static inline pid_t xvfb = -1;
+    static inline std::string display;
+    static inline std::string savedTmpdir;
+    ScratchDir tmp;   // plovo's $TMPDIR
+    ScratchDir work;  // this process's
+    Canvases canvases;
+    pid_t plovo = -1;
+    unsigned long window = 0;
+};
+}  // namespace
+
+TEST_F(Viewer, ScrollsMovesTheCursorAndQuitsOnEscape) {
+    Start();
+    // The first frame, then the first pass's cursor line at column 0.
+    Frame first = Steady();
+    ExpectFrame(first, Expected(1, 0, 0.0));
+
+    Frame scrolled = Hold({"Right"}, 300ms);
+    std::optional<int> start = FirstRecordShown(scrolled, 0.0);
+    ASSERT_TRUE(start);
+    EXPECT_GT(*start, 1);
+    ExpectFrame(scrolled, Expected(*start, 0, 0.0));
+
+    Frame fast = Hold({"shift", "Right"}, 300ms);
+    std::optional<int> fastStart = FirstRecordShown(fast, 0.0);
+    ASSERT_TRUE(fastStart);
+    EXPECT_GT(*fastStart, *start);
+    EXPECT_EQ((*fastStart - *start) % 10, 0);
+    ExpectFrame(fast, Expected(*fastStart, 0, 0.0));
+
+    Frame moved = Hold({"ctrl", "Right"}, 300ms);
+    int cursor = CursorShown(moved);
+    EXPECT_GT(cursor, 0);
+    double underCursor = czytaj(*fastStart + cursor);
+    ExpectFrame(moved, Expected(*fastStart, cursor, underCursor));
+
+    // A scroll keeps the value fetched at the last cursor move.
+    Frame back = Hold({"Left"}, 200ms);
+    std::optional<int> backStart = FirstRecordShown(back, underCursor);
+    ASSERT_TRUE(backStart);
+    EXPECT_LT(*backStart, *fastStart);
+    ExpectFrame(back, Expected(*backStart, cursor, underCursor));
+
+    Shell("xdotool keydown Escape");
+    EXPECT_EQ(PlovoExit(10s), 0);
+    Shell("xdotool keyup Escape");
+    EXPECT_TRUE(tmp.Entries().empty());
+}
+
+TEST_F(Viewer, CloseButtonEndsLikeEscape) {
+    Start();
+    ASSERT_TRUE(SendCloseRequest(display.c_str(), window));
+    EXPECT_EQ(PlovoExit(10s), 0);
+    EXPECT_TRUE(tmp.Entries().empty());
+}
+
+TEST_F(Viewer, SigtermEndsCleanly) {
+    Start();
+    kill(plovo, SIGTERM);
+    EXPECT_EQ(PlovoExit(10s), 128 + SIGTERM);
+    EXPECT_TRUE(tmp.Entries().empty());
+}

@@ -1,0 +1,18 @@
+// Sends WM_DELETE_WINDOW to a window, as a window manager does when its close button is pressed.
+// Kept apart from the tests: Xlib's macros clash with GoogleTest's names.
+#include <X11/Xlib.h>
+
+bool SendCloseRequest(const char* display, unsigned long window) {
+    Display* x = XOpenDisplay(display);
+    if (x == nullptr) return false;
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    Status sent = XSendEvent(x, window, False, NoEventMask, &event);
+    XCloseDisplay(x);
+    return sent != 0;
+}
