@@ -79,6 +79,7 @@ void RemoveTempFile() {
 }
 
 void InstallSignalHandlers() {
+    signalsDeferred = 0;
     SetHandlers();
 }
 
@@ -108,6 +109,7 @@ void ConsolePause() {
 void FatalExit(const std::string& message) {
     std::cout << message << std::endl;
     RemoveTempFile();
+    InstallSignalHandlers();  // so that Ctrl+C ends the pause at once
     ConsolePause();
     std::exit(1);
 }

@@ -1,11 +1,20 @@
 // plovo.ini, the command line's chart type, the limits on both, the INI path rule, the scale.
 #include "settings.h"
 
+#include <algorithm>
 #include <sstream>
+#include <tuple>
 
 #include "test_util.h"
 
 namespace {
+void ExpectDefaults(const Settings& settings) {
+    EXPECT_EQ(settings.width, 640);
+    EXPECT_EQ(settings.height, 480);
+    EXPECT_FALSE(settings.fullscreen);
+    EXPECT_EQ(settings.chartType, 2);
+}
+
 class Ini : public PlovoTest {
   protected:
     Settings Load(const std::string& text) {
@@ -25,10 +34,7 @@ TEST_F(Ini, MissingFileGivesTheMessageAndTheDefaults) {
     std::ostringstream out;
     Settings settings = LoadSettings(work.File("plovo.ini"), out);
     EXPECT_EQ(out.str(), "IniFile error!!! Loading default settings...\n");
-    EXPECT_EQ(settings.width, 640);
-    EXPECT_EQ(settings.height, 480);
-    EXPECT_FALSE(settings.fullscreen);
-    EXPECT_EQ(settings.chartType, 2);
+    ExpectDefaults(settings);
 }
 
 TEST_F(Ini, KeysAreReadAndEachMissingOneTakesItsDefault) {
@@ -61,10 +67,7 @@ TEST_F(Ini, TheShippedFileHoldsTheDefaults) {
     std::ostringstream out;
     Settings shipped = LoadSettings(PLOVO_SOURCE_DIR "/plovo.ini", out);
     EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(shipped.width, 640);
-    EXPECT_EQ(shipped.height, 480);
-    EXPECT_FALSE(shipped.fullscreen);
-    EXPECT_EQ(shipped.chartType, 2);
+    ExpectDefaults(shipped);
 }
 
 TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
@@ -100,22 +103,23 @@ TEST(SettingsError, NamesTheValueAndWhatIsAccepted) {
               "more (1 to 11 name the log's columns)");
     settings.chartType = 2;
 
-    for (int width : {0, -1, 16385}) {
-        settings.width = width;
-        EXPECT_EQ(SettingsError(settings), "plovo: display:width " + std::to_string(width) +
-                                               " in '/opt/plovo/plovo.ini' is out of range: "
-                                               "expected 1 to 16384");
+    const std::string inIni = " in '/opt/plovo/plovo.ini' is out of range: expected ";
+    std::vector<std::tuple<int Settings::*, int, std::string>> sizes = {
+        {&Settings::width, 0, "display:width 0" + inIni + "1 to 16384"},
+        {&Settings::width, -1, "display:width -1" + inIni + "1 to 16384"},
+        {&Settings::width, 16385, "display:width 16385" + inIni + "1 to 16384"},
+        {&Settings::height, 22, "display:height 22" + inIni + "23 to 16384"},
+        {&Settings::height, 16385, "display:height 16385" + inIni + "23 to 16384"}};
+    for (const auto& [field, size, message] : sizes) {
+        Settings wrong = settings;
+        wrong.*field = size;
+        EXPECT_EQ(SettingsError(wrong), "plovo: " + message);
     }
-    settings.width = 1;
-    EXPECT_EQ(SettingsError(settings), "");
-    for (int height : {22, 16385}) {
-        settings.height = height;
-        EXPECT_EQ(SettingsError(settings), "plovo: display:height " + std::to_string(height) +
-                                               " in '/opt/plovo/plovo.ini' is out of range: "
-                                               "expected 23 to 16384");
+    for (int size : {1, 23, 16384}) {
+        settings.width = size;
+        settings.height = std::max(size, 23);
+        EXPECT_EQ(SettingsError(settings), "") << size;
     }
-    settings.height = 23;
-    EXPECT_EQ(SettingsError(settings), "");
 }
 
 TEST(IniPath, BesideTheProgramOrInTheCurrentDirectory) {
