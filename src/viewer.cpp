@@ -98,12 +98,13 @@ namespace {
 bool OpenAllegro(bool fullscreen) {
     // Without an X display allegro_init fails, and set_gfx_mode must not be called then.
     if (allegro_init() != 0) return false;
+    // Before the window exists, so that a close request cannot come in unheard.
+    set_close_button_callback(OnCloseButton);
     set_color_depth(16);
     int driver = fullscreen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
     if (set_gfx_mode(driver, iscrWidth, iscrHeight, 0, 0) != 0) return false;
     install_keyboard();
     set_window_title("plovo");
-    set_close_button_callback(OnCloseButton);
     return true;
 }
 }  // namespace
