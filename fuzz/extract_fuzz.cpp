@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pieces.Feed(body, std::min(cut, length), got);
     pieces.Feed(body + std::min(cut, length), length - std::min(cut, length), got);
     pieces.Finish(got);
-    if (got != expected || expected.size() != whole.records() * std::size_t{kRecordSize}) std::abort();
+    if (got != expected || expected.size() != whole.records() * std::size_t{kRecordSize})
+        std::abort();
     if (std::memchr(expected.data(), '\n', expected.size()) != nullptr) std::abort();
     if (!std::isfinite(whole.extreme())) std::abort();
     return 0;
