@@ -40,7 +40,7 @@ void PlaceStrip(BITMAP* chart, BITMAP* strip) {
     blit(strip, chart, 0, 0, 0, ZeroLine - 1, strip->w, strip->h);
 }
 
-// One green dot per column, column i for the window's sample i.
+// One green dot per column, column i for the window's sample i, read from the front.
 void PlotWindow(kolejka& window, BITMAP* chart) {
     int green = Green();
     window.reset_iter();
@@ -90,7 +90,6 @@ std::optional<int> SampleRow(double sample, int chartHeight) {
 }
 
 void ChartInit(kolejka& window, BITMAP* frame, BITMAP* chart, BITMAP* strip) {
-    window.reset_iter();
     PlaceStrip(chart, strip);
     PlotWindow(window, chart);
     blit(chart, frame, 0, 0, 0, 0, chart->w, chart->h);
@@ -100,7 +99,6 @@ void DrawChart(kolejka& window, BITMAP* chart, BITMAP* strip, int direction, int
     PlaceStrip(chart, strip);
     if (direction != 0 && direction != 1) return;
     AddToQueue(window, count, direction);
-    window.reset_iter();
     PlotWindow(window, chart);
 }
 

@@ -140,6 +140,7 @@ double MakeTempFile(const char* logName, int column, std::string& error) {
         return 0.0;
     }
 
+    auto writeFailure = [] { return Failure("write temporary file", TempPath(), errno); };
     ColumnScanner scanner(column);
     std::vector<char> block(kBlockSize);
     std::string records;
@@ -158,7 +159,7 @@ double MakeTempFile(const char* logName, int column, std::string& error) {
         scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip), records);
         if (records.size() >= kBlockSize) {
             if (!WriteAll(temp, records)) {
-                error = Failure("write temporary file", TempPath(), errno);
+                error = writeFailure();
                 break;
             }
             records.clear();
@@ -171,10 +172,8 @@ double MakeTempFile(const char* logName, int column, std::string& error) {
     if (error.empty() && scanner.records() > INT_MAX)
         error = "plovo: log '" + std::string(logName) + "' has more than " +
                 std::to_string(INT_MAX) + " data lines";
-    if (error.empty() && !WriteAll(temp, records))
-        error = Failure("write temporary file", TempPath(), errno);
-    if (close(temp) != 0 && error.empty())
-        error = Failure("write temporary file", TempPath(), errno);
+    if (error.empty() && !WriteAll(temp, records)) error = writeFailure();
+    if (close(temp) != 0 && error.empty()) error = writeFailure();
     if (!error.empty()) {
         RemoveTempFile();
         return 0.0;

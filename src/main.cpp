@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
 
     if (!OpenGraphics(settings.fullscreen)) FatalExit(kGraphicsFailure);
     Viewer viewer{window, {}, 0};
-    if (!ShowFirstFrame(viewer)) FatalExit(kGraphicsFailure);
+    if (!ShowFirstFrame(viewer, screen)) FatalExit(kGraphicsFailure);
     int status = RunViewer(viewer);
 
     CloseGraphics(viewer);

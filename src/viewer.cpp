@@ -122,12 +122,12 @@ bool OpenGraphics(bool fullscreen) {
     return open;
 }
 
-bool ShowFirstFrame(Viewer& viewer) {
+bool ShowFirstFrame(Viewer& viewer, BITMAP* target) {
     Canvases& c = viewer.canvases;
     if (!CreateCanvases(c)) return false;
     ChartInit(viewer.window, c.frame, c.chart, c.strip);
     DrawStatBar(c.statusBar, c.frame);
-    blit(c.frame, screen, 0, 0, 0, 0, c.frame->w, c.frame->h);
+    blit(c.frame, target, 0, 0, 0, 0, c.frame->w, c.frame->h);
     return true;
 }
 

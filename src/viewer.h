@@ -44,8 +44,9 @@ bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target);
 // and SIGHUP to the loop. False when the graphics mode cannot be had.
 bool OpenGraphics(bool fullscreen);
 
-// Creates the canvases and shows the first frame. False when a canvas cannot be created.
-bool ShowFirstFrame(Viewer& viewer);
+// Creates the canvases and presents the first frame on `target`. False when a canvas cannot be
+// created.
+bool ShowFirstFrame(Viewer& viewer, BITMAP* target);
 
 // Runs passes until Escape, the close button or a signal ends the loop. Returns the exit
 // status: 0, or 128 + the signal's number.

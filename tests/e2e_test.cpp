@@ -2,8 +2,6 @@
 // captured frame must match, pixel for pixel, the frame rendered here for the state it shows.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,8 +12,6 @@
 #include "kolejka.h"
 #include "settings.h"
 #include "test_util.h"
-
-extern char** environ;
 
 // x_close.cpp: sends the window manager's close request, as a title bar's close button does.
 bool SendCloseRequest(const char* display, unsigned long window);
@@ -39,6 +35,17 @@ unsigned char Classify(int r, int g, int b) {
     return R || G || B ? 9 : 0;
 }
 
+// The first `rows` rows of a bitmap, classified.
+Frame Classified(BITMAP* bitmap, int rows) {
+    Frame frame(static_cast<std::size_t>(bitmap->w) * rows);
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < bitmap->w; ++x) {
+            int pixel = getpixel(bitmap, x, y);
+            frame[y * bitmap->w + x] = Classify(getr(pixel), getg(pixel), getb(pixel));
+        }
+    return frame;
+}
+
 std::string Shell(const std::string& command) {
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
@@ -50,35 +57,12 @@ std::string Shell(const std::string& command) {
     return output;
 }
 
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-            int outFd = -1) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
-    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    std::vector<char*> argv, envp;
-    std::vector<std::string> argsCopy = args;
-    for (auto& a : argsCopy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 3);
-    pid_t pid = -1;
-    posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
 // The exit status of pid, or nullopt when it has not ended within timeout.
 std::optional<int> WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
     auto end = Clock::now() + timeout;
     do {
         int status;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (waitpid(pid, &status, WNOHANG) == pid) return ExitStatus(status);
         std::this_thread::sleep_for(20ms);
     } while (Clock::now() < end);
     return std::nullopt;
@@ -88,9 +72,10 @@ class Viewer : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        xvfb = Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-                     {}, fds[1]);
+        ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        xvfb = Spawn("Xvfb",
+                     {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                     Environment({}, {}), -1, fds[1]);
         close(fds[1]);
         ASSERT_GT(xvfb, 0) << "Xvfb is not installed";
         std::string number;
@@ -144,7 +129,8 @@ class Viewer : public ::testing::Test {
     }
 
     void Start() {
-        plovo = Spawn({PLOVO_BINARY, kSample, "2"}, {"TMPDIR=" + tmp.path});
+        plovo = Spawn(PLOVO_BINARY, {PLOVO_BINARY, kSample, "2"},
+                      Environment({"TMPDIR"}, {"TMPDIR=" + tmp.path}));
         ASSERT_GT(plovo, 0);
         std::string id = Shell("timeout 20 xdotool search --sync --onlyvisible --name '^plovo$'");
         ASSERT_FALSE(id.empty()) << "no plovo window";
@@ -198,13 +184,7 @@ class Viewer : public ::testing::Test {
         ChartInit(samples, canvases.frame, canvases.chart, canvases.strip);
         DrawStatBar(canvases.statusBar, canvases.frame);
         DrawCursorLine(canvases.frame, cursor);
-        Frame frame(kWidth * kHeight);
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) {
-                int pixel = getpixel(canvases.frame, x, y);
-                frame[y * kWidth + x] = Classify(getr(pixel), getg(pixel), getb(pixel));
-            }
-        return frame;
+        return Classified(canvases.frame, kHeight);
     }
 
     // The first record that the status bar of `frame` shows, found by rendering candidates.
@@ -216,12 +196,7 @@ class Viewer : public ::testing::Test {
             ieFp = first + kWidth - 1;
             value = shown;
             DrawStatBar(canvases.statusBar, canvases.frame);
-            Frame candidate(20 * kWidth);
-            for (int y = 0; y < 20; ++y)
-                for (int x = 0; x < kWidth; ++x) {
-                    int pixel = getpixel(canvases.statusBar, x, y);
-                    candidate[y * kWidth + x] = Classify(getr(pixel), getg(pixel), getb(pixel));
-                }
+            Frame candidate = Classified(canvases.statusBar, 20);
             // The cursor line crosses the bar: ignore yellow.
             bool same = true;
             for (std::size_t i = 0; i < candidate.size() && same; ++i)

@@ -1,13 +1,9 @@
 // The real plovo binary run as a process: its console output, exit status, and that it leaves
 // nothing in $TMPDIR.
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "test_util.h"
-
-extern char** environ;
 
 namespace {
 struct Outcome {
@@ -21,31 +17,11 @@ class Process : public ::testing::Test {
     // standard input from /dev/null and no display.
     Outcome Run(std::vector<std::string> args) {
         args.insert(args.begin(), work.File("plovo"));
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            std::string entry = *e;
-            if (entry.rfind("TMPDIR=", 0) != 0 && entry.rfind("DISPLAY=", 0) != 0)
-                env.push_back(entry);
-        }
-        env.push_back("TMPDIR=" + tmp.path);
-        std::vector<char*> envp;
-        for (auto& entry : env) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-
         int pipeFds[2];
-        EXPECT_EQ(pipe(pipeFds), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        pid_t pid;
-        EXPECT_EQ(posix_spawn(&pid, PLOVO_BINARY, &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+        pid_t pid = Spawn(PLOVO_BINARY, args,
+                          Environment({"TMPDIR", "DISPLAY"}, {"TMPDIR=" + tmp.path}), pipeFds[1]);
+        EXPECT_GT(pid, 0);
         close(pipeFds[1]);
 
         Outcome outcome;
@@ -56,7 +32,7 @@ class Process : public ::testing::Test {
         close(pipeFds[0]);
         int status;
         waitpid(pid, &status, 0);
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        outcome.status = ExitStatus(status);
         EXPECT_TRUE(tmp.Entries().empty()) << "temporary file left behind";
         return outcome;
     }

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <allegro.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -61,6 +64,52 @@ inline std::string Line(const std::vector<std::string>& fields, const std::strin
     std::string line;
     for (const auto& field : fields) line += Column(field);
     return line + eol;
+}
+
+extern char** environ;
+
+// The current environment without the variables named, plus the entries added.
+inline std::vector<std::string> Environment(const std::vector<std::string>& drop,
+                                            const std::vector<std::string>& add) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        std::string entry = *e;
+        bool dropped = false;
+        for (const auto& name : drop) dropped = dropped || entry.rfind(name + "=", 0) == 0;
+        if (!dropped) env.push_back(entry);
+    }
+    env.insert(env.end(), add.begin(), add.end());
+    return env;
+}
+
+// Starts `program` (looked up in PATH) with argv `args` and environment `env`, standard input
+// from /dev/null, standard output to `output` (or /dev/null) and `fd3` as its descriptor 3.
+// Pass descriptors opened with O_CLOEXEC, so that the child keeps only these. -1 on failure.
+inline pid_t Spawn(const std::string& program, std::vector<std::string> args,
+                   std::vector<std::string> env, int output = -1, int fd3 = -1) {
+    std::vector<char*> argv, envp;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    for (auto& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, fd3, 3);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// A wait status as the shell reports it: the exit status, or 128 + the signal's number.
+inline int ExitStatus(int waitStatus) {
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
 }
 
 // Starts Allegro without a display, which is enough to draw into 16-bit memory bitmaps.

@@ -67,19 +67,13 @@ class Pass : public PlovoTest {
         multiplier = 0.1;
         MakeRecords(100);
         FillWindow(window);
-        ASSERT_TRUE(ShowFirstFrameOn(viewer));
         target = create_bitmap(iscrWidth, iscrHeight);
+        ASSERT_TRUE(ShowFirstFrame(viewer, target));
     }
     void TearDown() override {
         destroy_bitmap(target);
         DestroyCanvases(viewer.canvases);
         PlovoTest::TearDown();
-    }
-    bool ShowFirstFrameOn(Viewer& v) {
-        if (!CreateCanvases(v.canvases)) return false;
-        ChartInit(v.window, v.canvases.frame, v.canvases.chart, v.canvases.strip);
-        DrawStatBar(v.canvases.statusBar, v.canvases.frame);
-        return true;
     }
     bool Run(const std::string& held, int passes = 1) {
         bool going = true;
