@@ -3,8 +3,10 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -14,13 +16,15 @@
 #include <iostream>
 
 namespace {
-// A fixed buffer rather than a std::string, so that a signal handler may read it.
+// Fixed buffers rather than std::strings, so that a signal handler may read them.
 char tempPath[PATH_MAX] = "";
+char siblingPath[PATH_MAX] = "";
 
 volatile sig_atomic_t signalsDeferred = 0;
 volatile sig_atomic_t pendingSignal = 0;
+volatile sig_atomic_t exitGuardArmed = 0;
 
-const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 void OnEndingSignal(int number) {
     if (signalsDeferred) {
@@ -37,6 +41,57 @@ void SetHandlers() {
     sigemptyset(&action.sa_mask);
     for (int number : kEndingSignals) sigaction(number, &action, nullptr);
 }
+
+sigset_t EndingSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number : kEndingSignals) sigaddset(&set, number);
+    return set;
+}
+
+// Creates a file from `pattern` (a path ending in XXXXXX and `suffix`) and records its name in
+// `slot`, with the ending signals held in between, so that a signal finds either no file or a
+// file it knows of. Returns the descriptor, or -1 with errno set.
+int CreateRecorded(const std::string& pattern, int suffix, char (&slot)[PATH_MAX]) {
+    if (pattern.size() >= PATH_MAX) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    char candidate[PATH_MAX];
+    std::memcpy(candidate, pattern.c_str(), pattern.size() + 1);
+    sigset_t set = EndingSignalSet(), previous;
+    pthread_sigmask(SIG_BLOCK, &set, &previous);
+    // mkstemps opens with O_CREAT | O_EXCL and mode 0600: no clobbering, no symlink following.
+    int fd = mkstemps(candidate, suffix);
+    int saved = errno;
+    if (fd >= 0) std::memcpy(slot, candidate, PATH_MAX);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = saved;
+    return fd;
+}
+
+std::atomic<bool> watching{false};
+pthread_t watcher;
+
+// Ends the process cleanly on an ending signal held from the other threads.
+void* WatchEndingSignals(void*) {
+    sigset_t set = EndingSignalSet();
+    const timespec tick = {0, 100 * 1000 * 1000};  // how soon the thread sees it is released
+    while (watching) {
+        int number = sigtimedwait(&set, nullptr, &tick);
+        if (number > 0) {
+            RemoveTempFile();
+            _exit(128 + number);
+        }
+    }
+    return nullptr;
+}
+
+void OnExit() {
+    if (!exitGuardArmed) return;
+    RemoveTempFile();
+    _exit(1);
+}
 }  // namespace
 
 std::string IniPathFor(const std::string& argv0) {
@@ -49,22 +104,10 @@ int CreateTempFile(std::string& error) {
     RemoveTempFile();
     const char* dir = std::getenv("TMPDIR");
     if (dir == nullptr || *dir == '\0') dir = "/tmp";
-    std::string pattern = std::string(dir) + "/plovo-XXXXXX.dat";
-    if (pattern.size() >= sizeof tempPath) {
-        error = std::string("plovo: cannot create temporary file in '") + dir +
-                "': " + std::strerror(ENAMETOOLONG);
-        return -1;
-    }
-    char candidate[PATH_MAX];
-    std::memcpy(candidate, pattern.c_str(), pattern.size() + 1);
-    // mkstemps opens with O_CREAT | O_EXCL and mode 0600: no clobbering, no symlink following.
-    int fd = mkstemps(candidate, 4);
-    if (fd < 0) {
-        error = std::string("plovo: cannot create temporary file in '") + dir +
+    int fd = CreateRecorded(std::string(dir) + "/plovo-XXXXXX.dat", 4, tempPath);
+    if (fd < 0)
+        error = "plovo: cannot create temporary file in '" + Printable(dir) +
                 "': " + std::strerror(errno);
-        return -1;
-    }
-    std::memcpy(tempPath, candidate, sizeof tempPath);
     return fd;
 }
 
@@ -72,15 +115,50 @@ const char* TempPath() {
     return tempPath;
 }
 
+std::string CreateSiblingFile(const std::string& target, std::string& error) {
+    std::string::size_type slash = target.rfind('/');
+    std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    // Hidden, unique, and with the target's extension, which tells the format.
+    std::string::size_type dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    int fd = CreateRecorded(dir + "." + name + "-XXXXXX" + extension,
+                            static_cast<int>(extension.size()), siblingPath);
+    if (fd < 0) {
+        error = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
+        return "";
+    }
+    // The picture gets the permissions of a newly created file, not the private 0600.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    return siblingPath;
+}
+
+bool ReplaceWithSibling(const std::string& target, std::string& error) {
+    if (rename(siblingPath, target.c_str()) != 0) {
+        error = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
+        RemoveTempFile();
+        return false;
+    }
+    siblingPath[0] = '\0';
+    return true;
+}
+
 void RemoveTempFile() {
-    if (tempPath[0] == '\0') return;
-    unlink(tempPath);
-    tempPath[0] = '\0';
+    for (char* path : {tempPath, siblingPath}) {
+        if (path[0] == '\0') continue;
+        unlink(path);
+        path[0] = '\0';
+    }
 }
 
 void InstallSignalHandlers() {
     signalsDeferred = 0;
     SetHandlers();
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 void DeferSignals() {
@@ -93,10 +171,39 @@ int PendingSignal() {
 }
 
 void HoldEndingSignals(bool hold) {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int number : kEndingSignals) sigaddset(&set, number);
-    pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+    sigset_t set = EndingSignalSet();
+    if (hold) {
+        // Threads started from now on (the watcher, the graphics library's) inherit the mask.
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        watching = true;
+        if (pthread_create(&watcher, nullptr, WatchEndingSignals, nullptr) != 0) watching = false;
+        return;
+    }
+    if (watching) {
+        watching = false;
+        pthread_join(watcher, nullptr);
+    }
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void ArmExitGuard(bool armed) {
+    static bool registered = false;
+    if (armed && !registered) registered = std::atexit(OnExit) == 0;
+    exitGuardArmed = armed;
+}
+
+std::string Printable(const std::string& name) {
+    std::string shown;
+    for (unsigned char c : name) {
+        if (c >= 0x20 && c != 0x7f) {
+            shown += static_cast<char>(c);
+            continue;
+        }
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02x", c);
+        shown += escape;
+    }
+    return shown;
 }
 
 void ConsolePause() {
@@ -106,8 +213,9 @@ void ConsolePause() {
     std::getline(std::cin, line);
 }
 
-void FatalExit(const std::string& message) {
+void FatalExit(const std::string& message, const std::string& reason) {
     std::cout << message << std::endl;
+    if (!reason.empty()) std::cerr << reason << std::endl;
     RemoveTempFile();
     InstallSignalHandlers();  // so that Ctrl+C ends the pause at once
     ConsolePause();
