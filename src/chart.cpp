@@ -8,6 +8,7 @@
 #include "globals.h"
 #include "kolejka.h"
 #include "logdata.h"
+#include "settings.h"
 
 namespace {
 // Full-intensity primaries in the current pixel format; computed at draw time because the
@@ -25,7 +26,7 @@ int Yellow() {
     return makecol(255, 255, 0);
 }
 
-const char* const kLabels[] = {"Time [s]",           "Velocity [m/s]",   "Acceleration [m/ss]",
+const char* const kLabels[kChartTypes] = {"Time [s]",           "Velocity [m/s]",   "Acceleration [m/ss]",
                                "Coupler.Dist[m]",    "Coupler.Force[N]", "TractionForce [kN]",
                                "FrictionForce [kN]", "BrakeForce [kN]",  "BrakePress [MPa]",
                                "PipePress [MPa]",    "MotorCurrent [A]"};
@@ -80,7 +81,7 @@ void DrawZeroLineStrip(BITMAP* strip) {
 }
 
 std::optional<int> SampleRow(double sample, int chartHeight) {
-    double row = ZeroLine - sample * multiplier;
+    double row = ZeroLine - ScaledSample(sample);
     if (!std::isfinite(row) || row <= -2147483649.0 || row >= 2147483648.0) return std::nullopt;
     // The extreme's negative magnitude lands one row below the chart: keep it on the last row.
     int truncated = static_cast<int>(row);
@@ -106,9 +107,13 @@ void DrawCursorLine(BITMAP* frame, int column) {
     vline(frame, column, 0, frame->h, Yellow());
 }
 
+const char* ChartLabel(int chartType) {
+    bool known = chartType >= 1 && chartType <= kChartTypes;
+    return known ? kLabels[chartType - 1] : "Not supported!";
+}
+
 void TypeOfChart(int chartType) {
-    bool known = chartType >= 1 && chartType <= 11;
-    cType = known ? kLabels[chartType - 1] : "Not supported!";
+    cType = ChartLabel(chartType);
 }
 
 std::string StatusText() {

@@ -28,7 +28,7 @@ void DestroyCanvases(Canvases& canvases);
 
 void DrawZeroLineStrip(BITMAP* strip);
 
-// The chart bitmap row of a sample: ZeroLine - sample * multiplier, truncated toward zero and
+// The chart bitmap row of a sample: ZeroLine - ScaledSample(sample), truncated toward zero and
 // kept within the chart's rows (0 .. chartHeight - 1); none when not finite or beyond int.
 std::optional<int> SampleRow(double sample, int chartHeight);
 
@@ -42,7 +42,12 @@ void DrawChart(kolejka& window, BITMAP* chart, BITMAP* strip, int direction, int
 // The yellow cursor line through the whole frame at screen column `column`.
 void DrawCursorLine(BITMAP* frame, int column);
 
-// Sets cType to the label of a chart type; "Not supported!" outside 1 .. 11.
+constexpr int kChartTypes = 11;  // chart types 1 .. 11 have labels
+
+// The label of a chart type; "Not supported!" outside 1 .. kChartTypes.
+const char* ChartLabel(int chartType);
+
+// Sets cType to the label of a chart type.
 void TypeOfChart(int chartType);
 
 // "(isFp : ieFp)     cType      Value: value", numbers as an output stream formats them.

@@ -200,6 +200,14 @@ void FillWindow(kolejka& window) {
     --ieFp;
 }
 
+void StartAt(kolejka& window, std::int64_t start) {
+    std::int64_t first = 1 + std::min<std::int64_t>(start - 1, std::max(0, iFc - iscrWidth));
+    if (first <= 1) return;
+    isFp = static_cast<int>(first);
+    for (int i = 0; i < iscrWidth; ++i) window.push_back(czytaj(isFp + i));
+    ieFp = isFp + iscrWidth - 1;
+}
+
 void AddToQueue(kolejka& window, int count, int direction) {
     if (direction != 0 && direction != 1) return;
     for (int step = 0; step < count; ++step) {

@@ -3,6 +3,7 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "chart.h"
 #include "globals.h"
@@ -17,30 +18,49 @@ const char* const kGraphicsFailure = "GFX init failure! Abnormal termination!";
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    InstallSignalHandlers();
+    CommandLine command = ParseOptions(argc, argv);
+    if (!command.error.empty()) FatalExit(command.error + "\n" + kUsage);
+    if (command.help || command.version) {
+        std::cout << (command.help ? HelpText() : "plovo " + std::string(kVersion) + "\n");
+        return 0;
+    }
+    if (command.args.empty()) {
         std::cout << kUsage << std::endl;
         ConsolePause();
         return 1;
     }
-    InstallSignalHandlers();
+    // The arguments left follow the plain command line's rule, with the program's name first.
+    std::vector<const char*> args = {argv[0]};
+    for (const std::string& arg : command.args) args.push_back(arg.c_str());
+    const char* logName = args[1];
+
     Settings settings = LoadSettings(IniPathFor(argv[0]), std::cout);
-    ApplyCommandLine(argc, argv, settings);
+    ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
     std::string error = SettingsError(settings);
     if (!error.empty()) FatalExit(error + "\n" + kUsage);
     iscrWidth = settings.width;
     iscrHeight = settings.height;
 
-    double extreme = MakeTempFile(argv[1], settings.chartType, error);
+    double extreme = MakeTempFile(logName, settings.chartType, error);
     if (!error.empty()) FatalExit(error);
     SetScale(extreme);
 
     kolejka window(iscrWidth);
     TypeOfChart(settings.chartType);
     FillWindow(window);
-
-    if (!OpenGraphics(settings.fullscreen)) FatalExit(kGraphicsFailure);
+    StartAt(window, command.start);
     Viewer viewer{window, {}, 0};
-    if (!ShowFirstFrame(viewer, screen)) FatalExit(kGraphicsFailure);
+
+    if (!command.snapshot.empty()) {
+        if (!SaveSnapshot(viewer, command.snapshot, error)) FatalExit(error);
+        RemoveTempFile();
+        return 0;
+    }
+    if (!OpenGraphics(settings.fullscreen, WindowTitle(logName)))
+        FatalExit(kGraphicsFailure, GraphicsFailureReason());
+    if (!ShowFirstFrame(viewer, screen))
+        FatalExit(kGraphicsFailure, "plovo: out of memory for the off-screen bitmaps");
     int status = RunViewer(viewer);
 
     CloseGraphics(viewer);

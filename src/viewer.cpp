@@ -1,16 +1,28 @@
 // The viewer: graphics start-up, the keyboard loop with its decision table, and shutdown.
 #include "viewer.h"
 
+#include <fcntl.h>
+#include <loadpng.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 
 #include "globals.h"
 #include "logdata.h"
 #include "platform.h"
+#include "settings.h"
+
+// From the graphics library's X11 header, which would bring all of Xlib's macros along: sets
+// the window's name and class, as window managers see them.
+extern "C" void xwin_set_window_name(const char* name, const char* group);
 
 namespace {
 volatile sig_atomic_t closeRequested = 0;
+std::string failureReason;  // why OpenGraphics failed, for GraphicsFailureReason
 
 void OnCloseButton() {
     closeRequested = 1;
@@ -88,38 +100,95 @@ bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target) {
     if (action.act == Act::Quit) return false;
     if (action.act == Act::Scroll) ScrollStep(viewer, action.direction, action.count);
     if (action.act == Act::MoveCursor) CursorStep(viewer, action.step);
+    if (action.act == Act::Nothing && !viewer.targetStale) return true;
     BITMAP* frame = viewer.canvases.frame;
     DrawCursorLine(frame, viewer.cursorColumn);
     blit(frame, target, 0, 0, 0, 0, frame->w, frame->h);
+    viewer.targetStale = false;
     return true;
+}
+
+std::string WindowTitle(const std::string& logPath) {
+    std::string::size_type slash = logPath.rfind('/');
+    std::string name = slash == std::string::npos ? logPath : logPath.substr(slash + 1);
+    return "plovo - " + name + " - " + cType;
 }
 
 namespace {
-bool OpenAllegro(bool fullscreen) {
-    // Without an X display allegro_init fails, and set_gfx_mode must not be called then.
-    if (allegro_init() != 0) return false;
-    // Before the window exists, so that a close request cannot come in unheard.
+bool OpenAllegro(bool fullscreen, const std::string& title) {
+    // allegro_init creates the window, which takes its name and class from here.
+    xwin_set_window_name("plovo", "plovo");
+    // Without an X display allegro_init fails, and set_gfx_mode must not be called then. It
+    // leaves allegro_error empty; the connection's errno is what there is to say.
+    errno = 0;
+    if (allegro_init() != 0) {
+        const char* display = std::getenv("DISPLAY");
+        failureReason = display == nullptr || *display == '\0'
+                            ? std::string("no X display: DISPLAY is not set")
+                            : "cannot open the X display '" + Printable(display) + "'" +
+                                  (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+        return false;
+    }
+    // Before the window is shown, so that a close request cannot come in unheard.
     set_close_button_callback(OnCloseButton);
+    set_window_title(title.c_str());
     set_color_depth(16);
     int driver = fullscreen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
-    if (set_gfx_mode(driver, iscrWidth, iscrHeight, 0, 0) != 0) return false;
+    if (set_gfx_mode(driver, iscrWidth, iscrHeight, 0, 0) != 0) {
+        failureReason = std::string("the graphics mode was refused: ") +
+                        (allegro_error[0] != '\0' ? allegro_error : "no reason given");
+        return false;
+    }
     install_keyboard();
-    set_window_title("plovo");
     return true;
 }
-}  // namespace
 
-bool OpenGraphics(bool fullscreen) {
-    // Allegro installs signal handlers of its own that end the process at once, and starts a
-    // thread; hold the signals until ours are back, so that the shutdown always runs.
+// Starts the graphics library with the ending signals held (it installs handlers of its own
+// that end the process at once, and starts a thread), then puts ours back: deferred to the
+// loop when `deferred`, else ending the process at once.
+template <typename Start>
+bool StartAllegro(Start start, bool deferred) {
     HoldEndingSignals(true);
-    bool open = OpenAllegro(fullscreen);
-    if (open)
+    bool started = start();
+    if (started && deferred)
         DeferSignals();
     else
         InstallSignalHandlers();
     HoldEndingSignals(false);
+    return started;
+}
+
+// Why writing to `path` fails. The graphics library reports every failed write as EFAULT, so
+// one more block is written to find the system's own reason (a full disk, a size limit).
+std::string WriteFailureReason(const char* path) {
+    int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    static const char block[65536] = {};
+    bool written = fd >= 0 && write(fd, block, sizeof block) == static_cast<ssize_t>(sizeof block);
+    std::string reason = written ? "the picture could not be written" : std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return reason;
+}
+
+// Saves the picture by its file name's extension, and reads it back: a PNG writer that meets a
+// full disk still reports success, but what it left cannot be read.
+bool SavePicture(const char* path, BITMAP* picture) {
+    if (save_bitmap(path, picture, nullptr) != 0) return false;
+    BITMAP* written = load_bitmap(path, nullptr);
+    bool whole = written != nullptr && written->w == picture->w && written->h == picture->h;
+    if (written != nullptr) destroy_bitmap(written);
+    return whole;
+}
+}  // namespace
+
+bool OpenGraphics(bool fullscreen, const std::string& title) {
+    bool open = StartAllegro([&] { return OpenAllegro(fullscreen, title); }, true);
+    // From here an exit() from the X library must not tear the graphics down under the loop.
+    if (open) ArmExitGuard(true);
     return open;
+}
+
+std::string GraphicsFailureReason() {
+    return "plovo: " + failureReason;
 }
 
 bool ShowFirstFrame(Viewer& viewer, BITMAP* target) {
@@ -128,7 +197,37 @@ bool ShowFirstFrame(Viewer& viewer, BITMAP* target) {
     ChartInit(viewer.window, c.frame, c.chart, c.strip);
     DrawStatBar(c.statusBar, c.frame);
     blit(c.frame, target, 0, 0, 0, 0, c.frame->w, c.frame->h);
+    viewer.targetStale = true;
     return true;
+}
+
+bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error) {
+    // No system driver: memory bitmaps only, no X connection.
+    if (!StartAllegro([] { return install_allegro(SYSTEM_NONE, &errno, atexit) == 0; }, false)) {
+        error = "plovo: cannot start the graphics library: " + std::string(allegro_error);
+        return false;
+    }
+    set_color_depth(16);
+    register_png_file_type();
+    BITMAP* picture = create_bitmap(iscrWidth, iscrHeight);
+    bool drawn = picture != nullptr && ShowFirstFrame(viewer, picture) &&
+                 ViewerPass(viewer, KeySnapshot{}, picture);
+    std::string sibling = drawn ? CreateSiblingFile(path, error) : "";
+    bool saved = false;
+    if (!drawn) {
+        error = "plovo: cannot draw the picture for '" + Printable(path) + "': out of memory";
+    } else if (!sibling.empty()) {
+        saved = SavePicture(sibling.c_str(), picture);
+        if (!saved)
+            error = "plovo: cannot write '" + Printable(path) + "': " +
+                    WriteFailureReason(sibling.c_str());
+    }
+    saved = saved && ReplaceWithSibling(path, error);
+    if (!saved) RemoveTempFile();
+    if (picture != nullptr) destroy_bitmap(picture);
+    DestroyCanvases(viewer.canvases);
+    allegro_exit();
+    return saved;
 }
 
 int RunViewer(Viewer& viewer) {
@@ -143,6 +242,7 @@ int RunViewer(Viewer& viewer) {
 }
 
 void CloseGraphics(Viewer& viewer) {
+    ArmExitGuard(false);
     clear_keybuf();
     DestroyCanvases(viewer.canvases);
     allegro_exit();

@@ -3,6 +3,8 @@
 
 #include <allegro.h>
 
+#include <string>
+
 #include "chart.h"
 
 class kolejka;
@@ -35,14 +37,28 @@ struct Viewer {
     kolejka& window;
     Canvases canvases;
     int cursorColumn = 0;  // 0 .. iscrWidth - 1
+    bool targetStale = true;  // the target lacks the frame's cursor line or a change to it
 };
 
-// One pass of the loop for these keys, presenting the frame on `target`. False on Escape.
+// One pass of the loop for these keys. The frame, with its cursor line, goes to `target` when
+// the pass acted or the target has not shown it yet; an idle pass leaves `target` alone.
+// False on Escape.
 bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target);
 
-// Opens the graphics mode and the keyboard, and routes the close button and SIGINT, SIGTERM
-// and SIGHUP to the loop. False when the graphics mode cannot be had.
-bool OpenGraphics(bool fullscreen);
+// "plovo - <log file name> - <chart label>", so that viewers on one desktop tell themselves
+// apart. Call after TypeOfChart.
+std::string WindowTitle(const std::string& logPath);
+
+// Opens the graphics mode and the keyboard with the window titled `title`, and routes the close
+// button and the ending signals to the loop. False when the graphics mode cannot be had; then
+// GraphicsFailureReason says why.
+bool OpenGraphics(bool fullscreen, const std::string& title);
+std::string GraphicsFailureReason();
+
+// Draws the frame the viewer shows after its first pass, with no display, and saves it as a
+// picture in `path` (format by its extension), replacing any file there only once the new one
+// is complete. False with one line in error when it cannot.
+bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error);
 
 // Creates the canvases and presents the first frame on `target`. False when a canvas cannot be
 // created.
