@@ -26,10 +26,10 @@ int Yellow() {
     return makecol(255, 255, 0);
 }
 
-const char* const kLabels[kChartTypes] = {"Time [s]",           "Velocity [m/s]",   "Acceleration [m/ss]",
-                               "Coupler.Dist[m]",    "Coupler.Force[N]", "TractionForce [kN]",
-                               "FrictionForce [kN]", "BrakeForce [kN]",  "BrakePress [MPa]",
-                               "PipePress [MPa]",    "MotorCurrent [A]"};
+const char* const kLabels[kChartTypes] = {
+    "Time [s]",         "Velocity [m/s]",     "Acceleration [m/ss]", "Coupler.Dist[m]",
+    "Coupler.Force[N]", "TractionForce [kN]", "FrictionForce [kN]",  "BrakeForce [kN]",
+    "BrakePress [MPa]", "PipePress [MPa]",    "MotorCurrent [A]"};
 
 BITMAP* Cleared(BITMAP* bitmap) {
     if (bitmap != nullptr) clear_bitmap(bitmap);

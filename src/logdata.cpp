@@ -49,7 +49,7 @@ bool WriteAll(int fd, const std::string& data) {
 }
 
 std::string Failure(const std::string& what, const std::string& path, int errnum) {
-    return "plovo: cannot " + what + " '" + path + "': " + std::strerror(errnum);
+    return "plovo: cannot " + what + " '" + Printable(path) + "': " + std::strerror(errnum);
 }
 }  // namespace
 
@@ -170,8 +170,8 @@ double MakeTempFile(const char* logName, int column, std::string& error) {
     if (error.empty()) scanner.Finish(records);
     // iFc is an int: a log this long (hundreds of gigabytes) cannot be shown.
     if (error.empty() && scanner.records() > INT_MAX)
-        error = "plovo: log '" + std::string(logName) + "' has more than " +
-                std::to_string(INT_MAX) + " data lines";
+        error = "plovo: log '" + Printable(logName) + "' has more than " + std::to_string(INT_MAX) +
+                " data lines";
     if (error.empty() && !WriteAll(temp, records)) error = writeFailure();
     if (close(temp) != 0 && error.empty()) error = writeFailure();
     if (!error.empty()) {

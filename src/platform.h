@@ -14,9 +14,9 @@ int CreateTempFile(std::string& error);
 // Path of the temporary file; empty while there is none.
 const char* TempPath();
 
-// Creates a new file beside `target`, hidden, named after it and with its extension, for a picture that replaces
-// `target` by a rename once it is complete. It is removed with the temporary file, so that no
-// way out leaves it. Returns its path, or "" with a message in error.
+// Creates a new file beside `target`, hidden, named after it and with its extension, for a picture
+// that replaces `target` by a rename once it is complete. It is removed with the temporary file, so
+// that no way out leaves it. Returns its path, or "" with a message in error.
 std::string CreateSiblingFile(const std::string& target, std::string& error);
 // Renames the sibling file over its target, or removes it when that fails. False with a
 // message in error on failure.

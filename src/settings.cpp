@@ -136,8 +136,7 @@ std::string SettingsError(const Settings& settings) {
     if (!settings.widthText.empty() || settings.width < kMinWidth || settings.width > kMaxSize)
         return OutOfRange("display:width", shown(settings.width, settings.widthText), inIni,
                           "1 to 16384");
-    if (!settings.heightText.empty() || settings.height < kMinHeight ||
-        settings.height > kMaxSize)
+    if (!settings.heightText.empty() || settings.height < kMinHeight || settings.height > kMaxSize)
         return OutOfRange("display:height", shown(settings.height, settings.heightText), inIni,
                           "23 to 16384");
     if (!settings.chartTypeText.empty() || settings.chartType < 1)

@@ -219,8 +219,8 @@ bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error) {
     } else if (!sibling.empty()) {
         saved = SavePicture(sibling.c_str(), picture);
         if (!saved)
-            error = "plovo: cannot write '" + Printable(path) + "': " +
-                    WriteFailureReason(sibling.c_str());
+            error = "plovo: cannot write '" + Printable(path) +
+                    "': " + WriteFailureReason(sibling.c_str());
     }
     saved = saved && ReplaceWithSibling(path, error);
     if (!saved) RemoveTempFile();

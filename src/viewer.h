@@ -36,7 +36,7 @@ Action Decide(const KeySnapshot& keys, int firstRecord);
 struct Viewer {
     kolejka& window;
     Canvases canvases;
-    int cursorColumn = 0;  // 0 .. iscrWidth - 1
+    int cursorColumn = 0;     // 0 .. iscrWidth - 1
     bool targetStale = true;  // the target lacks the frame's cursor line or a change to it
 };
 
