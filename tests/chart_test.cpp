@@ -5,7 +5,9 @@
 #include <cmath>
 
 #include "kolejka.h"
+#include "settings.h"
 #include "test_util.h"
+#include "viewer.h"
 
 namespace {
 class Chart : public PlovoTest {
@@ -85,6 +87,15 @@ TEST_F(Chart, SampleRowTruncatesAndKeepsFiniteRowsOnTheChart) {
     ZeroLine = 230;  // height 481: half-height 230 reaches row 0
     multiplier = 230.0 / 7.5;
     EXPECT_EQ(SampleRow(7.5, 460), 0);
+
+    // A subnormal extreme overflows the multiplier: the samples are scaled by it first.
+    iscrHeight = 480;
+    SetScale(-1e-310);
+    ASSERT_FALSE(std::isfinite(multiplier));
+    EXPECT_EQ(SampleRow(0.0, 459), 230);
+    EXPECT_EQ(SampleRow(-1e-310, 459), 458);
+    EXPECT_EQ(SampleRow(1e-310, 459), 1);
+    EXPECT_EQ(SampleRow(0.5e-310, 459), 115);
 }
 
 TEST_F(Chart, ChartInitPlotsOneDotPerColumnOverTheStrip) {
@@ -148,6 +159,7 @@ TEST(Labels, EveryNumberOutsideOneToElevenIsNotSupported) {
         TypeOfChart(number);
         EXPECT_EQ(cType, label) << number;
     }
+    EXPECT_EQ(WindowTitle("/data/run17.dat"), "plovo - run17.dat - Not supported!");
 }
 
 TEST(StatusText, FormatsLikeADefaultOutputStream) {

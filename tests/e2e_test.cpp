@@ -70,21 +70,25 @@ std::optional<int> WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
 
 class Viewer : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
+    // Starts a private Xvfb and makes it this process's display.
+    static void StartXvfb(pid_t& server, std::string& name) {
         int fds[2];
         ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-        xvfb = Spawn("Xvfb",
-                     {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-                     Environment({}, {}), -1, fds[1]);
+        server = Spawn(
+            "Xvfb", {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+            Environment({}, {}), -1, fds[1]);
         close(fds[1]);
-        ASSERT_GT(xvfb, 0) << "Xvfb is not installed";
+        ASSERT_GT(server, 0) << "Xvfb is not installed";
         std::string number;
         char c;
         while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
         close(fds[0]);
         ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        display = ":" + number;
-        setenv("DISPLAY", display.c_str(), 1);
+        name = ":" + number;
+        setenv("DISPLAY", name.c_str(), 1);
+    }
+    static void SetUpTestSuite() {
+        StartXvfb(xvfb, display);
         if (const char* tmpdir = getenv("TMPDIR")) savedTmpdir = tmpdir;
     }
     static void TearDownTestSuite() {
@@ -128,11 +132,12 @@ class Viewer : public ::testing::Test {
         return status;
     }
 
-    void Start() {
-        plovo = Spawn(PLOVO_BINARY, {PLOVO_BINARY, kSample, "2"},
-                      Environment({"TMPDIR"}, {"TMPDIR=" + tmp.path}));
+    void Start(std::vector<std::string> options = {}) {
+        options.insert(options.begin(), PLOVO_BINARY);
+        options.insert(options.end(), {kSample, "2"});
+        plovo = Spawn(PLOVO_BINARY, options, Environment({"TMPDIR"}, {"TMPDIR=" + tmp.path}));
         ASSERT_GT(plovo, 0);
-        std::string id = Shell("timeout 20 xdotool search --sync --onlyvisible --name '^plovo$'");
+        std::string id = Shell("timeout 20 xdotool search --sync --onlyvisible --name '^plovo - '");
         ASSERT_FALSE(id.empty()) << "no plovo window";
         window = std::stoul(id);
         // With no window manager the keyboard follows the pointer.
@@ -275,9 +280,30 @@ TEST_F(Viewer, CloseButtonEndsLikeEscape) {
     EXPECT_TRUE(tmp.Entries().empty());
 }
 
-TEST_F(Viewer, SigtermEndsCleanly) {
+TEST_F(Viewer, OpensAtTheSampleAsked) {
+    Start({"--start", "1000"});
+    ExpectFrame(Steady(), Expected(1000, 0, 0.0));
+}
+
+TEST_F(Viewer, EndingSignalsEndCleanly) {
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        Start();
+        kill(plovo, number);
+        EXPECT_EQ(PlovoExit(10s), 128 + number);
+        EXPECT_TRUE(tmp.Entries().empty()) << number;
+    }
+}
+
+TEST_F(Viewer, ADyingXServerEndsItWithoutACrash) {
+    pid_t server = -1;
+    std::string name;
+    StartXvfb(server, name);
     Start();
-    kill(plovo, SIGTERM);
-    EXPECT_EQ(PlovoExit(10s), 128 + SIGTERM);
+    kill(server, SIGKILL);
+    WaitExit(server, 5s);
+    setenv("DISPLAY", display.c_str(), 1);
+    std::optional<int> status = PlovoExit(10s);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 1);  // not a signal, such as SIGSEGV
     EXPECT_TRUE(tmp.Entries().empty());
 }

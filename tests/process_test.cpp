@@ -1,9 +1,22 @@
 // The real plovo binary run as a process: its console output, exit status, and that it leaves
 // nothing in $TMPDIR.
+#include <allegro.h>
 #include <fcntl.h>
+#include <loadpng.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <functional>
+
+#include "chart.h"
+#include "kolejka.h"
+#include "settings.h"
 #include "test_util.h"
+#include "viewer.h"
 
 namespace {
 struct Outcome {
@@ -14,15 +27,21 @@ struct Outcome {
 class Process : public ::testing::Test {
   protected:
     // Runs plovo with argv[0] = work/plovo, so that it looks for work/plovo.ini, with
-    // standard input from /dev/null and no display.
-    Outcome Run(std::vector<std::string> args) {
-        args.insert(args.begin(), work.File("plovo"));
+    // standard input from /dev/null, no display (unless `env` names one) and `during` called
+    // while it runs. `wrapper` (prlimit, say) runs plovo when given.
+    Outcome Run(std::vector<std::string> args, std::vector<std::string> env = {},
+                std::function<void(pid_t)> during = nullptr,
+                std::vector<std::string> wrapper = {}) {
+        args.insert(args.begin(), wrapper.empty() ? work.File("plovo") : PLOVO_BINARY);
+        args.insert(args.begin(), wrapper.begin(), wrapper.end());
+        env.push_back("TMPDIR=" + tmp.path);
         int pipeFds[2];
         EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
-        pid_t pid = Spawn(PLOVO_BINARY, args,
-                          Environment({"TMPDIR", "DISPLAY"}, {"TMPDIR=" + tmp.path}), pipeFds[1]);
+        pid_t pid = Spawn(wrapper.empty() ? PLOVO_BINARY : wrapper[0], args,
+                          Environment({"TMPDIR", "DISPLAY"}, env), pipeFds[1]);
         EXPECT_GT(pid, 0);
         close(pipeFds[1]);
+        if (during) during(pid);
 
         Outcome outcome;
         char buffer[4096];
@@ -35,6 +54,11 @@ class Process : public ::testing::Test {
         outcome.status = ExitStatus(status);
         EXPECT_TRUE(tmp.Entries().empty()) << "temporary file left behind";
         return outcome;
+    }
+    // Waits until plovo has created its temporary file.
+    void AwaitTempFile() {
+        for (int i = 0; i < 500 && tmp.Entries().empty(); ++i) usleep(10000);
+        ASSERT_FALSE(tmp.Entries().empty());
     }
     void WriteIni(const std::string& keys) {
         WriteFile(work.File("plovo.ini"), "[display]\n" + keys);
@@ -57,6 +81,10 @@ TEST_F(Process, NoLogNamedPrintsOnlyTheUsage) {
     Outcome outcome = Run({});  // no plovo.ini either: still no INI message
     EXPECT_EQ(outcome.output, usage);
     EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(Run({"--start", "5"}).output, usage);  // options alone name no log
+    Outcome help = Run({"-h"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("11  MotorCurrent [A]"), std::string::npos);
 }
 
 TEST_F(Process, UnopenableLogIsAClearError) {
@@ -106,4 +134,121 @@ TEST_F(Process, NoDisplayIsTheGraphicsFailureAndLeavesNothing) {
     Outcome outcome = Run({Log(700), "2"});
     EXPECT_EQ(outcome.output, "GFX init failure! Abnormal termination!\n");
     EXPECT_EQ(outcome.status, 1);
+
+    // Nor when that line meets a closed pipe.
+    Outcome closed =
+        Run({Log(700), "2"}, {}, [](pid_t) {}, {"sh", "-c", "exec \"$@\" | true", "sh"});
+    EXPECT_EQ(closed.status, 0);  // the pipeline's status: true's
+}
+
+TEST_F(Process, SnapshotIsTheViewersFrameWithoutADisplay) {
+    WriteIni("width = 120\nheight = 90\n");
+    std::string picture = work.File("view.png");
+    WriteFile(picture, "old");
+    Outcome outcome = Run({"--snapshot", picture, "--start", "650", Log(700), "2"});
+    EXPECT_EQ(outcome.output, "");
+    EXPECT_EQ(outcome.status, 0);
+
+    // The same state, drawn here by the viewer's own functions.
+    UseMemoryBitmaps();
+    setenv("TMPDIR", work.path.c_str(), 1);
+    iscrWidth = 120;
+    iscrHeight = 90;
+    std::string error;
+    SetScale(MakeTempFile(work.File("log.dat").c_str(), 2, error));
+    kolejka window(iscrWidth);
+    TypeOfChart(2);
+    FillWindow(window);
+    StartAt(window, 650);
+    EXPECT_EQ(isFp, 700 - 120 + 1);
+    Viewer viewer{window, {}, 0};
+    BITMAP* expected = create_bitmap(iscrWidth, iscrHeight);
+    ASSERT_TRUE(ShowFirstFrame(viewer, expected) && ViewerPass(viewer, {}, expected));
+    register_png_file_type();
+    BITMAP* saved = load_bitmap(picture.c_str(), nullptr);
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->w, 120);
+    ASSERT_EQ(saved->h, 90);
+    int differing = 0;
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 120; ++x)
+            differing += getpixel(saved, x, y) != getpixel(expected, x, y);
+    EXPECT_EQ(differing, 0);
+    destroy_bitmap(saved);
+    destroy_bitmap(expected);
+    DestroyCanvases(viewer.canvases);
+    RemoveTempFile();
+    unsetenv("TMPDIR");
+}
+
+TEST_F(Process, FailedWritesAreClearAndKeepWhatWasThere) {
+    WriteIni("");
+    std::string picture = work.File("view.bmp");
+    WriteFile(picture, "old");
+    // Room for the temporary file (23 bytes a record), not for a 640x480 picture.
+    std::vector<std::string> limit = {"prlimit", "--fsize=100000"};
+    Outcome full = Run({"--snapshot", picture, Log(700)}, {}, nullptr, limit);
+    EXPECT_EQ(full.output, "plovo: cannot write '" + picture + "': File too large\n");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(ReadFile(picture), "old");
+    EXPECT_EQ(work.Entries().size(), 3u) << "a partial picture was left";  // ini, log, picture
+
+    Outcome missing = Run({"--snapshot", work.File("none/view.png"), Log(3)});
+    EXPECT_EQ(missing.output, "plovo: cannot write '" + work.File("none/view.png") +
+                                  "': No such file or directory\n");
+    EXPECT_EQ(missing.status, 1);
+
+    Outcome temp = Run({Log(700)}, {}, nullptr, {"prlimit", "--fsize=1000"});
+    EXPECT_EQ(temp.output.rfind("plovo: cannot write temporary file '" + tmp.path, 0), 0u);
+    EXPECT_NE(temp.output.find("': File too large\n"), std::string::npos);
+    EXPECT_EQ(temp.status, 1);
+}
+
+TEST_F(Process, EndingSignalsDuringExtractionLeaveNothing) {
+    WriteIni("");
+    std::string fifo = work.File("log.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        Outcome outcome = Run({fifo, "2"}, {}, [&](pid_t pid) {
+            int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+            std::string start = Header() + Line({"1", "2"});
+            ASSERT_EQ(write(writer, start.data(), start.size()), ssize_t(start.size()));
+            AwaitTempFile();
+            kill(pid, number);
+            usleep(100000);
+            close(writer);
+        });
+        EXPECT_EQ(outcome.status, 128 + number) << number;
+    }
+}
+
+TEST_F(Process, ASilentDisplayDoesNotHoldOffCtrlC) {
+    // An X server that accepts connections and never answers.
+    int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::filesystem::create_directories("/tmp/.X11-unix");
+    int number = 700 + getpid() % 200;
+    std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
+    unlink(path.c_str());
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 8), 0);
+
+    WriteIni("");
+    auto start = std::chrono::steady_clock::now();
+    Outcome outcome = Run({Log(700), "2"}, {"DISPLAY=:" + std::to_string(number)}, [](pid_t pid) {
+        usleep(500000);
+        kill(pid, SIGINT);
+        siginfo_t info = {};
+        for (int i = 0; i < 300 && info.si_pid == 0; ++i) {
+            usleep(10000);
+            waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT);
+        }
+        if (info.si_pid == 0) kill(pid, SIGKILL);
+    });
+    EXPECT_EQ(outcome.status, 128 + SIGINT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    close(listener);
+    unlink(path.c_str());
 }

@@ -1,7 +1,10 @@
 // plovo.ini, the command line's chart type, the limits on both, the INI path rule, the scale.
 #include "settings.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <functional>
 #include <sstream>
 #include <tuple>
 
@@ -51,6 +54,41 @@ TEST_F(Ini, KeysAreReadAndEachMissingOneTakesItsDefault) {
 
     EXPECT_EQ(Load("[display]\nwidth = 12abc\n").width, 12);
     EXPECT_EQ(Load("[display]\nwidth = abc\n").width, 0);
+    EXPECT_EQ(Load("[display]\nheight = 0x100\n").height, 256);
+
+    Settings big = Load("[display]\nwidth = 4294967616\nheight = -2147483649\n");
+    EXPECT_EQ(SettingsError(big), "plovo: display:width 4294967616 in '" + work.File("plovo.ini") +
+                                      "' is out of range: expected 1 to 16384");
+    big.widthText.clear();
+    EXPECT_EQ(SettingsError(big), "plovo: display:height -2147483649 in '" +
+                                      work.File("plovo.ini") +
+                                      "' is out of range: expected 23 to 16384");
+}
+
+TEST_F(Ini, OnlyASmallRegularFileIsRead) {
+    std::string path = work.File("plovo.ini");
+    std::string big = "[display]\nwidth = 800\n";
+    while (big.size() <= kMaxIniSize) big += "; a comment line, to make the file large\n";
+    std::vector<std::function<void()>> makers = {
+        [&] { WriteFile(path, big); }, [&] { std::filesystem::create_directory(path); },
+        [&] { mkfifo(path.c_str(), 0600); },  // would block a plain open
+        [&] { std::filesystem::create_symlink("/dev/zero", path); }};
+    for (const auto& make : makers) {
+        std::filesystem::remove_all(path);
+        make();
+        std::ostringstream out;
+        ExpectDefaults(LoadSettings(path, out));
+        EXPECT_EQ(out.str(), "IniFile error!!! Loading default settings...\n");
+    }
+    std::filesystem::remove_all(path);
+    big.resize(kMaxIniSize);
+    EXPECT_EQ(Load(big).width, 800);
+}
+
+TEST(Printable, ControlBytesAreEscapedAndTextStays) {
+    EXPECT_EQ(Printable("run\x1b]0;x\a\x1b[2J\t\x7f.dat"),
+              "run\\x1b]0;x\\x07\\x1b[2J\\x09\\x7f.dat");
+    EXPECT_EQ(Printable("przejazd żółty 17.dat"), "przejazd żółty 17.dat");
 }
 
 TEST_F(Ini, FullscreenTakesTheLeadingLetter) {
@@ -87,6 +125,70 @@ TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
     const char* text[] = {"plovo", "log.dat", "abc"};
     ApplyCommandLine(3, text, settings);
     EXPECT_EQ(settings.chartType, 0);
+    EXPECT_EQ(settings.chartTypeText, "");
+
+    // Numbers beyond an int are refused as written, not wrapped.
+    for (auto [given, shown] :
+         std::vector<std::pair<const char*, const char*>>{{"4294967298", "4294967298"},
+                                                          {" 2147483648x", "2147483648"},
+                                                          {"-2147483649", "-2147483649"}}) {
+        const char* big[] = {"plovo", "log.dat", given};
+        ApplyCommandLine(3, big, settings);
+        EXPECT_EQ(SettingsError(settings), "plovo: chart type " + std::string(shown) +
+                                               " from the command line ('" + given +
+                                               "') is out of range: expected 1 or more (1 to 11 "
+                                               "name the log's columns)");
+    }
+    const char* largest[] = {"plovo", "log.dat", "2147483647"};
+    ApplyCommandLine(3, largest, settings);
+    EXPECT_EQ(settings.chartType, 2147483647);
+    EXPECT_EQ(SettingsError(settings), "");
+}
+
+namespace {
+// What ParseOptions made of the arguments (after a program name), in one line.
+std::string Parsed(std::vector<std::string> args) {
+    args.insert(args.begin(), "plovo");
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    CommandLine command = ParseOptions(static_cast<int>(argv.size()), argv.data());
+    if (!command.error.empty()) return command.error;
+    std::string line = std::to_string(command.start) + (command.help ? " help" : "") +
+                       (command.version ? " version" : "") + " [" + command.snapshot + "]";
+    for (const auto& arg : command.args) line += " " + arg;
+    return line;
+}
+}  // namespace
+
+TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
+    const std::string badStart = "plovo: --start takes a sample number of 1 or more, not '";
+    std::vector<std::pair<std::vector<std::string>, std::string>> table = {
+        {{"log.dat"}, "1 [] log.dat"},
+        {{"--start", "52000", "log.dat", "3"}, "52000 [] log.dat 3"},
+        {{"log.dat", "--start=7", "3", "x"}, "7 [] log.dat 3 x"},
+        {{"log.dat", "3", "--snapshot", "out.PNG"}, "1 [out.PNG] log.dat 3"},
+        {{"--snapshot=a.bmp", "--start", "99999999999999999999"}, "576460752303423487 [a.bmp]"},
+        {{"--", "-x.dat", "--start"}, "1 [] -x.dat --start"},
+        {{"-h", "log.dat"}, "1 help [] log.dat"},
+        {{"--version"}, "1 version []"},
+        {{}, "1 []"},
+        {{"--start", "0", "log.dat"}, badStart + "0'"},
+        {{"--start=-1", "log.dat"}, badStart + "-1'"},
+        {{"--start", "12abc", "log.dat"}, badStart + "12abc'"},
+        {{"--start=", "log.dat"}, badStart + "'"},
+        {{"--start", "+5", "log.dat"}, badStart + "+5'"},
+        {{"log.dat", "--start"}, "plovo: option --start needs a value"},
+        {{"--snapshot", "a.jpg", "log.dat"},
+         "plovo: cannot save a picture as 'a.jpg': the name must end in .png, .bmp, .tga or .pcx"},
+        {{"--snapshot", "png", "log.dat"},
+         "plovo: cannot save a picture as 'png': the name must end in .png, .bmp, .tga or .pcx"},
+        {{"--bogus=1", "log.dat"}, "plovo: unknown option --bogus"},
+        {{"log.dat", "-hq"}, "plovo: unknown option -q"}};
+    for (const auto& [args, expected] : table) {
+        std::string joined;
+        for (const auto& arg : args) joined += arg + " ";
+        EXPECT_EQ(Parsed(args), expected) << joined;
+    }
 }
 
 TEST(SettingsError, NamesTheValueAndWhatIsAccepted) {

@@ -102,6 +102,17 @@ TEST_F(Pass, EscapeEndsTheLoopBeforeAnyRowActs) {
     EXPECT_EQ(YellowColumns(), 0);  // the cursor line is drawn in every pass
 }
 
+TEST_F(Pass, OnlyAPassThatActsTouchesTheTarget) {
+    Run("");  // the first pass presents the frame with its cursor line
+    int magenta = makecol(255, 0, 255);
+    clear_to_color(target, magenta);
+    Run("Shift Ctrl", 3);
+    EXPECT_EQ(getpixel(target, 5, 5), magenta);
+    Run("Right");
+    EXPECT_EQ(YellowColumns(), 0);
+    EXPECT_NE(getpixel(target, 5, 5), magenta);
+}
+
 TEST_F(Pass, CursorStaysOnScreenAndFetchesTheValue) {
     Run("Ctrl Left");  // against the left bound: still fetches record isFp
     EXPECT_EQ(viewer.cursorColumn, 0);
