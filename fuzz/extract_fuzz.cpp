@@ -1,5 +1,9 @@
 // libFuzzer target: any bytes as a log body must give whole 23-byte records, the same records
-// whatever pieces they arrive in, and fields must parse exactly as atof parses them.
+// whatever pieces they arrive in, and fields must parse exactly as atof parses them. The same
+// bytes as a chart type must read as atoi reads a number that fits an int and be refused
+// otherwise, and shown as a name they must hold no control byte.
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +11,8 @@
 #include <string>
 
 #include "logdata.h"
+#include "platform.h"
+#include "settings.h"
 
 namespace {
 void CheckParse(const char* text, std::size_t size) {
@@ -18,6 +24,22 @@ void CheckParse(const char* text, std::size_t size) {
     double got = ParseNumber(text, size);
     if (std::isnan(expected) ? !std::isnan(got) : got != expected) std::abort();
 }
+
+void CheckChartType(const char* text, std::size_t size) {
+    std::string given(text, std::min<std::size_t>(size, 40));
+    given = given.c_str();  // up to a NUL, as an argument would be
+    errno = 0;
+    long long number = std::strtoll(given.c_str(), nullptr, 10);
+    bool fits = errno != ERANGE && number >= INT_MIN && number <= INT_MAX;
+    const char* argv[] = {"plovo", "log.dat", given.c_str()};
+    Settings settings;
+    ApplyCommandLine(3, argv, settings);
+    if (fits ? settings.chartType != number || !settings.chartTypeText.empty()
+             : settings.chartTypeText.empty())
+        std::abort();
+    for (unsigned char c : Printable(std::string(text, size)))
+        if (c < 0x20 || c == 0x7f) std::abort();
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -27,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* body = reinterpret_cast<const char*>(data + 2);
     std::size_t length = size - 2;
     CheckParse(body, length);
+    CheckChartType(body, length);
 
     ColumnScanner whole(column), pieces(column);
     std::string expected, got;

@@ -151,6 +151,7 @@ TEST_F(Process, SnapshotIsTheViewersFrameWithoutADisplay) {
 
     // The same state, drawn here by the viewer's own functions.
     UseMemoryBitmaps();
+    ResetGlobals();
     setenv("TMPDIR", work.path.c_str(), 1);
     iscrWidth = 120;
     iscrHeight = 90;
