@@ -1,6 +1,7 @@
 // Column extraction into the temporary file, number parsing, record reading and sliding.
 #include "logdata.h"
 
+#include <dlfcn.h>
 #include <sys/resource.h>
 
 #include <cmath>
@@ -220,6 +221,35 @@ TEST_F(Extraction, TempFileIsPrivateAndUnique) {
     Extract(Row("2"));  // a second extraction replaces the first file
     EXPECT_NE(first, TempPath());
     EXPECT_EQ(tmp.Entries().size(), 1u);
+}
+
+// This binary's mkstemps: the C library's, then, when asked, a signal right as it returns.
+namespace {
+int signalAfterCreate = 0;
+}
+extern "C" int mkstemps(char* pattern, int suffix) {
+    using Create = int (*)(char*, int);
+    static Create create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "mkstemps"));
+    int fd = create(pattern, suffix);
+    if (signalAfterCreate != 0) raise(signalAfterCreate);
+    return fd;
+}
+
+TEST_F(Extraction, ASignalAsTheFileIsCreatedStillRemovesIt) {
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        pid_t child = fork();
+        if (child == 0) {
+            InstallSignalHandlers();
+            signalAfterCreate = number;
+            std::string error;
+            CreateTempFile(error);
+            _exit(0);
+        }
+        int status;
+        waitpid(child, &status, 0);
+        EXPECT_EQ(ExitStatus(status), 128 + number);
+        EXPECT_TRUE(tmp.Entries().empty()) << number;
+    }
 }
 
 TEST_F(Extraction, UnwritableTempFileIsReportedAndRemoved) {

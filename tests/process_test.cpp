@@ -228,7 +228,7 @@ TEST_F(Process, ASilentDisplayDoesNotHoldOffCtrlC) {
     int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
-    std::filesystem::create_directories("/tmp/.X11-unix");
+    if (mkdir("/tmp/.X11-unix", 01777) == 0) chmod("/tmp/.X11-unix", 01777);  // as X makes it
     int number = 700 + getpid() % 200;
     std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
     unlink(path.c_str());
