@@ -198,12 +198,11 @@ bool PictureFormatKnown(const std::string& path) {
 std::string HelpText() {
     std::ostringstream text;
     text << "Usage: plovo [OPTIONS] <file>.dat [chart_type]\n"
-            "Shows one column of a rail-vehicle simulator's telemetry log as a scrollable chart.\n"
+            "Shows one column of a rail-vehicle simulator's telemetry log as a chart.\n"
             "\n"
             "Options (before, between or after the arguments; -- ends them):\n"
             "  --start N        show sample N first (1 or more; clamped to the log's end)\n"
-            "  --snapshot FILE  save the first view to FILE (.png, .bmp, .tga or .pcx) and exit,\n"
-            "                   without a display\n"
+            "  --snapshot FILE  save the first view as FILE (.png .bmp .tga .pcx); no display\n"
             "  -h, --help       show this help and exit\n"
             "  --version        show the version and exit\n"
             "\n"
