@@ -200,9 +200,12 @@ void FillWindow(kolejka& window) {
     --ieFp;
 }
 
-void StartAt(kolejka& window, std::int64_t start) {
+void FillWindowAt(kolejka& window, std::int64_t start) {
     std::int64_t first = 1 + std::min<std::int64_t>(start - 1, std::max(0, iFc - iscrWidth));
-    if (first <= 1) return;
+    if (first <= 1) {
+        FillWindow(window);
+        return;
+    }
     isFp = static_cast<int>(first);
     for (int i = 0; i < iscrWidth; ++i) window.push_back(czytaj(isFp + i));
     ieFp = isFp + iscrWidth - 1;

@@ -61,9 +61,10 @@ double czytaj(int record);
 // iscrWidth.
 void FillWindow(kolejka& window);
 
-// Moves a freshly filled window as far as `start` - 1 presses of Right would: its first record
-// becomes 1 + min(start - 1, max(0, iFc - iscrWidth)). Reads only the records it shows.
-void StartAt(kolejka& window, std::int64_t start);
+// Fills an empty window where `start` - 1 presses of Right after FillWindow would leave it: its
+// first record becomes 1 + min(start - 1, max(0, iFc - iscrWidth)). Reads only the records it
+// shows; from record 1 it is FillWindow.
+void FillWindowAt(kolejka& window, std::int64_t start);
 
 // Slides the window by up to count records: direction 1 toward later records, 0 toward earlier
 // ones, anything else not at all. Stops at the first record and at the last one, keeping isFp

@@ -48,8 +48,7 @@ int main(int argc, char** argv) {
 
     kolejka window(iscrWidth);
     TypeOfChart(settings.chartType);
-    FillWindow(window);
-    StartAt(window, command.start);
+    FillWindowAt(window, command.start);
     Viewer viewer{window, {}, 0};
 
     if (!command.snapshot.empty()) {

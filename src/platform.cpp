@@ -116,14 +116,16 @@ const char* TempPath() {
 }
 
 std::string CreateSiblingFile(const std::string& target, std::string& error) {
-    std::string::size_type slash = target.rfind('/');
-    std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     // Hidden, unique, and with the target's extension, which tells the format.
-    std::string::size_type dot = name.rfind('.');
-    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
-    int fd = CreateRecorded(dir + "." + name + "-XXXXXX" + extension,
-                            static_cast<int>(extension.size()), siblingPath);
+    std::string pattern = target;
+    std::string::size_type slash = target.rfind('/');
+    std::string::size_type nameStart = slash == std::string::npos ? 0 : slash + 1;
+    pattern.insert(nameStart, ".");
+    std::string::size_type dot = target.rfind('.');
+    bool hasExtension = dot != std::string::npos && dot > nameStart;
+    std::string extension = hasExtension ? target.substr(dot) : "";
+    int fd = CreateRecorded(pattern + "-XXXXXX" + extension, static_cast<int>(extension.size()),
+                            siblingPath);
     if (fd < 0) {
         error = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
         return "";
@@ -139,7 +141,6 @@ std::string CreateSiblingFile(const std::string& target, std::string& error) {
 bool ReplaceWithSibling(const std::string& target, std::string& error) {
     if (rename(siblingPath, target.c_str()) != 0) {
         error = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
-        RemoveTempFile();
         return false;
     }
     siblingPath[0] = '\0';

@@ -18,8 +18,8 @@ const char* TempPath();
 // that replaces `target` by a rename once it is complete. It is removed with the temporary file, so
 // that no way out leaves it. Returns its path, or "" with a message in error.
 std::string CreateSiblingFile(const std::string& target, std::string& error);
-// Renames the sibling file over its target, or removes it when that fails. False with a
-// message in error on failure.
+// Renames the sibling file over its target. False with a message in error on failure; the
+// sibling then stays for RemoveTempFile.
 bool ReplaceWithSibling(const std::string& target, std::string& error);
 
 // Deletes the temporary file and any sibling file, if there are. Safe to call from a signal

@@ -26,6 +26,11 @@ const char* const kVersion = PLOVO_VERSION;
 namespace {
 double scaleExtreme = 0.0;  // the extreme SetScale was given, for ScaledSample
 
+// Rows from the zero line to a sample of the extreme's magnitude.
+int HalfHeight() {
+    return (iscrHeight - 21) / 2;
+}
+
 // iniparser reports a missing file on stderr itself; plovo prints its own line instead.
 int IgnoreIniparserError(const char*, ...) {
     return 0;
@@ -36,32 +41,23 @@ std::string OutOfRange(const std::string& what, const std::string& given, const 
     return "plovo: " + what + " " + given + " " + where + " is out of range: expected " + expected;
 }
 
-// The number as iniparser_getint reads it (strtol, any base), or the default for a missing
-// key. A number that does not fit an int leaves `value` and puts its text in `unfit`.
-void ReadInt(dictionary* ini, const char* key, int& value, std::string& unfit) {
-    const char* text = iniparser_getstring(ini, key, nullptr);
-    if (text == nullptr) return;
+// The number at the start of text as strtol reads it in `base` (atoi's reading for 10,
+// iniparser_getint's for 0). When it does not fit an int, `value` stays and the number's text,
+// as written, goes to `unfit`.
+void ReadInt(const char* text, int base, int& value, std::string& unfit) {
+    while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+    char* end = nullptr;
     errno = 0;
-    long number = std::strtol(text, nullptr, 0);
+    long long number = std::strtoll(text, &end, base);
     if (errno == ERANGE || number < INT_MIN || number > INT_MAX)
-        unfit = text;
+        unfit.assign(text, static_cast<std::size_t>(end - text));
     else
         value = static_cast<int>(number);
 }
 
-// The number as atoi reads it: blanks, a sign, digits up to the first non-digit. When it does
-// not fit an int, none, with the sign and digits in `text`.
-std::optional<int> ReadAtoi(const char* p, std::string& text) {
-    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
-    const char* begin = p;
-    if (*p == '+' || *p == '-') ++p;
-    long long magnitude = 0;
-    for (; std::isdigit(static_cast<unsigned char>(*p)); ++p)
-        magnitude = std::min(magnitude * 10 + (*p - '0'), 1LL << 40);  // saturates, no overflow
-    long long number = *begin == '-' ? -magnitude : magnitude;
-    if (number >= INT_MIN && number <= INT_MAX) return static_cast<int>(number);
-    text.assign(begin, p);
-    return std::nullopt;
+// A key's number, or its default when the key is missing.
+void ReadInt(dictionary* ini, const char* key, int& value, std::string& unfit) {
+    if (const char* text = iniparser_getstring(ini, key, nullptr)) ReadInt(text, 0, value, unfit);
 }
 
 // A settings file worth reading: a regular file of at most kMaxIniSize bytes. Opened without
@@ -124,7 +120,8 @@ Settings LoadSettings(const std::string& iniPath, std::ostream& out) {
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings) {
     if (argc != 3) return;
     settings.chartTypeText.clear();
-    settings.chartType = ReadAtoi(argv[2], settings.chartTypeText).value_or(0);
+    settings.chartType = 0;
+    ReadInt(argv[2], 10, settings.chartType, settings.chartTypeText);
     settings.chartTypeSource = "from the command line ('" + Printable(argv[2]) + "')";
 }
 
@@ -224,14 +221,13 @@ std::string HelpText() {
 }
 
 void SetScale(double extreme) {
-    int halfHeight = (iscrHeight - 21) / 2;
     ZeroLine = (iscrHeight - 20) / 2;
-    multiplier = extreme == 0.0 ? 1.0 : halfHeight / std::fabs(extreme);
+    multiplier = extreme == 0.0 ? 1.0 : HalfHeight() / std::fabs(extreme);
     scaleExtreme = extreme;
 }
 
 double ScaledSample(double sample) {
     if (std::isfinite(multiplier)) return sample * multiplier;
     // A subnormal extreme: half-height / |extreme| overflows, so scale the sample first.
-    return sample / std::fabs(scaleExtreme) * ((iscrHeight - 21) / 2);
+    return sample / std::fabs(scaleExtreme) * HalfHeight();
 }

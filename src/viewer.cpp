@@ -178,6 +178,19 @@ bool SavePicture(const char* path, BITMAP* picture) {
     if (written != nullptr) destroy_bitmap(written);
     return whole;
 }
+
+// Writes the picture beside `path`, checks it, and renames it over `path`; a sibling left by a
+// failure goes with RemoveTempFile.
+bool WritePicture(BITMAP* picture, const std::string& path, std::string& error) {
+    std::string sibling = CreateSiblingFile(path, error);
+    if (sibling.empty()) return false;
+    if (!SavePicture(sibling.c_str(), picture)) {
+        error =
+            "plovo: cannot write '" + Printable(path) + "': " + WriteFailureReason(sibling.c_str());
+        return false;
+    }
+    return ReplaceWithSibling(path, error);
+}
 }  // namespace
 
 bool OpenGraphics(bool fullscreen, const std::string& title) {
@@ -210,20 +223,13 @@ bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error) {
     set_color_depth(16);
     register_png_file_type();
     BITMAP* picture = create_bitmap(iscrWidth, iscrHeight);
-    bool drawn = picture != nullptr && ShowFirstFrame(viewer, picture) &&
-                 ViewerPass(viewer, KeySnapshot{}, picture);
-    std::string sibling = drawn ? CreateSiblingFile(path, error) : "";
     bool saved = false;
-    if (!drawn) {
+    if (picture == nullptr || !ShowFirstFrame(viewer, picture)) {
         error = "plovo: cannot draw the picture for '" + Printable(path) + "': out of memory";
-    } else if (!sibling.empty()) {
-        saved = SavePicture(sibling.c_str(), picture);
-        if (!saved)
-            error = "plovo: cannot write '" + Printable(path) +
-                    "': " + WriteFailureReason(sibling.c_str());
+    } else {
+        ViewerPass(viewer, KeySnapshot{}, picture);
+        saved = WritePicture(picture, path, error);
     }
-    saved = saved && ReplaceWithSibling(path, error);
-    if (!saved) RemoveTempFile();
     if (picture != nullptr) destroy_bitmap(picture);
     DestroyCanvases(viewer.canvases);
     allegro_exit();

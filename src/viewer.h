@@ -57,7 +57,8 @@ std::string GraphicsFailureReason();
 
 // Draws the frame the viewer shows after its first pass, with no display, and saves it as a
 // picture in `path` (format by its extension), replacing any file there only once the new one
-// is complete. False with one line in error when it cannot.
+// is complete. False with one line in error when it cannot; RemoveTempFile then removes what
+// it left.
 bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error);
 
 // Creates the canvases and presents the first frame on `target`. False when a canvas cannot be

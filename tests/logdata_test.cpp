@@ -364,7 +364,7 @@ TEST_F(Records, SlidingStopsAtBothEndsAndPartway) {
     EXPECT_EQ(Window(window), Range(1, 5));
 }
 
-TEST_F(Records, StartAtMovesAsFarAsRightWouldAndNoFurther) {
+TEST_F(Records, FillWindowAtStartsAsFarAsRightWouldAndNoFurther) {
     MakeRecords(20);
     iscrWidth = 5;
     // {asked, first record shown}: the last full window starts at 16.
@@ -372,8 +372,7 @@ TEST_F(Records, StartAtMovesAsFarAsRightWouldAndNoFurther) {
              {1, 1}, {2, 2}, {16, 16}, {17, 16}, {INT64_MAX / 16, 16}}) {
         kolejka window(iscrWidth);
         isFp = 1;
-        FillWindow(window);
-        StartAt(window, start);
+        FillWindowAt(window, start);
         EXPECT_EQ(isFp, first) << start;
         EXPECT_EQ(ieFp, first + 4) << start;
         EXPECT_EQ(Window(window), Range(first, first + 4)) << start;
@@ -384,12 +383,11 @@ TEST_F(Records, ShortLogFillsWithZerosAndDoesNotScrollPastItsEnd) {
     MakeRecords(3);
     iscrWidth = 6;
     kolejka window(iscrWidth);
-    FillWindow(window);
+    FillWindowAt(window, 3);  // no later start: the same fill as from record 1
     EXPECT_EQ(isFp, 1);
     EXPECT_EQ(ieFp, 6);
     EXPECT_EQ(Window(window), (std::vector<double>{1, 2, 3, 0, 0, 0}));
     AddToQueue(window, 10, 1);
-    StartAt(window, 3);
     EXPECT_EQ(isFp, 1);
     EXPECT_EQ(ieFp, 6);
 }

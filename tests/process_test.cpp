@@ -159,8 +159,7 @@ TEST_F(Process, SnapshotIsTheViewersFrameWithoutADisplay) {
     SetScale(MakeTempFile(work.File("log.dat").c_str(), 2, error));
     kolejka window(iscrWidth);
     TypeOfChart(2);
-    FillWindow(window);
-    StartAt(window, 650);
+    FillWindowAt(window, 650);
     EXPECT_EQ(isFp, 700 - 120 + 1);
     Viewer viewer{window, {}, 0};
     BITMAP* expected = create_bitmap(iscrWidth, iscrHeight);
