@@ -1,5 +1,5 @@
-// Chart rendering: the four canvases, the zero-line strip, the dot plot, the cursor line, the
-// status bar and the chart labels.
+// Chart rendering: the vertical scale, the four canvases, the zero-line strip, the dot plot, the
+// cursor line, the status bar and the chart labels.
 #include "chart.h"
 
 #include <cmath>
@@ -8,9 +8,15 @@
 #include "globals.h"
 #include "kolejka.h"
 #include "logdata.h"
-#include "settings.h"
 
 namespace {
+double scaleExtreme = 0.0;  // the extreme SetScale was given, for ScaledSample
+
+// Rows from the zero line to a sample of the extreme's magnitude.
+int HalfHeight() {
+    return (iscrHeight - kStatusBarHeight) / 2;
+}
+
 // Full-intensity primaries in the current pixel format; computed at draw time because the
 // format belongs to the graphics mode.
 int Red() {
@@ -51,6 +57,18 @@ void PlotWindow(kolejka& window, BITMAP* chart) {
     }
 }
 }  // namespace
+
+void SetScale(double extreme) {
+    ZeroLine = (iscrHeight - 20) / 2;
+    multiplier = extreme == 0.0 ? 1.0 : HalfHeight() / std::fabs(extreme);
+    scaleExtreme = extreme;
+}
+
+double ScaledSample(double sample) {
+    if (std::isfinite(multiplier)) return sample * multiplier;
+    // A subnormal extreme: half-height / |extreme| overflows, so scale the sample first.
+    return sample / std::fabs(scaleExtreme) * HalfHeight();
+}
 
 bool CreateCanvases(Canvases& canvases) {
     // Cleared, so that pixels nothing draws show the background colour.

@@ -1,5 +1,5 @@
-// Chart rendering: the four canvases, the zero-line strip, the dot plot, the cursor line, the
-// status bar and the chart labels.
+// Chart rendering: the vertical scale, the four canvases, the zero-line strip, the dot plot, the
+// cursor line, the status bar and the chart labels.
 #pragma once
 
 #include <allegro.h>
@@ -12,6 +12,15 @@ class kolejka;
 constexpr int kStatusBarHeight = 21;  // pixels, below the chart
 constexpr int kStripHeight = 3;       // pixels: the zero line with a tick row above and below
 constexpr int kTickSpacing = 10;      // pixels between ticks on the zero line
+
+// Sets ZeroLine and multiplier from iscrHeight and the extreme of the extracted column, so that
+// a sample of the extreme's magnitude lies half-height rows from the zero line, positive values
+// above it. A zero extreme (no data, or all zeros) gives a multiplier of 1.0.
+void SetScale(double extreme);
+
+// Rows above the zero line for a sample: sample * multiplier, or, where the multiplier is not
+// finite (a subnormal extreme), (sample / |extreme|) * half-height.
+double ScaledSample(double sample);
 
 // The off-screen bitmaps, all 16 bits per pixel, made once and kept until shutdown.
 struct Canvases {

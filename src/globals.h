@@ -3,9 +3,11 @@
 
 #include <string>
 
-// settings.cpp: screen size from plovo.ini, and the vertical scale derived from the log.
-extern int iscrWidth;      // screen width in pixels; also the window's capacity in samples
-extern int iscrHeight;     // screen height in pixels
+// main.cpp, from plovo.ini: the screen size.
+extern int iscrWidth;   // screen width in pixels; also the window's capacity in samples
+extern int iscrHeight;  // screen height in pixels
+
+// chart.cpp (SetScale): the vertical scale derived from the log.
 extern int ZeroLine;       // pixel row of the zero line in the chart bitmap
 extern double multiplier;  // pixel rows per data unit
 

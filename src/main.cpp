@@ -9,6 +9,7 @@
 #include "globals.h"
 #include "kolejka.h"
 #include "logdata.h"
+#include "options.h"
 #include "platform.h"
 #include "settings.h"
 #include "viewer.h"

@@ -1,15 +1,8 @@
-// The command line, the settings from plovo.ini, their limits, and the chart's vertical scale.
+// The settings from plovo.ini and the plain command line's chart type, and their limits.
 #pragma once
 
-#include <cstdint>
 #include <iosfwd>
 #include <string>
-#include <vector>
-
-// Printed when no log file is named.
-extern const char* const kUsage;
-// The program's version, from the build.
-extern const char* const kVersion;
 
 // Screen sizes the viewer accepts from plovo.ini, in pixels. A chart needs a bitmap of at
 // least two rows above the status bar (21 rows); beyond 16384 the window would take a very
@@ -38,33 +31,5 @@ constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 // With exactly two arguments (argc 3) the second is the chart type, read as atoi reads it.
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings);
 
-// What the options ask for, and the arguments left once they are taken out.
-struct CommandLine {
-    bool help = false;
-    bool version = false;
-    std::int64_t start = 1;         // record to show first, as asked; at least 1
-    std::string snapshot;           // picture to write instead of opening the window
-    std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order
-    std::string error;              // one line when an option is wrong
-};
-
-// Takes the options out of argv wherever they stand (until "--"); permutes argv.
-CommandLine ParseOptions(int argc, char** argv);
-
-// True for a picture path ending in .png, .bmp, .tga or .pcx, in any case.
-bool PictureFormatKnown(const std::string& path);
-
-// The text of --help.
-std::string HelpText();
-
 // One line saying what is wrong with the settings, or "" when the viewer can use them.
 std::string SettingsError(const Settings& settings);
-
-// Sets ZeroLine and multiplier from iscrHeight and the extreme of the extracted column, so that
-// a sample of the extreme's magnitude lies half-height rows from the zero line, positive values
-// above it. A zero extreme (no data, or all zeros) gives a multiplier of 1.0.
-void SetScale(double extreme);
-
-// Rows above the zero line for a sample: sample * multiplier, or, where the multiplier is not
-// finite (a subnormal extreme), (sample / |extreme|) * half-height.
-double ScaledSample(double sample);

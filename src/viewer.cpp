@@ -1,7 +1,7 @@
-// The viewer: graphics start-up, the keyboard loop with its decision table, and shutdown.
+// The viewer: graphics start-up, the keyboard loop with its decision table, the snapshot, and
+// shutdown.
 #include "viewer.h"
 
-#include <fcntl.h>
 #include <loadpng.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,8 +13,8 @@
 
 #include "globals.h"
 #include "logdata.h"
+#include "picture.h"
 #include "platform.h"
-#include "settings.h"
 
 // From the graphics library's X11 header, which would bring all of Xlib's macros along: sets
 // the window's name and class, as window managers see them.
@@ -158,39 +158,6 @@ bool StartAllegro(Start start, bool deferred) {
     return started;
 }
 
-// Why writing to `path` fails. The graphics library reports every failed write as EFAULT, so
-// one more block is written to find the system's own reason (a full disk, a size limit).
-std::string WriteFailureReason(const char* path) {
-    int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
-    static const char block[65536] = {};
-    bool written = fd >= 0 && write(fd, block, sizeof block) == static_cast<ssize_t>(sizeof block);
-    std::string reason = written ? "the picture could not be written" : std::strerror(errno);
-    if (fd >= 0) close(fd);
-    return reason;
-}
-
-// Saves the picture by its file name's extension, and reads it back: a PNG writer that meets a
-// full disk still reports success, but what it left cannot be read.
-bool SavePicture(const char* path, BITMAP* picture) {
-    if (save_bitmap(path, picture, nullptr) != 0) return false;
-    BITMAP* written = load_bitmap(path, nullptr);
-    bool whole = written != nullptr && written->w == picture->w && written->h == picture->h;
-    if (written != nullptr) destroy_bitmap(written);
-    return whole;
-}
-
-// Writes the picture beside `path`, checks it, and renames it over `path`; a sibling left by a
-// failure goes with RemoveTempFile.
-bool WritePicture(BITMAP* picture, const std::string& path, std::string& error) {
-    std::string sibling = CreateSiblingFile(path, error);
-    if (sibling.empty()) return false;
-    if (!SavePicture(sibling.c_str(), picture)) {
-        error =
-            "plovo: cannot write '" + Printable(path) + "': " + WriteFailureReason(sibling.c_str());
-        return false;
-    }
-    return ReplaceWithSibling(path, error);
-}
 }  // namespace
 
 bool OpenGraphics(bool fullscreen, const std::string& title) {

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "kolejka.h"
-#include "settings.h"
 #include "test_util.h"
 #include "viewer.h"
 

@@ -10,7 +10,6 @@
 
 #include "chart.h"
 #include "kolejka.h"
-#include "settings.h"
 #include "test_util.h"
 
 // x_close.cpp: sends the window manager's close request, as a title bar's close button does.

@@ -14,7 +14,6 @@
 
 #include "chart.h"
 #include "kolejka.h"
-#include "settings.h"
 #include "test_util.h"
 #include "viewer.h"
 

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <tuple>
 
+#include "chart.h"
+#include "options.h"
 #include "test_util.h"
 
 namespace {

@@ -1,0 +1,27 @@
+// The command line's options, the usage line and --help.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Printed when no log file is named.
+extern const char* const kUsage;
+// The program's version, from the build.
+extern const char* const kVersion;
+
+// What the options ask for, and the arguments left once they are taken out.
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    std::int64_t start = 1;         // record to show first, as asked; at least 1
+    std::string snapshot;           // picture to write instead of opening the window
+    std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order
+    std::string error;              // one line when an option is wrong
+};
+
+// Takes the options out of argv wherever they stand (until "--"); permutes argv.
+CommandLine ParseOptions(int argc, char** argv);
+
+// The text of --help.
+std::string HelpText();
