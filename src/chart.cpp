@@ -2,6 +2,7 @@
 // cursor line, the status bar and the chart labels.
 #include "chart.h"
 
+#include <cctype>
 #include <cmath>
 #include <sstream>
 
@@ -22,9 +23,6 @@ int HalfHeight() {
 int Red() {
     return makecol(255, 0, 0);
 }
-int Green() {
-    return makecol(0, 255, 0);
-}
 int Blue() {
     return makecol(0, 0, 255);
 }
@@ -32,19 +30,33 @@ int Yellow() {
     return makecol(255, 255, 0);
 }
 
-const char* const kLabels[kChartTypes] = {
-    "Time [s]",         "Velocity [m/s]",     "Acceleration [m/ss]", "Coupler.Dist[m]",
-    "Coupler.Force[N]", "TractionForce [kN]", "FrictionForce [kN]",  "BrakeForce [kN]",
-    "BrakePress [MPa]", "PipePress [MPa]",    "MotorCurrent [A]"};
+// Each chart type's name on the command line and its label on screen, in number order.
+const struct {
+    const char* name;
+    const char* label;
+} kChartTypeTable[kChartTypes] = {
+    {"time", "Time [s]"},
+    {"velocity", "Velocity [m/s]"},
+    {"acceleration", "Acceleration [m/ss]"},
+    {"coupler-distance", "Coupler.Dist[m]"},
+    {"coupler-force", "Coupler.Force[N]"},
+    {"traction-force", "TractionForce [kN]"},
+    {"friction-force", "FrictionForce [kN]"},
+    {"brake-force", "BrakeForce [kN]"},
+    {"brake-pressure", "BrakePress [MPa]"},
+    {"pipe-pressure", "PipePress [MPa]"},
+    {"motor-current", "MotorCurrent [A]"},
+};
+
+std::string Lowercase(const std::string& text) {
+    std::string lower;
+    for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
 
 BITMAP* Cleared(BITMAP* bitmap) {
     if (bitmap != nullptr) clear_bitmap(bitmap);
     return bitmap;
-}
-
-// The strip's middle row becomes the zero line.
-void PlaceStrip(BITMAP* chart, BITMAP* strip) {
-    blit(strip, chart, 0, 0, 0, ZeroLine - 1, strip->w, strip->h);
 }
 
 // One green dot per column, column i for the window's sample i, read from the front.
@@ -89,6 +101,14 @@ void DestroyCanvases(Canvases& canvases) {
     }
 }
 
+int Green() {
+    return makecol(0, 255, 0);
+}
+
+void PlaceStrip(BITMAP* chart, BITMAP* strip) {
+    blit(strip, chart, 0, 0, 0, ZeroLine - 1, strip->w, strip->h);
+}
+
 void DrawZeroLineStrip(BITMAP* strip) {
     int red = Red();
     hline(strip, 0, 1, iscrWidth, red);
@@ -127,7 +147,23 @@ void DrawCursorLine(BITMAP* frame, int column) {
 
 const char* ChartLabel(int chartType) {
     bool known = chartType >= 1 && chartType <= kChartTypes;
-    return known ? kLabels[chartType - 1] : "Not supported!";
+    return known ? kChartTypeTable[chartType - 1].label : "Not supported!";
+}
+
+const char* ChartName(int chartType) {
+    bool known = chartType >= 1 && chartType <= kChartTypes;
+    return known ? kChartTypeTable[chartType - 1].name : "";
+}
+
+std::vector<int> ChartTypesNamed(const std::string& name) {
+    std::string lower = Lowercase(name);
+    std::vector<int> types;
+    for (int type = 1; type <= kChartTypes && !lower.empty(); ++type) {
+        std::string candidate = kChartTypeTable[type - 1].name;
+        if (candidate == lower) return {type};
+        if (candidate.compare(0, lower.size(), lower) == 0) types.push_back(type);
+    }
+    return types;
 }
 
 void TypeOfChart(int chartType) {
@@ -141,7 +177,11 @@ std::string StatusText() {
 }
 
 void DrawStatBar(BITMAP* statusBar, BITMAP* frame) {
+    DrawStatusText(statusBar, frame, StatusText());
+}
+
+void DrawStatusText(BITMAP* statusBar, BITMAP* frame, const std::string& text) {
     clear_bitmap(statusBar);
-    textout_ex(statusBar, font, StatusText().c_str(), 10, 6, Blue(), 0);
+    textout_ex(statusBar, font, text.c_str(), 10, 6, Blue(), 0);
     blit(statusBar, frame, 0, 0, 0, frame->h - 20, statusBar->w, statusBar->h);
 }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class kolejka;
 
@@ -36,6 +37,8 @@ bool CreateCanvases(Canvases& canvases);
 void DestroyCanvases(Canvases& canvases);
 
 void DrawZeroLineStrip(BITMAP* strip);
+// Lays the strip on the chart bitmap, its middle row on the zero line.
+void PlaceStrip(BITMAP* chart, BITMAP* strip);
 
 // The chart bitmap row of a sample: ZeroLine - ScaledSample(sample), truncated toward zero and
 // kept within the chart's rows (0 .. chartHeight - 1); none when not finite or beyond int.
@@ -51,10 +54,15 @@ void DrawChart(kolejka& window, BITMAP* chart, BITMAP* strip, int direction, int
 // The yellow cursor line through the whole frame at screen column `column`.
 void DrawCursorLine(BITMAP* frame, int column);
 
-constexpr int kChartTypes = 11;  // chart types 1 .. 11 have labels
+constexpr int kChartTypes = 11;  // chart types 1 .. 11 have names and labels
 
 // The label of a chart type; "Not supported!" outside 1 .. kChartTypes.
 const char* ChartLabel(int chartType);
+// The name of a chart type on the command line ("velocity"); "" outside 1 .. kChartTypes.
+const char* ChartName(int chartType);
+// The chart types whose names `name` is, or begins, in any case: one for a name or a unique
+// prefix, several for an ambiguous prefix, none otherwise.
+std::vector<int> ChartTypesNamed(const std::string& name);
 
 // Sets cType to the label of a chart type.
 void TypeOfChart(int chartType);
@@ -64,3 +72,8 @@ std::string StatusText();
 
 // Renders the status text into the status bar and copies the bar to the bottom of the frame.
 void DrawStatBar(BITMAP* statusBar, BITMAP* frame);
+// The same for another text in the status bar's place.
+void DrawStatusText(BITMAP* statusBar, BITMAP* frame, const std::string& text);
+
+// Full-intensity primaries in the current pixel format, as the chart uses them.
+int Green();

@@ -71,58 +71,120 @@ double ParseNumber(const char* text, std::size_t length) {
     return ParseWithStrtod(text, static_cast<std::size_t>(end - text));
 }
 
-ColumnScanner::ColumnScanner(int column)
-    : fieldStart((static_cast<std::int64_t>(column) - 1) * kColumnWidth) {}
+ColumnScanner::ColumnScanner(int column, int second) {
+    fields[0].start = (static_cast<std::int64_t>(column) - 1) * kColumnWidth;
+    fields[1].start = (static_cast<std::int64_t>(second) - 1) * kColumnWidth;
+    fieldCount = second > 0 && second != column ? 2 : 1;
+}
 
-void ColumnScanner::Feed(const char* data, std::size_t size, std::string& out) {
+void ColumnScanner::Feed(const char* data, std::size_t size, std::string& out,
+                         std::string* secondOut) {
     const char* p = data;
     const char* end = data + size;
     while (p < end) {
         const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        if (lf != nullptr && lineLength == 0) {
+            // The usual case: a whole line in one piece, cut without copying its fields.
+            WholeLine(p, static_cast<std::size_t>(lf - p), out, secondOut);
+            p = lf + 1;
+            continue;
+        }
         Take(p, static_cast<std::size_t>((lf ? lf : end) - p));
         if (lf == nullptr) break;
-        EndLine(out);
+        EndLine(out, secondOut);
         p = lf + 1;
     }
 }
 
-void ColumnScanner::Finish(std::string& out) {
-    if (lineLength > 0) EndLine(out);
+void ColumnScanner::Finish(std::string& out, std::string* secondOut) {
+    if (lineLength > 0) EndLine(out, secondOut);
 }
 
-// Keeps the bytes of the current line that fall into the field.
+// Keeps the bytes of the current line that fall into the fields.
 void ColumnScanner::Take(const char* bytes, std::size_t size) {
     if (size == 0) return;
     if (lineLength == 0) firstByte = bytes[0];
     std::int64_t from = lineLength;
     lineLength += static_cast<std::int64_t>(size);
-    std::int64_t first = std::max(from, fieldStart);
-    std::int64_t last = std::min(lineLength, fieldStart + kRecordSize);
-    if (first >= last) return;
-    std::memcpy(field + (first - fieldStart), bytes + (first - from),
-                static_cast<std::size_t>(last - first));
-    fieldLength = static_cast<int>(last - fieldStart);
+    for (int i = 0; i < fieldCount; ++i) {
+        Field& field = fields[i];
+        std::int64_t first = std::max(from, field.start);
+        std::int64_t last = std::min(lineLength, field.start + kRecordSize);
+        if (first >= last) continue;
+        std::memcpy(field.bytes + (first - field.start), bytes + (first - from),
+                    static_cast<std::size_t>(last - first));
+        field.length = static_cast<int>(last - field.start);
+    }
 }
 
-void ColumnScanner::EndLine(std::string& out) {
-    bool empty = lineLength == 0 || (lineLength == 1 && firstByte == '\r');
-    if (!empty) {
-        // The record is the field's text up to a NUL, padded so that later records keep their
-        // places; a line too short for the column leaves the text empty.
-        const void* nul = std::memchr(field, '\0', static_cast<std::size_t>(fieldLength));
-        std::size_t text = nul ? static_cast<const char*>(nul) - field : fieldLength;
-        out.append(field, text);
-        out.append(kRecordSize - text, ' ');
-        double sample = ParseNumber(field, text);
-        if (std::isfinite(sample) && std::fabs(sample) > std::fabs(largest)) largest = sample;
+namespace {
+// Appends the field's record: its text up to a NUL, padded so that later records keep their
+// places (a line too short for the column leaves the text empty). Returns the text's length.
+std::size_t AppendRecord(const char* field, std::size_t fieldLength, std::string& out) {
+    const void* nul = std::memchr(field, '\0', fieldLength);
+    std::size_t text = nul ? static_cast<const char*>(nul) - field : fieldLength;
+    char record[kRecordSize];
+    std::memset(record, ' ', sizeof record);
+    std::memcpy(record, field, text);
+    out.append(record, sizeof record);
+    return text;
+}
+
+bool IsEmptyLine(std::int64_t length, char firstByte) {
+    return length == 0 || (length == 1 && firstByte == '\r');
+}
+}  // namespace
+
+void ColumnScanner::WholeLine(const char* line, std::size_t length, std::string& out,
+                              std::string* secondOut) {
+    if (IsEmptyLine(static_cast<std::int64_t>(length), length ? line[0] : 0)) return;
+    auto fieldSize = [&](const Field& field) {
+        std::int64_t size = std::min<std::int64_t>(length - field.start, kRecordSize);
+        return static_cast<std::size_t>(std::max<std::int64_t>(size, 0));
+    };
+    const Field& field = fields[0];
+    std::size_t size = fieldSize(field);
+    const char* text = size ? line + field.start : line;
+    std::size_t textLength = AppendRecord(text, size, out);
+    ++count;
+    Note(ParseNumber(text, textLength));
+    if (fieldCount == 2 && secondOut != nullptr) {
+        std::size_t secondSize = fieldSize(fields[1]);
+        AppendRecord(secondSize ? line + fields[1].start : line, secondSize, *secondOut);
+    }
+}
+
+void ColumnScanner::EndLine(std::string& out, std::string* secondOut) {
+    if (!IsEmptyLine(lineLength, firstByte)) {
+        Field& field = fields[0];
+        std::size_t text = AppendRecord(field.bytes, field.length, out);
         ++count;
+        Note(ParseNumber(field.bytes, text));
+        if (fieldCount == 2 && secondOut != nullptr)
+            AppendRecord(fields[1].bytes, fields[1].length, *secondOut);
     }
     lineLength = 0;
-    fieldLength = 0;
+    for (Field& field : fields) field.length = 0;
 }
 
-double MakeTempFile(const char* logName, int column, std::string& error) {
-    error.clear();
+// Keeps the extreme and the range up to date with the sample of record `count`.
+void ColumnScanner::Note(double sample) {
+    if (!std::isfinite(sample)) return;
+    if (std::fabs(sample) > std::fabs(largest)) largest = sample;
+    SampleRange& r = sampleRange;
+    if (r.minimumRecord == 0 || sample < r.minimum) {
+        r.minimum = sample;
+        r.minimumRecord = count;
+    }
+    if (r.maximumRecord == 0 || sample > r.maximum) {
+        r.maximum = sample;
+        r.maximumRecord = count;
+    }
+}
+
+namespace {
+// Opens the log for reading; -1 with errno set, also for a directory.
+int OpenLog(const char* logName) {
     int log = open(logName, O_RDONLY | O_CLOEXEC);
     struct stat status;
     if (log >= 0 && fstat(log, &status) == 0 && S_ISDIR(status.st_mode)) {
@@ -130,21 +192,71 @@ double MakeTempFile(const char* logName, int column, std::string& error) {
         log = -1;
         errno = EISDIR;
     }
+    return log;
+}
+
+// The temporary files being written and the records not yet written to them.
+struct TempWriter {
+    int samples = -1, times = -1;  // times is -1 when the samples are the time column
+    std::string sampleRecords, timeRecords;
+
+    const char* failedPath = "";  // the file a write or close failed on, with errno
+
+    // Writes what is buffered once it reaches `atLeast` bytes.
+    bool Flush(std::size_t atLeast = 0) {
+        if (sampleRecords.size() < atLeast) return true;
+        if (!WriteAll(samples, sampleRecords)) return Failed(TempPath());
+        if (times >= 0 && !WriteAll(times, timeRecords)) return Failed(TimePath());
+        sampleRecords.clear();
+        timeRecords.clear();
+        return true;
+    }
+    bool Close() {
+        bool closed = close(samples) == 0 || Failed(TempPath());
+        if (times >= 0) closed = (close(times) == 0 || Failed(TimePath())) && closed;
+        samples = times = -1;
+        return closed;
+    }
+    bool Failed(const char* path) {
+        failedPath = path;
+        return false;
+    }
+    std::string* TimeOut() { return times >= 0 ? &timeRecords : nullptr; }
+};
+
+// Creates the temporary files for `column`: the samples and, unless they are the time column,
+// the times. False with a message in error, with nothing left.
+bool CreateTempFiles(int column, TempWriter& writer, std::string& error) {
+    writer.samples = CreateTempFile(error);
+    if (writer.samples < 0) return false;
+    if (column == kTimeColumn) return true;
+    writer.times = CreateTimeFile(error);
+    if (writer.times >= 0) return true;
+    close(writer.samples);
+    RemoveTempFile();
+    return false;
+}
+
+}  // namespace
+
+double MakeTempFile(const char* logName, int column, std::string& error, SampleRange* range) {
+    error.clear();
+    int log = OpenLog(logName);
     if (log < 0) {
         error = Failure("open log", logName, errno);
         return 0.0;
     }
-    int temp = CreateTempFile(error);
-    if (temp < 0) {
+    TempWriter writer;
+    if (!CreateTempFiles(column, writer, error)) {
         close(log);
         return 0.0;
     }
 
-    auto writeFailure = [] { return Failure("write temporary file", TempPath(), errno); };
-    ColumnScanner scanner(column);
+    auto writeFailure = [&] { return Failure("write temporary file", writer.failedPath, errno); };
+    ColumnScanner scanner(column, kTimeColumn);
     std::vector<char> block(kBlockSize);
-    std::string records;
-    records.reserve(kBlockSize + kRecordSize);
+    writer.sampleRecords.reserve(kBlockSize + kRecordSize);
+    if (writer.TimeOut()) writer.timeRecords.reserve(kBlockSize + kRecordSize);
     std::int64_t headerLeft = kHeaderSize;  // skipped as it is read, so pipes work too
     for (;;) {
         ssize_t got = read(log, block.data(), block.size());
@@ -156,43 +268,119 @@ double MakeTempFile(const char* logName, int column, std::string& error) {
         if (got == 0) break;
         std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
         headerLeft -= skip;
-        scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip), records);
-        if (records.size() >= kBlockSize) {
-            if (!WriteAll(temp, records)) {
-                error = writeFailure();
-                break;
-            }
-            records.clear();
+        scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip),
+                     writer.sampleRecords, writer.TimeOut());
+        if (!writer.Flush(kBlockSize)) {
+            error = writeFailure();
+            break;
         }
         if (scanner.records() > INT_MAX) break;
     }
     close(log);
-    if (error.empty()) scanner.Finish(records);
+    if (error.empty()) scanner.Finish(writer.sampleRecords, writer.TimeOut());
     // iFc is an int: a log this long (hundreds of gigabytes) cannot be shown.
     if (error.empty() && scanner.records() > INT_MAX)
         error = "plovo: log '" + Printable(logName) + "' has more than " + std::to_string(INT_MAX) +
                 " data lines";
-    if (error.empty() && !WriteAll(temp, records)) error = writeFailure();
-    if (close(temp) != 0 && error.empty()) error = writeFailure();
+    if (error.empty() && !writer.Flush()) error = writeFailure();
+    if (!writer.Close() && error.empty()) error = writeFailure();
     if (!error.empty()) {
         RemoveTempFile();
         return 0.0;
     }
     iFc += static_cast<int>(scanner.records());
+    if (range != nullptr) *range = scanner.range();
     return scanner.extreme();
 }
 
-double czytaj(int record) {
+namespace {
+// A record's number: its text up to a line feed, as atof reads it.
+double ParseRecord(const char* field, std::size_t size) {
+    const void* lf = std::memchr(field, '\n', size);
+    return ParseNumber(field, lf ? static_cast<const char*>(lf) - field : size);
+}
+
+double ReadRecord(const char* path, int record) {
     if (record < 1) return 0.0;
-    int fd = open(TempPath(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0.0;
     char field[kRecordSize];
     ssize_t got = pread(fd, field, sizeof field, (static_cast<off_t>(record) - 1) * kRecordSize);
     close(fd);
-    if (got <= 0) return 0.0;
-    const void* lf = std::memchr(field, '\n', static_cast<std::size_t>(got));
-    std::size_t length = lf ? static_cast<const char*>(lf) - field : static_cast<std::size_t>(got);
-    return ParseNumber(field, length);
+    return got <= 0 ? 0.0 : ParseRecord(field, static_cast<std::size_t>(got));
+}
+
+// The time column's file: the samples' own when they are the time column.
+const char* TimeColumnPath() {
+    return TimePath()[0] != '\0' ? TimePath() : TempPath();
+}
+}  // namespace
+
+double czytaj(int record) {
+    return ReadRecord(TempPath(), record);
+}
+
+double RecordTime(int record) {
+    return ReadRecord(TimeColumnPath(), record);
+}
+
+RecordStream::RecordStream(const char* path, std::int64_t first)
+    : fd(open(path, O_RDONLY | O_CLOEXEC)) {
+    if (fd >= 0)
+        lseek(fd, static_cast<off_t>(std::max<std::int64_t>(first, 1) - 1) * kRecordSize, SEEK_SET);
+}
+
+RecordStream::~RecordStream() {
+    if (fd >= 0) close(fd);
+}
+
+double RecordStream::Next() {
+    if (block.size() - at < kRecordSize) Refill();
+    if (at >= block.size()) return 0.0;
+    std::size_t size = std::min<std::size_t>(kRecordSize, block.size() - at);
+    double sample = ParseRecord(block.data() + at, size);
+    at += size;
+    return sample;
+}
+
+// Keeps what is left of the block and reads on until it holds a whole record, or the file ends.
+void RecordStream::Refill() {
+    block.erase(0, at);
+    at = 0;
+    std::size_t have = block.size();
+    block.resize(kBlockSize / kRecordSize * kRecordSize);
+    while (fd >= 0 && have < kRecordSize) {
+        ssize_t got = read(fd, &block[have], block.size() - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
+    }
+    block.resize(have);
+}
+
+void ForEachRecord(std::int64_t first, std::int64_t last,
+                   const std::function<void(std::int64_t, double, double)>& visit) {
+    RecordStream samples(TempPath(), first), times(TimeColumnPath(), first);
+    for (std::int64_t record = first; record <= last; ++record) {
+        double time = times.Next();
+        visit(record, time, samples.Next());
+    }
+}
+
+std::int64_t FirstRecordAt(double seconds, std::int64_t first) {
+    RecordStream times(TimeColumnPath(), first);
+    for (std::int64_t record = first; record <= iFc; ++record)
+        if (times.Next() >= seconds) return record;
+    return 0;
+}
+
+std::int64_t StartAt(double seconds) {
+    std::int64_t record = FirstRecordAt(seconds);
+    return record != 0 ? record : static_cast<std::int64_t>(iFc) + 1;
+}
+
+std::int64_t OpeningRecord(std::int64_t start) {
+    return 1 + std::min<std::int64_t>(start - 1, std::max(0, iFc - iscrWidth));
 }
 
 void FillWindow(kolejka& window) {
@@ -201,7 +389,7 @@ void FillWindow(kolejka& window) {
 }
 
 void FillWindowAt(kolejka& window, std::int64_t start) {
-    std::int64_t first = 1 + std::min<std::int64_t>(start - 1, std::max(0, iFc - iscrWidth));
+    std::int64_t first = OpeningRecord(start);
     if (first <= 1) {
         FillWindow(window);
         return;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class kolejka;
@@ -19,51 +20,112 @@ constexpr int kRecordSize = 23;   // bytes; also the width of a field
 // 0.0 for text that does not begin with a number. Fast: no locale, no allocation.
 double ParseNumber(const char* text, std::size_t length);
 
-// Cuts column `column` (1-based) out of a stream of data lines, one record per line. Bytes may
-// arrive in pieces of any size. A line without that column gives a blank record (0.0); an empty
-// line (nothing, or only a carriage return, before its line feed) gives none; every record is
-// padded with spaces to 23 bytes, so record k is always data line k.
-class ColumnScanner {
-  public:
-    explicit ColumnScanner(int column);
-    // Appends a record to out for each line that ends within data.
-    void Feed(const char* data, std::size_t size, std::string& out);
-    // Ends a last line that has no line feed.
-    void Finish(std::string& out);
-
-    std::int64_t records() const { return count; }
-    // The finite sample of largest magnitude, with its sign; the first one wins a tie.
-    double extreme() const { return largest; }
-
-  private:
-    void Take(const char* bytes, std::size_t size);
-    void EndLine(std::string& out);
-
-    std::int64_t fieldStart;       // offset of the field in its line, bytes
-    std::int64_t lineLength = 0;   // bytes of the current line seen so far
-    char firstByte = 0;            // of the current line
-    char field[kRecordSize] = {};  // the field's bytes seen so far
-    int fieldLength = 0;
-    std::int64_t count = 0;
-    double largest = 0.0;
+// The smallest and largest finite sample of a column and the records they first occur in
+// (1-based; 0 when the column has no finite sample).
+struct SampleRange {
+    double minimum = 0.0, maximum = 0.0;
+    std::int64_t minimumRecord = 0, maximumRecord = 0;
 };
 
-// Extracts column `column` (at least 1) of the log into a new temporary file, adds the number
-// of records to iFc and returns the extreme sample (0.0 when there is none). On failure error
-// holds one line naming what failed and why, and no temporary file is left.
-double MakeTempFile(const char* logName, int column, std::string& error);
+// Cuts column `column` (1-based), and column `second` when it is another one, out of a stream of
+// data lines, one record per line into `out` (and `secondOut`). Bytes may arrive in pieces of
+// any size. A line without a column gives a blank record (0.0); an empty line (nothing, or only a
+// carriage return, before its line feed) gives none; every record is padded with spaces to 23
+// bytes, so record k is always data line k.
+class ColumnScanner {
+  public:
+    explicit ColumnScanner(int column, int second = 0);
+    // Appends a record for each line that ends within data.
+    void Feed(const char* data, std::size_t size, std::string& out,
+              std::string* secondOut = nullptr);
+    // Ends a last line that has no line feed.
+    void Finish(std::string& out, std::string* secondOut = nullptr);
+
+    std::int64_t records() const { return count; }
+    // The finite sample of largest magnitude of `column`, with its sign; the first one wins a tie.
+    double extreme() const { return largest; }
+    const SampleRange& range() const { return sampleRange; }
+
+  private:
+    // The bytes of one column's field seen so far in the current line.
+    struct Field {
+        std::int64_t start = 0;  // offset in the line, bytes
+        char bytes[kRecordSize] = {};
+        int length = 0;
+    };
+    void Take(const char* bytes, std::size_t size);
+    void WholeLine(const char* line, std::size_t length, std::string& out, std::string* secondOut);
+    void EndLine(std::string& out, std::string* secondOut);
+    void Note(double sample);
+
+    Field fields[2];
+    int fieldCount = 1;
+    std::int64_t lineLength = 0;  // bytes of the current line seen so far
+    char firstByte = 0;           // of the current line
+    std::int64_t count = 0;
+    double largest = 0.0;
+    SampleRange sampleRange;
+};
+
+constexpr int kTimeColumn = 1;  // the simulator's clock, in seconds
+
+// Extracts column `column` (at least 1) of the log into a new temporary file, and the time column
+// into a second one in the same pass (the same file for column 1), adds the number of records to
+// iFc and returns the extreme sample (0.0 when there is none); `range`, when given, gets the
+// column's smallest and largest samples. On failure error holds one line naming what failed and
+// why, and no temporary file is left.
+double MakeTempFile(const char* logName, int column, std::string& error,
+                    SampleRange* range = nullptr);
 
 // The value of record `record` (1-based) of the temporary file; 0.0 for a record that is not
 // there or cannot be read. Opens the file anew for every read.
 double czytaj(int record);
+
+// The time of record `record` (1-based) from the time column, in seconds; 0.0 as czytaj gives it
+// for a record that is not there.
+double RecordTime(int record);
+
+// Reads the records of a temporary file in order from record `first` on, in large blocks, for
+// passes over a whole column.
+class RecordStream {
+  public:
+    RecordStream(const char* path, std::int64_t first);
+    ~RecordStream();
+    RecordStream(const RecordStream&) = delete;
+    RecordStream& operator=(const RecordStream&) = delete;
+    // The next record's value, as czytaj reads it; 0.0 past the end.
+    double Next();
+
+  private:
+    void Refill();
+
+    int fd;
+    std::string block;
+    std::size_t at = 0;  // offset of the next record in block
+};
+
+// Calls visit(record, time, sample) for the records first .. last (1-based, within 1 .. iFc), in
+// order, reading both temporary files in large blocks.
+void ForEachRecord(std::int64_t first, std::int64_t last,
+                   const std::function<void(std::int64_t, double, double)>& visit);
+
+// The first record at or after `first` whose time is at least `seconds`, or 0 when none is.
+std::int64_t FirstRecordAt(double seconds, std::int64_t first = 1);
+
+// The record to open at for --at `seconds`: the first whose time is at least `seconds`, or, when
+// none is, one past the last (so that the window opens on the last full screen).
+std::int64_t StartAt(double seconds);
+
+// The first record of the window that FillWindowAt(window, start) fills.
+std::int64_t OpeningRecord(std::int64_t start);
 
 // Fills the window with records 1 to iscrWidth, 0.0 past the end of the file; ieFp ends as
 // iscrWidth.
 void FillWindow(kolejka& window);
 
 // Fills an empty window where `start` - 1 presses of Right after FillWindow would leave it: its
-// first record becomes 1 + min(start - 1, max(0, iFc - iscrWidth)). Reads only the records it
-// shows; from record 1 it is FillWindow.
+// first record becomes OpeningRecord(start) = 1 + min(start - 1, max(0, iFc - iscrWidth)). Reads
+// only the records it shows; from record 1 it is FillWindow.
 void FillWindowAt(kolejka& window, std::int64_t start);
 
 // Slides the window by up to count records: direction 1 toward later records, 0 toward earlier

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "batch.h"
 #include "chart.h"
 #include "globals.h"
 #include "kolejka.h"
@@ -43,21 +44,25 @@ int main(int argc, char** argv) {
     iscrWidth = settings.width;
     iscrHeight = settings.height;
 
-    double extreme = MakeTempFile(logName, settings.chartType, error);
+    SampleRange range;
+    double extreme = MakeTempFile(logName, settings.chartType, error, &range);
     if (!error.empty()) FatalExit(error);
     SetScale(extreme);
 
     kolejka window(iscrWidth);
     TypeOfChart(settings.chartType);
-    FillWindowAt(window, command.start);
-    Viewer viewer{window, {}, 0};
+    FillWindowAt(window, command.at ? StartAt(*command.at) : command.start);
+    Viewer viewer(window);
 
-    if (!command.snapshot.empty()) {
-        if (!SaveSnapshot(viewer, command.snapshot, error)) FatalExit(error);
+    if (WantsBatch(command)) {
+        if (!WriteBatch(command, viewer, logName, settings.chartType, range, error))
+            FatalExit(error);
         RemoveTempFile();
         return 0;
     }
-    if (!OpenGraphics(settings.fullscreen, WindowTitle(logName)))
+    viewer.logName = FileName(logName);
+    viewer.title = WindowTitle(viewer);
+    if (!OpenGraphics(settings.fullscreen, viewer.title))
         FatalExit(kGraphicsFailure, GraphicsFailureReason());
     if (!ShowFirstFrame(viewer, screen))
         FatalExit(kGraphicsFailure, "plovo: out of memory for the off-screen bitmaps");

@@ -4,6 +4,10 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <iomanip>
+#include <optional>
 #include <sstream>
 
 #include "chart.h"
@@ -26,16 +30,72 @@ std::optional<std::int64_t> ReadStart(const std::string& text) {
     return number;
 }
 
-const option kOptions[] = {{"start", required_argument, nullptr, 's'},
-                           {"snapshot", required_argument, nullptr, 'o'},
-                           {"help", no_argument, nullptr, 'h'},
-                           {"version", no_argument, nullptr, 'v'},
-                           {nullptr, 0, nullptr, 0}};
+// A finite decimal number as strtod reads the whole text, else none.
+std::optional<double> ReadSeconds(const char* text) {
+    char* end = nullptr;
+    double seconds = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(seconds)) return std::nullopt;
+    return seconds;
+}
+
+std::string PictureNameError(const char* name) {
+    return "plovo: cannot save a picture as '" + Printable(name) +
+           "': the name must end in .png, .bmp, .tga or .pcx";
+}
+
+const option kOptions[] = {
+    {"start", required_argument, nullptr, 's'},    {"at", required_argument, nullptr, 'a'},
+    {"snapshot", required_argument, nullptr, 'o'}, {"overview", required_argument, nullptr, 'O'},
+    {"stats", no_argument, nullptr, 'S'},          {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'v'},        {nullptr, 0, nullptr, 0}};
+
+// Takes one option and its value into command; the message when the value is refused.
+std::string TakeOption(int option, const char* value, CommandLine& command) {
+    switch (option) {
+        case 's':
+            if (std::optional<std::int64_t> start = ReadStart(value)) {
+                command.start = *start;
+                command.startGiven = true;
+                return "";
+            }
+            return "plovo: --start takes a sample number of 1 or more, not '" + Printable(value) +
+                   "'";
+        case 'a':
+            command.at = ReadSeconds(value);
+            if (command.at) return "";
+            return "plovo: --at takes a time in seconds, not '" + Printable(value) + "'";
+        case 'o':
+            command.snapshot = value;
+            return PictureFormatKnown(value) ? "" : PictureNameError(value);
+        case 'O':
+            command.overview = value;
+            return PictureFormatKnown(value) ? "" : PictureNameError(value);
+        case 'S':
+            command.stats = true;
+            return "";
+        case 'h':
+            command.help = true;
+            return "";
+        default:
+            command.version = true;
+            return "";
+    }
+}
+
+// Options that cannot go together.
+std::string Conflict(const CommandLine& command) {
+    if (command.at && command.startGiven)
+        return "plovo: --at and --start both say where to open: give one of them";
+    return "";
+}
 
 // The option getopt_long stopped at, as the user wrote it: a short one from optopt, a long one
 // from the argument before optind.
 std::string OptionWritten(char** argv) {
-    if (optopt > 0 && optopt != 's' && optopt != 'o') return std::string("-") + char(optopt);
+    bool longOnly = false;
+    for (const option& known : kOptions)
+        longOnly = longOnly || (optopt == known.val && optopt != 'h');
+    if (optopt > 0 && !longOnly) return std::string("-") + char(optopt);
     std::string written = argv[optind - 1];
     std::string::size_type equals = written.find('=');
     return Printable(equals == std::string::npos ? written : written.substr(0, equals));
@@ -48,38 +108,16 @@ CommandLine ParseOptions(int argc, char** argv) {
     opterr = 0;  // the messages are ours
     int option;
     while ((option = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1) {
-        switch (option) {
-            case 's':
-                if (std::optional<std::int64_t> start = ReadStart(optarg)) {
-                    command.start = *start;
-                } else {
-                    command.error = "plovo: --start takes a sample number of 1 or more, not '" +
-                                    Printable(optarg) + "'";
-                    return command;
-                }
-                break;
-            case 'o':
-                command.snapshot = optarg;
-                if (!PictureFormatKnown(command.snapshot)) {
-                    command.error = "plovo: cannot save a picture as '" + Printable(optarg) +
-                                    "': the name must end in .png, .bmp, .tga or .pcx";
-                    return command;
-                }
-                break;
-            case 'h':
-                command.help = true;
-                break;
-            case 'v':
-                command.version = true;
-                break;
-            case ':':
-                command.error = "plovo: option " + OptionWritten(argv) + " needs a value";
-                return command;
-            default:
-                command.error = "plovo: unknown option " + OptionWritten(argv);
-                return command;
+        if (option == ':') {
+            command.error = "plovo: option " + OptionWritten(argv) + " needs a value";
+        } else if (option == '?') {
+            command.error = "plovo: unknown option " + OptionWritten(argv);
+        } else {
+            command.error = TakeOption(option, optarg, command);
         }
+        if (!command.error.empty()) return command;
     }
+    command.error = Conflict(command);
     for (int i = optind; i < argc; ++i) command.args.push_back(argv[i]);
     return command;
 }
@@ -91,13 +129,18 @@ std::string HelpText() {
             "\n"
             "Options (before, between or after the arguments; -- ends them):\n"
             "  --start N        show sample N first (1 or more; clamped to the log's end)\n"
+            "  --at SECONDS     show the first sample at SECONDS (column 1) or later first\n"
             "  --snapshot FILE  save the first view as FILE (.png .bmp .tga .pcx); no display\n"
+            "  --overview FILE  save the whole log in one picture, the first view marked\n"
+            "  --stats          print the log's samples, time span, minimum and maximum\n"
             "  -h, --help       show this help and exit\n"
             "  --version        show the version and exit\n"
             "\n"
-            "Chart types (columns of the log; without one, display:default applies):\n";
+            "Chart types (columns of the log; without one, display:default applies), by\n"
+            "number or by name (any case; a unique beginning such as brake-p will do):\n";
     for (int type = 1; type <= kChartTypes; ++type)
-        text << (type < 10 ? "   " : "  ") << type << "  " << ChartLabel(type) << "\n";
+        text << std::right << std::setw(4) << type << "  " << std::left << std::setw(18)
+             << ChartName(type) << ChartLabel(type) << "\n";
     text << "  Numbers above 11 show that column of the log as \"Not supported!\".\n"
             "\n"
             "Keys:\n"
@@ -105,6 +148,7 @@ std::string HelpText() {
             "  Shift+Right / Shift+Left  scroll by ten samples\n"
             "  Ctrl+Right / Ctrl+Left    move the cursor; the status bar shows its value\n"
             "  Escape                    quit (so does the window's close button)\n"
+            "The window's title names the sample under the cursor, its time and its value.\n"
             "\n"
             "Settings: plovo.ini in the directory of the program as it was started (argv[0]),\n"
             "or in the current directory when started without a directory (through PATH):\n"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,11 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     std::int64_t start = 1;         // record to show first, as asked; at least 1
+    bool startGiven = false;        // --start was given
+    std::optional<double> at;       // seconds: open at the first record of this time or later
     std::string snapshot;           // picture to write instead of opening the window
+    std::string overview;           // picture of the whole log to write instead
+    bool stats = false;             // print the log's figures instead
     std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order
     std::string error;              // one line when an option is wrong
 };

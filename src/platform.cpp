@@ -18,6 +18,7 @@
 namespace {
 // Fixed buffers rather than std::strings, so that a signal handler may read them.
 char tempPath[PATH_MAX] = "";
+char timePath[PATH_MAX] = "";
 char siblingPath[PATH_MAX] = "";
 
 volatile sig_atomic_t signalsDeferred = 0;
@@ -100,19 +101,39 @@ std::string IniPathFor(const std::string& argv0) {
     return dir + "plovo.ini";
 }
 
-int CreateTempFile(std::string& error) {
-    RemoveTempFile();
+namespace {
+// Creates plovo-XXXXXX<suffix> in $TMPDIR, or /tmp when that is unset, recorded in `slot`.
+int CreatePrivateFile(const std::string& suffix, char (&slot)[PATH_MAX], std::string& error) {
     const char* dir = std::getenv("TMPDIR");
     if (dir == nullptr || *dir == '\0') dir = "/tmp";
-    int fd = CreateRecorded(std::string(dir) + "/plovo-XXXXXX.dat", 4, tempPath);
+    int fd = CreateRecorded(std::string(dir) + "/plovo-XXXXXX" + suffix,
+                            static_cast<int>(suffix.size()), slot);
     if (fd < 0)
         error = "plovo: cannot create temporary file in '" + Printable(dir) +
                 "': " + std::strerror(errno);
     return fd;
 }
+}  // namespace
+
+std::string FileName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+int CreateTempFile(std::string& error) {
+    RemoveTempFile();
+    return CreatePrivateFile(".dat", tempPath, error);
+}
+
+int CreateTimeFile(std::string& error) {
+    return CreatePrivateFile(".time", timePath, error);
+}
 
 const char* TempPath() {
     return tempPath;
+}
+
+const char* TimePath() {
+    return timePath;
 }
 
 std::string CreateSiblingFile(const std::string& target, std::string& error) {
@@ -148,7 +169,7 @@ bool ReplaceWithSibling(const std::string& target, std::string& error) {
 }
 
 void RemoveTempFile() {
-    for (char* path : {tempPath, siblingPath}) {
+    for (char* path : {tempPath, timePath, siblingPath}) {
         if (path[0] == '\0') continue;
         unlink(path);
         path[0] = '\0';

@@ -6,13 +6,21 @@
 // argv[0] up to and including its last '/', then "plovo.ini"; just "plovo.ini" without a '/'.
 std::string IniPathFor(const std::string& argv0);
 
+// The file name of `path` without its folder: what follows its last '/'.
+std::string FileName(const std::string& path);
+
 // Creates a new private file (mode 0600) named plovo-XXXXXX.dat in $TMPDIR, or /tmp when that
 // is unset, and makes it the process's temporary file, replacing (and removing) any earlier one.
 // Returns a descriptor open for writing, or -1 with a message in error.
 int CreateTempFile(std::string& error);
 
-// Path of the temporary file; empty while there is none.
+// Creates the second temporary file, for the time column, as CreateTempFile does but named
+// plovo-XXXXXX.time, without removing the first.
+int CreateTimeFile(std::string& error);
+
+// Paths of the temporary files; empty while there is none.
 const char* TempPath();
+const char* TimePath();
 
 // Creates a new file beside `target`, hidden, named after it and with its extension, for a picture
 // that replaces `target` by a rename once it is complete. It is removed with the temporary file, so
@@ -22,7 +30,7 @@ std::string CreateSiblingFile(const std::string& target, std::string& error);
 // sibling then stays for RemoveTempFile.
 bool ReplaceWithSibling(const std::string& target, std::string& error);
 
-// Deletes the temporary file and any sibling file, if there are. Safe to call from a signal
+// Deletes the temporary files and any sibling file, if there are. Safe to call from a signal
 // handler.
 void RemoveTempFile();
 

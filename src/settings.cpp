@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "chart.h"
 #include "platform.h"
 
 namespace {
@@ -37,6 +38,26 @@ void ReadInt(const char* text, int base, int& value, std::string& unfit) {
         unfit.assign(text, static_cast<std::size_t>(end - text));
     else
         value = static_cast<int>(number);
+}
+
+// True when atoi would read digits at the start of text: blanks, a sign, then a digit.
+bool BeginsWithNumber(const char* text) {
+    while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+    if (*text == '+' || *text == '-') ++text;
+    return std::isdigit(static_cast<unsigned char>(*text));
+}
+
+// Why `given` names no chart type: it begins several names, or none.
+std::string UnknownChartType(const std::string& given) {
+    std::vector<int> types = ChartTypesNamed(given);
+    bool ambiguous = !types.empty();
+    if (!ambiguous)
+        for (int type = 1; type <= kChartTypes; ++type) types.push_back(type);
+    std::string names;
+    for (int type : types) names += (names.empty() ? "" : ", ") + std::string(ChartName(type));
+    if (ambiguous) return "plovo: chart type '" + Printable(given) + "' is ambiguous: " + names;
+    return "plovo: unknown chart type '" + Printable(given) + "': expected a number or one of " +
+           names;
 }
 
 // A key's number, or its default when the key is missing.
@@ -78,9 +99,18 @@ Settings LoadSettings(const std::string& iniPath, std::ostream& out) {
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings) {
     if (argc != 3) return;
     settings.chartTypeText.clear();
+    settings.chartTypeName.clear();
     settings.chartType = 0;
-    ReadInt(argv[2], 10, settings.chartType, settings.chartTypeText);
     settings.chartTypeSource = "from the command line ('" + Printable(argv[2]) + "')";
+    if (!BeginsWithNumber(argv[2])) {
+        std::vector<int> types = ChartTypesNamed(argv[2]);
+        if (types.size() == 1)
+            settings.chartType = types[0];
+        else
+            settings.chartTypeName = argv[2];
+        return;
+    }
+    ReadInt(argv[2], 10, settings.chartType, settings.chartTypeText);
 }
 
 std::string SettingsError(const Settings& settings) {
@@ -94,6 +124,7 @@ std::string SettingsError(const Settings& settings) {
     if (!settings.heightText.empty() || settings.height < kMinHeight || settings.height > kMaxSize)
         return OutOfRange("display:height", shown(settings.height, settings.heightText), inIni,
                           "23 to 16384");
+    if (!settings.chartTypeName.empty()) return UnknownChartType(settings.chartTypeName);
     if (!settings.chartTypeText.empty() || settings.chartType < 1)
         return OutOfRange("chart type", shown(settings.chartType, settings.chartTypeText),
                           settings.chartTypeSource, "1 or more (1 to 11 name the log's columns)");

@@ -20,6 +20,8 @@ struct Settings {
     std::string chartTypeSource = "by default";  // where chartType came from, for messages
     // The text of a number that does not fit an int, for the message; "" when it fits.
     std::string widthText, heightText, chartTypeText;
+    // A chart type given as a text that names no chart type, or several; "" otherwise.
+    std::string chartTypeName;
 };
 
 // Reads the four "display" keys from iniPath, each falling back to its default on its own.
@@ -28,7 +30,8 @@ struct Settings {
 Settings LoadSettings(const std::string& iniPath, std::ostream& out);
 constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 
-// With exactly two arguments (argc 3) the second is the chart type, read as atoi reads it.
+// With exactly two arguments (argc 3) the second is the chart type: a number as atoi reads it,
+// or, when it does not begin with one, a chart type's name or a unique prefix of it.
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings);
 
 // One line saying what is wrong with the settings, or "" when the viewer can use them.

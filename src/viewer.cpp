@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "globals.h"
 #include "logdata.h"
@@ -65,6 +66,15 @@ void CursorStep(Viewer& viewer, int step) {
     DrawStatBar(c.statusBar, c.frame);
 }
 
+// Sets the window's title when the text for the viewer's state differs from the one shown.
+void KeepTitle(Viewer& viewer) {
+    if (viewer.logName.empty()) return;
+    std::string title = WindowTitle(viewer);
+    if (title == viewer.title) return;
+    viewer.title = title;
+    set_window_title(title.c_str());
+}
+
 // Sleeps until the next pass is due, so that an idle viewer leaves the processor alone.
 void WaitForNextPass(timespec& due) {
     due.tv_nsec += kPassMilliseconds * 1000000L;
@@ -105,13 +115,31 @@ bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target) {
     DrawCursorLine(frame, viewer.cursorColumn);
     blit(frame, target, 0, 0, 0, 0, frame->w, frame->h);
     viewer.targetStale = false;
+    KeepTitle(viewer);
     return true;
 }
 
-std::string WindowTitle(const std::string& logPath) {
-    std::string::size_type slash = logPath.rfind('/');
-    std::string name = slash == std::string::npos ? logPath : logPath.substr(slash + 1);
-    return "plovo - " + name + " - " + cType;
+std::string TitleText(const TitleFacts& facts) {
+    std::ostringstream text;
+    text << "plovo - " << facts.logName << " - " << facts.label << " - sample " << facts.record;
+    if (facts.hasData)
+        text << " at " << facts.time << " s: " << facts.sample;
+    else
+        text << ": no data";
+    return text.str();
+}
+
+std::string WindowTitle(const Viewer& viewer) {
+    TitleFacts facts;
+    facts.logName = viewer.logName;
+    facts.label = cType;
+    facts.record = static_cast<std::int64_t>(isFp) + viewer.cursorColumn;
+    facts.hasData = facts.record <= iFc;
+    if (facts.hasData) {
+        facts.time = RecordTime(static_cast<int>(facts.record));
+        facts.sample = czytaj(static_cast<int>(facts.record));
+    }
+    return TitleText(facts);
 }
 
 namespace {
@@ -181,7 +209,7 @@ bool ShowFirstFrame(Viewer& viewer, BITMAP* target) {
     return true;
 }
 
-bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error) {
+bool OpenPictureGraphics(std::string& error) {
     // No system driver: memory bitmaps only, no X connection.
     if (!StartAllegro([] { return install_allegro(SYSTEM_NONE, &errno, atexit) == 0; }, false)) {
         error = "plovo: cannot start the graphics library: " + std::string(allegro_error);
@@ -189,6 +217,14 @@ bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error) {
     }
     set_color_depth(16);
     register_png_file_type();
+    return true;
+}
+
+void ClosePictureGraphics() {
+    allegro_exit();
+}
+
+bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error) {
     BITMAP* picture = create_bitmap(iscrWidth, iscrHeight);
     bool saved = false;
     if (picture == nullptr || !ShowFirstFrame(viewer, picture)) {
@@ -199,7 +235,6 @@ bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error) {
     }
     if (picture != nullptr) destroy_bitmap(picture);
     DestroyCanvases(viewer.canvases);
-    allegro_exit();
     return saved;
 }
 

@@ -3,6 +3,7 @@
 
 #include <allegro.h>
 
+#include <cstdint>
 #include <string>
 
 #include "chart.h"
@@ -34,20 +35,37 @@ Action Decide(const KeySnapshot& keys, int firstRecord);
 
 // What the loop works on, owned by main for the whole run.
 struct Viewer {
+    explicit Viewer(kolejka& samples) : window(samples) {}
+
     kolejka& window;
     Canvases canvases;
     int cursorColumn = 0;     // 0 .. iscrWidth - 1
     bool targetStale = true;  // the target lacks the frame's cursor line or a change to it
+    std::string logName;      // the log's file name for the window's title; "" for no window
+    std::string title;        // the window's title as last set
 };
 
-// One pass of the loop for these keys. The frame, with its cursor line, goes to `target` when
-// the pass acted or the target has not shown it yet; an idle pass leaves `target` alone.
-// False on Escape.
-bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target);
+// What the window's title tells of the sample under the cursor.
+struct TitleFacts {
+    std::string logName;      // the log's file name, without its folder
+    std::string label;        // the chart's label
+    std::int64_t record = 0;  // the record under the cursor
+    bool hasData = false;     // false past the log's last record
+    double time = 0.0;        // the record's time, seconds
+    double sample = 0.0;      // its value
+};
 
-// "plovo - <log file name> - <chart label>", so that viewers on one desktop tell themselves
-// apart. Call after TypeOfChart.
-std::string WindowTitle(const std::string& logPath);
+// "plovo - <log name> - <label> - sample <N> at <T> s: <V>", numbers as the status bar formats
+// them; "plovo - <log name> - <label> - sample <N>: no data" past the last record.
+std::string TitleText(const TitleFacts& facts);
+
+// The title for the viewer's state now: the sample under its cursor.
+std::string WindowTitle(const Viewer& viewer);
+
+// One pass of the loop for these keys. The frame, with its cursor line, goes to `target` when
+// the pass acted or the target has not shown it yet, and the window's title follows the cursor's
+// sample (when the viewer has a log name); an idle pass leaves both alone. False on Escape.
+bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target);
 
 // Opens the graphics mode and the keyboard with the window titled `title`, and routes the close
 // button and the ending signals to the loop. False when the graphics mode cannot be had; then
@@ -55,10 +73,15 @@ std::string WindowTitle(const std::string& logPath);
 bool OpenGraphics(bool fullscreen, const std::string& title);
 std::string GraphicsFailureReason();
 
-// Draws the frame the viewer shows after its first pass, with no display, and saves it as a
-// picture in `path` (format by its extension), replacing any file there only once the new one
-// is complete. False with one line in error when it cannot; RemoveTempFile then removes what
-// it left.
+// Starts the graphics library for pictures only: memory bitmaps, no display. False with one line
+// in error.
+bool OpenPictureGraphics(std::string& error);
+void ClosePictureGraphics();
+
+// Draws the frame the viewer shows after its first pass, with no display (after
+// OpenPictureGraphics), and saves it as a picture in `path` (format by its extension), replacing
+// any file there only once the new one is complete. False with one line in error when it cannot;
+// RemoveTempFile then removes what it left.
 bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error);
 
 // Creates the canvases and presents the first frame on `target`. False when a canvas cannot be

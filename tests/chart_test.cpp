@@ -158,7 +158,22 @@ TEST(Labels, EveryNumberOutsideOneToElevenIsNotSupported) {
         TypeOfChart(number);
         EXPECT_EQ(cType, label) << number;
     }
-    EXPECT_EQ(WindowTitle("/data/run17.dat"), "plovo - run17.dat - Not supported!");
+    // {given, the chart types it names}: a name or its unique beginning, in any case.
+    std::vector<std::pair<std::string, std::vector<int>>> names = {
+        {"velocity", {2}}, {"MOTOR-current", {11}},
+        {"brake-p", {9}},  {"brake", {8, 9}},
+        {"c", {4, 5}},     {"", {}},
+        {"speed", {}},     {"time-", {}}};
+    for (const auto& [given, types] : names) EXPECT_EQ(ChartTypesNamed(given), types) << given;
+}
+
+TEST(Title, NamesTheSampleUnderTheCursorWithItsTimeAndValue) {
+    EXPECT_EQ(TitleText({"run17.dat", "Velocity [m/s]", 4001, true, 280.25, -3.14159265}),
+              "plovo - run17.dat - Velocity [m/s] - sample 4001 at 280.25 s: -3.14159");
+    EXPECT_EQ(TitleText({"a b.dat", "Not supported!", 2, true, 1e6, 0}),
+              "plovo - a b.dat - Not supported! - sample 2 at 1e+06 s: 0");
+    EXPECT_EQ(TitleText({"short.dat", "Time [s]", 640, false, 0, 0}),
+              "plovo - short.dat - Time [s] - sample 640: no data");
 }
 
 TEST(StatusText, FormatsLikeADefaultOutputStream) {

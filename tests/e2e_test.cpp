@@ -11,6 +11,7 @@
 #include "chart.h"
 #include "kolejka.h"
 #include "test_util.h"
+#include "viewer.h"
 
 // x_close.cpp: sends the window manager's close request, as a title bar's close button does.
 bool SendCloseRequest(const char* display, unsigned long window);
@@ -67,7 +68,7 @@ std::optional<int> WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
     return std::nullopt;
 }
 
-class Viewer : public ::testing::Test {
+class Window : public ::testing::Test {
   protected:
     // Starts a private Xvfb and makes it this process's display.
     static void StartXvfb(pid_t& server, std::string& name) {
@@ -210,6 +211,15 @@ class Viewer : public ::testing::Test {
         return std::nullopt;
     }
 
+    std::string Title() {
+        std::string name = Shell("xdotool getwindowname " + std::to_string(window));
+        return name.substr(0, name.find('\n'));
+    }
+    std::string ExpectedTitle(int record) {
+        return TitleText(
+            {"sample.dat", "Velocity [m/s]", record, true, RecordTime(record), czytaj(record)});
+    }
+
     int CursorShown(const Frame& frame) {
         for (int x = 0; x < kWidth; ++x)
             if (frame[x] == 4 && frame[(kHeight - 1) * kWidth + x] == 4) return x;
@@ -234,7 +244,7 @@ class Viewer : public ::testing::Test {
 };
 }  // namespace
 
-TEST_F(Viewer, ScrollsMovesTheCursorAndQuitsOnEscape) {
+TEST_F(Window, ScrollsMovesTheCursorAndQuitsOnEscape) {
     Start();
     // The first frame, then the first pass's cursor line at column 0.
     Frame first = Steady();
@@ -258,6 +268,7 @@ TEST_F(Viewer, ScrollsMovesTheCursorAndQuitsOnEscape) {
     EXPECT_GT(cursor, 0);
     double underCursor = czytaj(*fastStart + cursor);
     ExpectFrame(moved, Expected(*fastStart, cursor, underCursor));
+    EXPECT_EQ(Title(), ExpectedTitle(*fastStart + cursor));
 
     // A scroll keeps the value fetched at the last cursor move.
     Frame back = Hold({"Left"}, 200ms);
@@ -265,6 +276,7 @@ TEST_F(Viewer, ScrollsMovesTheCursorAndQuitsOnEscape) {
     ASSERT_TRUE(backStart);
     EXPECT_LT(*backStart, *fastStart);
     ExpectFrame(back, Expected(*backStart, cursor, underCursor));
+    EXPECT_EQ(Title(), ExpectedTitle(*backStart + cursor));
 
     Shell("xdotool keydown Escape");
     EXPECT_EQ(PlovoExit(10s), 0);
@@ -272,19 +284,19 @@ TEST_F(Viewer, ScrollsMovesTheCursorAndQuitsOnEscape) {
     EXPECT_TRUE(tmp.Entries().empty());
 }
 
-TEST_F(Viewer, CloseButtonEndsLikeEscape) {
+TEST_F(Window, CloseButtonEndsLikeEscape) {
     Start();
     ASSERT_TRUE(SendCloseRequest(display.c_str(), window));
     EXPECT_EQ(PlovoExit(10s), 0);
     EXPECT_TRUE(tmp.Entries().empty());
 }
 
-TEST_F(Viewer, OpensAtTheSampleAsked) {
+TEST_F(Window, OpensAtTheSampleAsked) {
     Start({"--start", "1000"});
     ExpectFrame(Steady(), Expected(1000, 0, 0.0));
 }
 
-TEST_F(Viewer, EndingSignalsEndCleanly) {
+TEST_F(Window, EndingSignalsEndCleanly) {
     for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         Start();
         kill(plovo, number);
@@ -293,7 +305,7 @@ TEST_F(Viewer, EndingSignalsEndCleanly) {
     }
 }
 
-TEST_F(Viewer, ADyingXServerEndsItWithoutACrash) {
+TEST_F(Window, ADyingXServerEndsItWithoutACrash) {
     pid_t server = -1;
     std::string name;
     StartXvfb(server, name);

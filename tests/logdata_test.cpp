@@ -34,11 +34,12 @@ class Extraction : public PlovoTest {
         std::string log = work.File("log.dat");
         WriteFile(log, Header() + body);
         std::string error;
-        extreme = MakeTempFile(log.c_str(), column, error);
+        extreme = MakeTempFile(log.c_str(), column, error, &range);
         EXPECT_EQ(error, "");
         return ReadFile(TempPath());
     }
     double extreme = 0.0;
+    SampleRange range;
 };
 }  // namespace
 
@@ -178,6 +179,36 @@ TEST_F(Extraction, TextAndNonFiniteFieldsAreRecordsButNotTheExtreme) {
     EXPECT_TRUE(std::isinf(czytaj(3)));
 }
 
+TEST_F(Extraction, TheTimeColumnComesAlongAndIsReadInOrder) {
+    // Times (column 1) with a step back and a gap; samples with their extremes twice and a NaN.
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"0.5", "3"}, {"1.0", "-2"}, {"0.75", "nan"}, {"2.5", "7"}, {"x", "-2"}, {"3", "7"}};
+    std::string body;
+    for (const auto& [time, sample] : rows) body += Line({time, sample});
+    Extract(body);
+    EXPECT_EQ(ReadFile(TimePath()).substr(23, 23), Padded("1.0"));
+    EXPECT_EQ(RecordTime(4), 2.5);
+    EXPECT_EQ(RecordTime(7), 0.0);
+    EXPECT_EQ(range.minimum, -2.0);
+    EXPECT_EQ(range.minimumRecord, 2);
+    EXPECT_EQ(range.maximum, 7.0);
+    EXPECT_EQ(range.maximumRecord, 4);
+
+    std::vector<double> seen;
+    ForEachRecord(3, 6, [&](std::int64_t record, double time, double sample) {
+        seen.insert(seen.end(), {double(record), time, std::isnan(sample) ? -99 : sample});
+    });
+    EXPECT_EQ(seen, (std::vector<double>{3, 0.75, -99, 4, 2.5, 7, 5, 0, -2, 6, 3, 7}));
+    // {seconds, from record, first record at or after it with that time or later}
+    for (auto [seconds, from, record] : std::vector<std::tuple<double, int, int>>{
+             {-1, 1, 1}, {0.6, 1, 2}, {0.8, 3, 4}, {2.5, 1, 4}, {3, 5, 6}, {3.5, 1, 0}})
+        EXPECT_EQ(FirstRecordAt(seconds, from), record) << seconds;
+
+    Extract(body, kTimeColumn);  // the times are the samples
+    EXPECT_EQ(RecordTime(2), 1.0);
+    EXPECT_EQ(range.maximumRecord, 6);
+}
+
 TEST_F(Extraction, FirstSampleOfTheLargestMagnitudeWins) {
     Extract(Row("-5") + Row("5"));
     EXPECT_EQ(extreme, -5.0);
@@ -215,11 +246,17 @@ TEST_F(Extraction, TempFileIsPrivateAndUnique) {
     std::string first = TempPath();
     EXPECT_EQ(first.rfind(tmp.path + "/plovo-", 0), 0u);
     EXPECT_EQ(first.substr(first.size() - 4), ".dat");
-    struct stat status;
-    ASSERT_EQ(stat(first.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0600u);
-    Extract(Row("2"));  // a second extraction replaces the first file
+    std::string times = TimePath();
+    EXPECT_EQ(times.substr(times.size() - 5), ".time");
+    for (const std::string& path : {first, times}) {
+        struct stat status;
+        ASSERT_EQ(stat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u);
+    }
+    Extract(Row("2"));  // a second extraction replaces the first files
     EXPECT_NE(first, TempPath());
+    EXPECT_EQ(tmp.Entries().size(), 2u);
+    Extract(Row("3"), kTimeColumn);  // the samples are the times: one file
     EXPECT_EQ(tmp.Entries().size(), 1u);
 }
 
@@ -284,17 +321,19 @@ TEST_F(Extraction, UnwritableTempFileIsReportedAndRemoved) {
 TEST(ColumnScanner, PiecesOfAnySizeGiveTheSameRecords) {
     std::string body = Row("1") + "\r\n" + Line({"1"}) + Row("-2", "\r\n") + "\n" + Column("1") +
                        " 3" + "\n" + Row("4", "");
-    ColumnScanner whole(2);
-    std::string expected;
-    whole.Feed(body.data(), body.size(), expected);
-    whole.Finish(expected);
+    ColumnScanner whole(2, 1);
+    std::string expected, expectedTimes;
+    whole.Feed(body.data(), body.size(), expected, &expectedTimes);
+    whole.Finish(expected, &expectedTimes);
+    EXPECT_EQ(expectedTimes.substr(0, 23), Padded("1.0"));
     for (std::size_t piece = 1; piece <= 29; ++piece) {
-        ColumnScanner scanner(2);
-        std::string out;
+        ColumnScanner scanner(2, 1);
+        std::string out, times;
         for (std::size_t at = 0; at < body.size(); at += piece)
-            scanner.Feed(body.data() + at, std::min(piece, body.size() - at), out);
-        scanner.Finish(out);
+            scanner.Feed(body.data() + at, std::min(piece, body.size() - at), out, &times);
+        scanner.Finish(out, &times);
         EXPECT_EQ(out, expected) << piece;
+        EXPECT_EQ(times, expectedTimes) << piece;
         EXPECT_EQ(scanner.records(), 5);
         EXPECT_EQ(scanner.extreme(), 4.0);
     }

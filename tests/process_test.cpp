@@ -83,7 +83,7 @@ TEST_F(Process, NoLogNamedPrintsOnlyTheUsage) {
     EXPECT_EQ(Run({"--start", "5"}).output, usage);  // options alone name no log
     Outcome help = Run({"-h"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.output.find("11  MotorCurrent [A]"), std::string::npos);
+    EXPECT_NE(help.output.find("11  motor-current     MotorCurrent [A]"), std::string::npos);
 }
 
 TEST_F(Process, UnopenableLogIsAClearError) {
@@ -102,9 +102,14 @@ TEST_F(Process, BadChartTypeIsRefusedBeforeExtraction) {
     std::string log = Log(3);
     Outcome text = Run({log, "abc"});
     EXPECT_EQ(text.output, iniError +
-                               "plovo: chart type 0 from the command line ('abc') is out of "
-                               "range: expected 1 or more (1 to 11 name the log's columns)\n" +
+                               "plovo: unknown chart type 'abc': expected a number or one of "
+                               "time, velocity, acceleration, coupler-distance, coupler-force, "
+                               "traction-force, friction-force, brake-force, brake-pressure, "
+                               "pipe-pressure, motor-current\n" +
                                usage);
+    EXPECT_EQ(
+        Run({log, "brake"}).output,
+        iniError + "plovo: chart type 'brake' is ambiguous: brake-force, brake-pressure\n" + usage);
     EXPECT_EQ(text.status, 1);
 
     WriteIni("default = -3\n");
@@ -160,7 +165,7 @@ TEST_F(Process, SnapshotIsTheViewersFrameWithoutADisplay) {
     TypeOfChart(2);
     FillWindowAt(window, 650);
     EXPECT_EQ(isFp, 700 - 120 + 1);
-    Viewer viewer{window, {}, 0};
+    Viewer viewer(window);
     BITMAP* expected = create_bitmap(iscrWidth, iscrHeight);
     ASSERT_TRUE(ShowFirstFrame(viewer, expected) && ViewerPass(viewer, {}, expected));
     register_png_file_type();
@@ -178,6 +183,35 @@ TEST_F(Process, SnapshotIsTheViewersFrameWithoutADisplay) {
     DestroyCanvases(viewer.canvases);
     RemoveTempFile();
     unsetenv("TMPDIR");
+
+    // Sample 650 is the first whose time (column 1) is 649 or more.
+    std::string byTime = work.File("at.png");
+    EXPECT_EQ(Run({"--snapshot", byTime, "--at", "648.5", work.File("log.dat"), "2"}).status, 0);
+    EXPECT_EQ(ReadFile(byTime), ReadFile(picture));
+}
+
+TEST_F(Process, StatsGiveTheExactFiguresOfTheRun) {
+    WriteIni("");
+    std::string body;
+    for (auto [time, sample] : std::vector<std::pair<const char*, const char*>>{{"0", "1.5"},
+                                                                                {"0.1", "nan"},
+                                                                                {"0.2", "inf"},
+                                                                                {"0.3", "-2.25"},
+                                                                                {"0.4", "7"},
+                                                                                {"1e-7", "7"}})
+        body += Line({time, sample});
+    WriteFile(work.File("run.dat"), Header() + body);
+    Outcome stats = Run({"--stats", work.File("run.dat"), "velocity"});
+    EXPECT_EQ(stats.output, "log: " + work.File("run.dat") +
+                                "\nchart: 2 Velocity [m/s]\nsamples: 6\ntime: 0 to 1e-07 s\n"
+                                "min: -2.25 at sample 4 (0.3 s)\nmax: 7 at sample 5 (0.4 s)\n");
+    EXPECT_EQ(stats.status, 0);
+
+    WriteFile(work.File("empty.dat"), Header());
+    EXPECT_EQ(Run({"--stats", work.File("empty.dat"), "3"}).output,
+              "log: " + work.File("empty.dat") +
+                  "\nchart: 3 Acceleration [m/ss]\nsamples: 0\ntime: none\nmin: none\nmax: "
+                  "none\n");
 }
 
 TEST_F(Process, FailedWritesAreClearAndKeepWhatWasThere) {

@@ -128,6 +128,10 @@ TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
     ApplyCommandLine(3, text, settings);
     EXPECT_EQ(settings.chartType, 0);
     EXPECT_EQ(settings.chartTypeText, "");
+    const char* name[] = {"plovo", "log.dat", "Brake-P"};
+    ApplyCommandLine(3, name, settings);
+    EXPECT_EQ(settings.chartType, 9);
+    EXPECT_EQ(SettingsError(settings), "");
 
     // Numbers beyond an int are refused as written, not wrapped.
     for (auto [given, shown] :
@@ -155,8 +159,12 @@ std::string Parsed(std::vector<std::string> args) {
     for (auto& arg : args) argv.push_back(arg.data());
     CommandLine command = ParseOptions(static_cast<int>(argv.size()), argv.data());
     if (!command.error.empty()) return command.error;
+    std::ostringstream at;
+    if (command.at) at << " at " << *command.at;
     std::string line = std::to_string(command.start) + (command.help ? " help" : "") +
-                       (command.version ? " version" : "") + " [" + command.snapshot + "]";
+                       (command.version ? " version" : "") + at.str() +
+                       (command.overview.empty() ? "" : " overview " + command.overview) +
+                       (command.stats ? " stats" : "") + " [" + command.snapshot + "]";
     for (const auto& arg : command.args) line += " " + arg;
     return line;
 }
@@ -164,6 +172,7 @@ std::string Parsed(std::vector<std::string> args) {
 
 TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
     const std::string badStart = "plovo: --start takes a sample number of 1 or more, not '";
+    const std::string badAt = "plovo: --at takes a time in seconds, not '";
     std::vector<std::pair<std::vector<std::string>, std::string>> table = {
         {{"log.dat"}, "1 [] log.dat"},
         {{"--start", "52000", "log.dat", "3"}, "52000 [] log.dat 3"},
@@ -184,6 +193,18 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
          "plovo: cannot save a picture as 'a.jpg': the name must end in .png, .bmp, .tga or .pcx"},
         {{"--snapshot", "png", "log.dat"},
          "plovo: cannot save a picture as 'png': the name must end in .png, .bmp, .tga or .pcx"},
+        {{"--at", "280.5", "log.dat", "velocity"}, "1 at 280.5 [] log.dat velocity"},
+        {{"--at=-1e3", "--overview", "o.PNG", "--stats", "l"},
+         "1 at -1000 overview o.PNG stats [] l"},
+        {{"--at", "nan", "log.dat"}, badAt + "nan'"},
+        {{"--at", "1e999", "log.dat"}, badAt + "1e999'"},
+        {{"--at", "12s", "log.dat"}, badAt + "12s'"},
+        {{"--at=", "log.dat"}, badAt + "'"},
+        {{"--at", "5", "--start", "3"},
+         "plovo: --at and --start both say where to open: give one"
+         " of them"},
+        {{"--overview", "o.jpg", "log.dat"},
+         "plovo: cannot save a picture as 'o.jpg': the name must end in .png, .bmp, .tga or .pcx"},
         {{"--bogus=1", "log.dat"}, "plovo: unknown option --bogus"},
         {{"log.dat", "-hq"}, "plovo: unknown option -q"}};
     for (const auto& [args, expected] : table) {

@@ -90,7 +90,7 @@ class Pass : public PlovoTest {
         return count == 1 ? column : -count;
     }
     kolejka window{40};
-    Viewer viewer{window, {}, 0};
+    Viewer viewer{window};
     BITMAP* target = nullptr;
 };
 }  // namespace
@@ -127,6 +127,16 @@ TEST_F(Pass, CursorStaysOnScreenAndFetchesTheValue) {
     EXPECT_EQ(YellowColumns(), 39);
     Run("Ctrl Right");
     EXPECT_EQ(value, 50.0);
+}
+
+TEST_F(Pass, TheTitleFollowsTheCursorsSampleInPassesThatAct) {
+    viewer.logName = "records.dat";
+    Run("Ctrl Right");
+    EXPECT_EQ(viewer.title, "plovo - records.dat -  - sample 2 at 2 s: 2");
+    Run("Shift Right");
+    EXPECT_EQ(viewer.title, "plovo - records.dat -  - sample 12 at 12 s: 12");
+    Run("Shift Right", 20);  // at the end: the last window's record under the cursor
+    EXPECT_EQ(viewer.title, "plovo - records.dat -  - sample 62 at 62 s: 62");
 }
 
 TEST_F(Pass, ScrollingStopsAtBothEnds) {

@@ -1,0 +1,21 @@
+// Batch outputs: the pictures and figures plovo writes instead of opening its window.
+#pragma once
+
+#include <string>
+
+#include "logdata.h"
+#include "options.h"
+#include "viewer.h"
+
+// True when the command asks for outputs rather than the window.
+bool WantsBatch(const CommandLine& command);
+
+// Writes what the command asks for, in this order: the snapshot of the viewer's first frame, the
+// overview with the viewer's window marked, the figures on standard output. `range` is the
+// extraction's. False with one line in error at the first that fails.
+bool WriteBatch(const CommandLine& command, Viewer& viewer, const std::string& logName,
+                int chartType, const SampleRange& range, std::string& error);
+
+// "log: ...", "chart: ...", "samples: ...", "time: ...", "min: ...", "max: ..." lines for the
+// extracted log; numbers as the shortest text that reads back as the same double.
+std::string StatsText(const std::string& logName, int chartType, const SampleRange& range);
