@@ -1,7 +1,9 @@
 // libFuzzer target: any bytes as a log body must give whole 23-byte records, the same records
 // whatever pieces they arrive in, and fields must parse exactly as atof parses them. The same
 // bytes as a chart type must read as atoi reads a number that fits an int and be refused
-// otherwise, and shown as a name they must hold no control byte.
+// otherwise, or, when they do not begin with a number, name a chart type or be refused as given;
+// shown as a name they must hold no control byte.
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "chart.h"
 #include "logdata.h"
 #include "platform.h"
 #include "settings.h"
@@ -34,9 +37,17 @@ void CheckChartType(const char* text, std::size_t size) {
     const char* argv[] = {"plovo", "log.dat", given.c_str()};
     Settings settings;
     ApplyCommandLine(3, argv, settings);
-    if (fits ? settings.chartType != number || !settings.chartTypeText.empty()
-             : settings.chartTypeText.empty())
+    std::size_t sign = given.find_first_not_of(" \t\n\v\f\r");
+    if (sign != std::string::npos && (given[sign] == '+' || given[sign] == '-')) ++sign;
+    if (sign >= given.size() || !std::isdigit(static_cast<unsigned char>(given[sign]))) {
+        // Not a number: a chart type's name, or refused with the text as given.
+        std::vector<int> types = ChartTypesNamed(given);
+        bool named = types.size() == 1 && settings.chartType == types[0];
+        if (!named && (settings.chartType != 0 || settings.chartTypeName != given)) std::abort();
+    } else if (fits ? settings.chartType != number || !settings.chartTypeText.empty()
+                    : settings.chartTypeText.empty()) {
         std::abort();
+    }
     for (unsigned char c : Printable(std::string(text, size)))
         if (c < 0x20 || c == 0x7f) std::abort();
 }
@@ -51,14 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckParse(body, length);
     CheckChartType(body, length);
 
-    ColumnScanner whole(column), pieces(column);
-    std::string expected, got;
-    whole.Feed(body, length, expected);
-    whole.Finish(expected);
-    pieces.Feed(body, std::min(cut, length), got);
-    pieces.Feed(body + std::min(cut, length), length - std::min(cut, length), got);
-    pieces.Finish(got);
+    ColumnScanner whole(column, kTimeColumn), pieces(column, kTimeColumn);
+    std::string expected, got, expectedTimes, gotTimes;
+    whole.Feed(body, length, expected, &expectedTimes);
+    whole.Finish(expected, &expectedTimes);
+    pieces.Feed(body, std::min(cut, length), got, &gotTimes);
+    pieces.Feed(body + std::min(cut, length), length - std::min(cut, length), got, &gotTimes);
+    pieces.Finish(got, &gotTimes);
     if (got != expected || expected.size() != whole.records() * std::size_t{kRecordSize})
+        std::abort();
+    if (gotTimes != expectedTimes || (column != kTimeColumn && gotTimes.size() != got.size()))
         std::abort();
     if (std::memchr(expected.data(), '\n', expected.size()) != nullptr) std::abort();
     if (!std::isfinite(whole.extreme())) std::abort();
