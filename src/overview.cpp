@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "globals.h"
+#include "platform.h"
 
 namespace {
 // The smallest and largest finite sample of one column, as rows of the chart bitmap.
@@ -26,18 +27,19 @@ struct ColumnExtent {
     }
 };
 
-// One pass over the records, each column drawn once its last record has been read.
+// One pass over the samples, each column drawn once its last record has been read.
 void PlotColumns(BITMAP* chart, std::int64_t records, int width) {
+    RecordStream samples(TempPath(), 1);
     int x = 0;
     RecordSpan span = OverviewColumnRecords(x, records, width);
     ColumnExtent extent;
-    ForEachRecord(1, records, [&](std::int64_t record, double, double sample) {
-        extent.Add(sample);
-        if (record < span.last) return;
+    for (std::int64_t record = 1; record <= records; ++record) {
+        extent.Add(samples.Next());
+        if (record < span.last) continue;
         extent.Draw(chart, x);
         extent = ColumnExtent();
         span = OverviewColumnRecords(++x, records, width);
-    });
+    }
 }
 }  // namespace
 
