@@ -179,7 +179,9 @@ std::vector<Tick> ChooseTicks(Range range, double from, double to, const LabelRo
     for (; PowerOfTen(exponent) <= span * 10; ++exponent) {
         for (int multiple : {1, 2, 5}) {
             long double step = multiple * PowerOfTen(exponent);
-            long double first = std::ceil(range.lo / step), last = std::floor(range.hi / step);
+            // A tick within a billionth of a step of an end counts as on it.
+            long double first = std::ceil(range.lo / step - 1e-9L);
+            long double last = std::floor(range.hi / step + 1e-9L);
             if (last - first >= pixels || std::fabs(first) > 1e15L || std::fabs(last) > 1e15L)
                 continue;  // finer than a pixel, or beyond exact integers
             std::vector<Tick> ticks;

@@ -1,0 +1,240 @@
+// The report picture: options' parsing, ranges, ticks and their labels, decimation, layout, and
+// each format written and read back.
+#include "plot.h"
+
+#include <cairo.h>
+
+#include <cfloat>
+#include <cmath>
+
+#include "test_util.h"
+
+namespace {
+// A stretch of the samples given, one per 0.1 s from `start` seconds.
+Stretch Samples(std::vector<double> values, double start = 0.0) {
+    return [values, start](const StretchVisit& visit) {
+        for (std::size_t i = 0; i < values.size(); ++i) visit(start + i * 0.1, values[i]);
+    };
+}
+
+struct PenPoint {
+    double x, y;
+    bool move;
+};
+}  // namespace
+
+TEST(PlotOptions, FormatSizeAndLabels) {
+    std::vector<std::pair<std::string, int>> formats = {
+        {"a.png", 0}, {"b/A.SVG", 1},  {"x.Pdf", 2},   {"a.jpg", -1},
+        {"png", -1},  {"d.png/x", -1}, {"a.png.", -1}, {"", -1}};
+    for (const auto& [path, expected] : formats) {
+        PlotFormat format = PlotFormat::kPng;
+        std::string error;
+        EXPECT_EQ(ParsePlotFormat(path, format, error) ? static_cast<int>(format) : -1, expected)
+            << path;
+        EXPECT_EQ(error.empty(), expected >= 0) << path;
+    }
+    std::string error;
+    PlotFormat format;
+    ParsePlotFormat("r.jpg", format, error);
+    EXPECT_EQ(error,
+              "plovo: cannot write a plot as 'r.jpg': the name must end in .png, .svg or .pdf");
+
+    std::vector<std::pair<std::string, std::pair<int, int>>> sizes = {{"800x500", {800, 500}},
+                                                                      {"100X10000", {100, 10000}},
+                                                                      {"99x500", {0, 0}},
+                                                                      {"10001x500", {0, 0}},
+                                                                      {"800x", {0, 0}},
+                                                                      {"x500", {0, 0}},
+                                                                      {"800x500x1", {0, 0}},
+                                                                      {"+800x500", {0, 0}},
+                                                                      {" 800x500", {0, 0}},
+                                                                      {"99999999999x500", {0, 0}},
+                                                                      {"", {0, 0}}};
+    for (const auto& [text, expected] : sizes) {
+        PlotSize size{0, 0};
+        error.clear();
+        ParsePlotSize(text, size, error);
+        EXPECT_EQ(std::make_pair(size.width, size.height), expected) << text;
+        EXPECT_EQ(error.empty(), expected.first > 0) << text;
+    }
+    EXPECT_EQ(error, "plovo: --plot-size takes WIDTHxHEIGHT, each 100 to 10000 pixels, not ''");
+
+    EXPECT_EQ(PlotLabel(11), "MotorCurrent [A]");
+    EXPECT_EQ(PlotTitle(2, "/data/run17.dat"), "Velocity [m/s] - run17.dat");
+    EXPECT_EQ(PlotTitle(12, "a\x1b.dat"), "Column 12 - a\\x1b.dat");
+}
+
+TEST(PlotRanges, FitTheFiniteSamplesWithAMargin) {
+    struct Case {
+        double lo, hi, margin, fitLo, fitHi;
+    } cases[] = {{0, 10, 0.05, -0.5, 10.5},
+                 {22, 22, 0.05, 19.8, 24.2},
+                 {0, 0, 0.05, -1, 1},
+                 {-4, -4, 0, -4.4, -3.6},
+                 {1e6, 1e6 + 1e-6, 0, 9e5, 1.1e6},
+                 {-DBL_MAX, DBL_MAX, 0.05, -DBL_MAX, DBL_MAX},
+                 {270, 329.9, 0, 270, 329.9}};
+    for (const Case& c : cases) {
+        Range range = FitRange(c.lo, c.hi, c.margin);
+        EXPECT_NEAR(range.lo, c.fitLo, std::fabs(c.fitLo) * 1e-9) << c.lo << " " << c.hi;
+        EXPECT_NEAR(range.hi, c.fitHi, std::fabs(c.fitHi) * 1e-9) << c.lo << " " << c.hi;
+    }
+    StretchRanges ranges = FindRanges([](const StretchVisit& visit) {
+        visit(NAN, 100);
+        visit(5, 1);
+        visit(6, INFINITY);
+        visit(7, 3);
+        visit(-INFINITY, -100);
+    });
+    EXPECT_FALSE(ranges.empty);
+    EXPECT_DOUBLE_EQ(ranges.time.lo, 5);
+    EXPECT_DOUBLE_EQ(ranges.time.hi, 7);
+    EXPECT_DOUBLE_EQ(ranges.value.lo, 0.9);
+    EXPECT_TRUE(FindRanges(Samples({NAN, INFINITY})).empty);
+    EXPECT_TRUE(FindRanges(Samples({})).empty);
+}
+
+TEST(PlotTicks, PlainLabelsThatNeverCollide) {
+    std::vector<std::tuple<long long, int, std::string>> texts = {
+        {0, -3, "0"},         {5, -4, "0.0005"},     {-25, -1, "-2.5"},         {20, -1, "2.0"},
+        {2, 5, "200000"},     {200010, 0, "200010"}, {1000001, -1, "100000.1"}, {1, 15, "1e+15"},
+        {25, -12, "2.5e-11"}, {-30, 19, "-3e+20"}};
+    for (const auto& [k, exponent, text] : texts) EXPECT_EQ(TickText(k, exponent), text);
+
+    LabelRoom room = {0, 700, 20, [](const std::string& text) { return 7.0 * text.size(); }};
+    EXPECT_TRUE(LabelFits(room, 10, 20, -INFINITY));
+    EXPECT_FALSE(LabelFits(room, 9, 20, -INFINITY));    // crosses the edge at 0
+    EXPECT_FALSE(LabelFits(room, 691, 20, -INFINITY));  // and at 700
+    EXPECT_TRUE(LabelFits(room, 60, 20, 30));
+    EXPECT_FALSE(LabelFits(room, 59, 20, 30));  // 19 pixels from its neighbour
+
+    struct Case {
+        Range range;
+        double from, to;
+        std::string first, last;
+    } cases[] = {{{0, 1e-6}, 40, 660, "0", "0.0000010"},
+                 {{-5e6, 5e6}, 40, 660, "-4000000", "4000000"},
+                 {{199970, 200030}, 40, 660, "199970", "200030"},
+                 {{-0.003, 0.001}, 400, 40, "0.001", "-0.003"},  // a y axis: top first
+                 {FitRange(42, 42, 0), 400, 40, "46", "38"},
+                 {{0.3, 0.4}, 20, 40, "0.4", "0.4"}};  // no room for two
+    for (const Case& c : cases) {
+        std::vector<Tick> ticks = ChooseTicks(c.range, c.from, c.to, room);
+        ASSERT_FALSE(ticks.empty()) << c.first;
+        EXPECT_EQ(ticks.front().text, c.first);
+        EXPECT_EQ(ticks.back().text, c.last);
+        double step = ticks.size() > 1 ? std::fabs(ticks[1].value - ticks[0].value) : 1;
+        double mantissa = step / std::pow(10, std::floor(std::log10(step)));
+        EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-6 || std::fabs(mantissa - 2) < 1e-6 ||
+                    std::fabs(mantissa - 5) < 1e-6)
+            << c.first << " step " << step;
+        double prevEnd = -INFINITY;
+        for (const Tick& tick : ticks) {
+            double extent = room.extent(tick.text);
+            EXPECT_TRUE(LabelFits(room, tick.position, extent, prevEnd)) << tick.text;
+            EXPECT_EQ(tick.text.find('e'), std::string::npos) << tick.text;
+            prevEnd = tick.position + extent / 2;
+        }
+    }
+}
+
+TEST(Decimator, KeepsEverySpikeAndTheOrderInAFewPointsAColumn) {
+    std::vector<PenPoint> out;
+    Decimator decimator(100, [&](double x, double y, bool move) { out.push_back({x, y, move}); });
+    const int samples = 1000000;
+    for (int i = 0; i < samples; ++i)  // 100 columns, a spike of one sample in column 42
+        decimator.Add(i * 100.0 / samples, i == 421234 ? 99.0 : 50.0 + (i % 7) * 0.1);
+    decimator.Finish();
+    EXPECT_LE(out.size(), 400u);
+    EXPECT_TRUE(out.front().move);
+    bool spike = false;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        spike = spike || out[i].y == 99.0;
+        if (i == 0) continue;
+        EXPECT_FALSE(out[i].move) << i;
+        EXPECT_GE(out[i].x, out[i - 1].x) << i;
+    }
+    EXPECT_TRUE(spike);
+
+    // Lone samples between breaks become dots, merged per column; a line across columns stays.
+    out.clear();
+    for (auto [x, y] : {std::pair{5.2, 10.5}, {5.7, 11.2}, {5.9, 30.0}}) {
+        decimator.Add(x, y);
+        decimator.Break();
+    }
+    decimator.Add(6.1, 1.0);
+    decimator.Add(7.5, 2.0);
+    decimator.Finish();
+    std::vector<std::tuple<double, double, bool>> expected = {
+        {6.1, 1.0, true},   {7.5, 2.0, false}, {5.5, 10.5, true},
+        {5.5, 11.5, false}, {5.5, 30.5, true}, {5.5, 30.5, false}};
+    ASSERT_EQ(out.size(), expected.size());
+    for (std::size_t i = 0; i < out.size(); ++i)
+        EXPECT_EQ(std::make_tuple(out[i].x, out[i].y, out[i].move), expected[i]) << i;
+
+    out.clear();  // a million lone samples in one column draw no more than its rows
+    for (int i = 0; i < samples; ++i) {
+        decimator.Add(3.5, i % 100);
+        decimator.Break();
+    }
+    decimator.Finish();
+    EXPECT_EQ(out.size(), 2u);
+}
+
+TEST(PlotLayout, GrowsWithThePicture) {
+    EXPECT_DOUBLE_EQ(StyleFor({800, 500}).font, 12);
+    EXPECT_DOUBLE_EQ(StyleFor({1600, 2000}).font, 24);
+    EXPECT_DOUBLE_EQ(StyleFor({100, 100}).font, 6);
+    PlotLayout narrow = LayoutPlot({800, 500}, StyleFor({800, 500}), 9, 20);
+    PlotLayout wide = LayoutPlot({800, 500}, StyleFor({800, 500}), 9, 60);
+    EXPECT_DOUBLE_EQ(wide.left - narrow.left, 40);
+    EXPECT_GT(narrow.top, narrow.titleBaseline);
+    EXPECT_LT(narrow.bottom, narrow.xTickTop);
+    EXPECT_LT(narrow.xTickTop + 9, narrow.xLabelBaseline - 9);
+    EXPECT_LT(narrow.right, 800);
+    EXPECT_LT(narrow.xLabelBaseline, 500);
+    PlotLayout cramped = LayoutPlot({100, 100}, StyleFor({100, 100}), 4.5, 500);
+    EXPECT_GE(cramped.right - cramped.left, 1);
+    EXPECT_GE(cramped.bottom - cramped.top, 1);
+}
+
+TEST(WritePlot, EachFormatReadsBack) {
+    ScratchDir dir;
+    std::vector<double> values;
+    for (int i = 0; i < 600; ++i) values.push_back(std::sin(i / 50.0) * 30 + (i == 300 ? 80 : 0));
+    Plot plot;
+    plot.title = PlotTitle(11, "sample.dat");
+    plot.yLabel = PlotLabel(11);
+    std::string error;
+    for (const char* name : {"p.png", "p.svg", "p.pdf", "empty.png"}) {
+        PlotFormat format;
+        ASSERT_TRUE(ParsePlotFormat(name, format, error));
+        Stretch stretch =
+            Samples(std::string(name) == "empty.png" ? std::vector<double>{} : values);
+        EXPECT_TRUE(WritePlot(stretch, plot, format, dir.File(name), error)) << error;
+    }
+    cairo_surface_t* png = cairo_image_surface_create_from_png(dir.File("p.png").c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(png), 800);
+    EXPECT_EQ(cairo_image_surface_get_height(png), 500);
+    const unsigned char* pixels = cairo_image_surface_get_data(png);
+    int stride = cairo_image_surface_get_stride(png), white = 0, blue = 0;
+    for (int y = 0; y < 500; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(pixels + y * stride)[x];
+            white += (pixel & 0xffffff) == 0xffffff;
+            blue += (pixel & 0xffffff) == 0x005cbf;  // the data line's colour
+        }
+    }
+    cairo_surface_destroy(png);
+    EXPECT_GT(white, 800 * 500 / 2);
+    EXPECT_GT(blue, 500);
+    EXPECT_EQ(std::system(("xmllint --noout " + dir.File("p.svg")).c_str()), 0);
+    EXPECT_EQ(ReadFile(dir.File("p.pdf")).substr(0, 5), "%PDF-");
+
+    EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kSvg, "/dev/full", error));
+    EXPECT_EQ(error, "No space left on device");
+    EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kPng, dir.File("no/p.png"), error));
+    EXPECT_EQ(error, "No such file or directory");
+}
