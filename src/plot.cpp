@@ -114,7 +114,7 @@ Range FitRange(double lo, double hi, double margin) {
     long double smallest = std::max(magnitude * 1e-9L, 1e-290L);
     if (high - low < smallest) {
         long double middle = (low + high) / 2;
-        long double half = middle == 0 ? 1.0L : std::fabs(middle) * 0.1L;
+        long double half = middle == 0 ? 1.0L : std::max(std::fabs(middle) * 0.1L, smallest);
         low = middle - half;
         high = middle + half;
     } else {

@@ -151,7 +151,7 @@ struct PlotLayout {
     double titleBaseline;
     double xTickTop;        // top of the x tick labels
     double xLabelBaseline;  // the x axis's label, centred under the plot
-    double yLabelX;         // centre of the y axis's label, written upwards
+    double yLabelX;         // baseline of the y axis's label, written upwards
     double yTickRight;      // right end of the y tick labels
 };
 // The layout for a picture whose y tick labels are up to yTickWidth pixels wide and whose text is

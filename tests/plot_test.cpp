@@ -74,7 +74,8 @@ TEST(PlotRanges, FitTheFiniteSamplesWithAMargin) {
                  {-4, -4, 0, -4.4, -3.6},
                  {1e6, 1e6 + 1e-6, 0, 9e5, 1.1e6},
                  {-DBL_MAX, DBL_MAX, 0.05, -DBL_MAX, DBL_MAX},
-                 {270, 329.9, 0, 270, 329.9}};
+                 {270, 329.9, 0, 270, 329.9},
+                 {5e-324, 5e-324, 0, -1e-290, 1e-290}};
     for (const Case& c : cases) {
         Range range = FitRange(c.lo, c.hi, c.margin);
         EXPECT_NEAR(range.lo, c.fitLo, std::fabs(c.fitLo) * 1e-9) << c.lo << " " << c.hi;
