@@ -1,7 +1,7 @@
-// plot_bench: times the report picture of 1,000,000 and 10,000,000 records read from 23-byte
-// record files (as the extraction leaves them) against reading them alone, with peak memory; with
-// --sample DIR it draws the sample log's braking pictures instead, for a look.
-// Usage: plot_bench [RECORDS...]   (default 1000000 10000000; files in $TMPDIR or /tmp)
+// plot_bench: times the report picture of a whole log of 1,000,000 and of 10,000,000 records
+// against the extraction it follows, with peak memory; with --sample DIR it draws the sample
+// log's braking pictures instead, for a look.
+// Usage: plot_bench [RECORDS...]   (default 1000000 10000000; logs made with genlog in $TMPDIR)
 //        plot_bench --sample DIR   (velocity, brake pressure, motor current, 270 to 330 s)
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -9,63 +9,40 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "globals.h"
 #include "logdata.h"
+#include "platform.h"
 #include "plot.h"
 
 namespace {
 constexpr int kRuns = 3;
-constexpr std::size_t kBlockRecords = 8192;  // 184 KiB read at a time from each file
+constexpr int kColumn = 11;  // motor current: the noisiest column
 
-// A stretch read from two record files, record k of one the time of record k of the other.
-Stretch RecordFiles(const std::string& times, const std::string& values) {
-    return [times, values](const StretchVisit& visit) {
-        std::FILE* t = std::fopen(times.c_str(), "rb");
-        std::FILE* v = std::fopen(values.c_str(), "rb");
-        std::vector<char> tBlock(kBlockRecords * kRecordSize), vBlock(tBlock.size());
-        std::size_t got;
-        while (t && v && (got = std::fread(tBlock.data(), kRecordSize, kBlockRecords, t)) > 0 &&
-               std::fread(vBlock.data(), kRecordSize, got, v) == got) {
-            for (std::size_t i = 0; i < got; ++i)
-                visit(ParseNumber(&tBlock[i * kRecordSize], kRecordSize),
-                      ParseNumber(&vBlock[i * kRecordSize], kRecordSize));
-        }
-        if (t) std::fclose(t);
-        if (v) std::fclose(v);
+// Records first .. last of the temporary files as a stretch.
+Stretch Records(std::int64_t first, std::int64_t last) {
+    return [first, last](const StretchVisit& visit) {
+        ForEachRecord(first, last,
+                      [&](std::int64_t, double time, double value) { visit(time, value); });
     };
 }
 
-void WriteRecord(std::FILE* file, double number) {
-    char record[kRecordSize + 8];
-    int length = std::snprintf(record, sizeof record, "%.6f", number);
-    std::fprintf(file, "%-*.*s", kRecordSize, length, record);
-}
-
-// A run 10 ms a sample: a slow wave with noise and, every 100,000 records, a one-sample spike.
-void MakeRecords(long records, const std::string& times, const std::string& values) {
-    std::FILE* t = std::fopen(times.c_str(), "wb");
-    std::FILE* v = std::fopen(values.c_str(), "wb");
-    if (!t || !v) std::exit(1);
-    unsigned state = 12345;
-    for (long i = 0; i < records; ++i) {
-        state = state * 1103515245u + 12345u;
-        double noise = (state >> 16) / 65536.0 - 0.5;
-        double value = 500 + 400 * std::sin(i / 150000.0) + 20 * noise;
-        WriteRecord(t, i * 0.01);
-        WriteRecord(v, i % 100000 == 50000 ? value + 600 : value);
-    }
-    if (std::fclose(t) != 0 || std::fclose(v) != 0) std::exit(1);
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+// Extracts `column` of the log and, unless format is null, plots all of it to `out`.
+bool ExtractAndPlot(const std::string& log, int column, const PlotFormat* format,
+                    const std::string& out) {
+    std::string error;
+    MakeTempFile(log.c_str(), column, error);
+    Plot plot;
+    plot.title = PlotTitle(column, log);
+    plot.yLabel = PlotLabel(column);
+    bool done = error.empty() && (!format || WritePlot(Records(1, iFc), plot, *format, out, error));
+    RemoveTempFile();
+    if (!done) std::fprintf(stderr, "plot_bench: %s\n", error.c_str());
+    return done;
 }
 
 struct Run {
@@ -85,63 +62,45 @@ Run Measure(Work work) {
         struct rusage usage;
         wait4(child, &status, 0, &usage);
         if (status != 0) std::exit(1);
-        run.seconds = std::min(run.seconds, Seconds(start));
+        run.seconds = std::min(
+            run.seconds,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         run.peakKiB = std::max(run.peakKiB, usage.ru_maxrss);
     }
     return run;
 }
 
 void Report(long records, const std::string& dir) {
-    std::string times = dir + "/plovo-bench-time.rec", values = dir + "/plovo-bench-value.rec";
-    MakeRecords(records, times, values);
-    Stretch stretch = RecordFiles(times, values);
-    Run read = Measure([&] {  // the two passes the plot makes, drawing nothing
-        double sum = 0;
-        for (int pass = 0; pass < 2; ++pass) stretch([&](double t, double v) { sum += t + v; });
-        return sum != 0;
-    });
-    std::printf("%9ld records  read twice %6.3f s  peak RSS %5.1f MB\n", records, read.seconds,
-                read.peakKiB / 1024.0);
+    std::string log = dir + "/plovo-plot-bench.dat";
+    std::string command = std::string(GENLOG) + " " + std::to_string(records) + " > " + log +
+                          " && cat " + log + " > /dev/null";
+    if (std::system(command.c_str()) != 0) std::exit(1);
+    Run extraction = Measure([&] { return ExtractAndPlot(log, kColumn, nullptr, ""); });
+    std::printf("%9ld records  extraction %6.3f s                          peak RSS %5.1f MB\n",
+                records, extraction.seconds, extraction.peakKiB / 1024.0);
     const char* names[] = {"png", "svg", "pdf"};
     for (PlotFormat format : {PlotFormat::kPng, PlotFormat::kSvg, PlotFormat::kPdf}) {
-        std::string out = dir + "/plovo-bench." + names[static_cast<int>(format)];
-        Run plot = Measure([&] {
-            std::string error;
-            Plot description;
-            description.title = "Bench - synthetic";
-            description.yLabel = "Value";
-            return WritePlot(stretch, description, format, out, error);
-        });
-        std::printf("%9ld records  %s %6.3f s  beyond reading %6.3f s  peak RSS %5.1f MB\n",
-                    records, names[static_cast<int>(format)], plot.seconds,
-                    plot.seconds - read.seconds, plot.peakKiB / 1024.0);
+        const char* name = names[static_cast<int>(format)];
+        std::string out = dir + "/plovo-plot-bench." + name;
+        Run plot = Measure([&] { return ExtractAndPlot(log, kColumn, &format, out); });
+        std::printf(
+            "%9ld records  with %s    %6.3f s  beyond extraction %6.3f s  peak RSS %5.1f MB\n",
+            records, name, plot.seconds, plot.seconds - extraction.seconds, plot.peakKiB / 1024.0);
         std::remove(out.c_str());
     }
-    std::remove(times.c_str());
-    std::remove(values.c_str());
+    std::remove(log.c_str());
 }
 
-// The sample log's stretch from the first record at or after `from` seconds up to, not including,
-// the first later record after `to` seconds; columns read as the extraction reads them.
-Stretch SampleStretch(int column, double from, double to) {
-    std::ifstream in(PLOVO_SOURCE_DIR "/examples/sample.dat", std::ios::binary);
-    std::string log(std::istreambuf_iterator<char>(in), {});
-    std::string times, values;
-    ColumnScanner timeScanner(1), valueScanner(column);
-    std::size_t body = std::min<std::size_t>(log.size(), kHeaderSize);
-    timeScanner.Feed(log.data() + body, log.size() - body, times);
-    valueScanner.Feed(log.data() + body, log.size() - body, values);
-    timeScanner.Finish(times);
-    valueScanner.Finish(values);
-    return [times, values, from, to](const StretchVisit& visit) {
-        bool started = false;
-        for (std::size_t at = 0; at < times.size(); at += kRecordSize) {
-            double t = ParseNumber(&times[at], kRecordSize);
-            started = started || t >= from;
-            if (started && t > to) return;
-            if (started) visit(t, ParseNumber(&values[at], kRecordSize));
-        }
-    };
+// The records from the first at or after `from` seconds up to, not including, the first later
+// one after `to` seconds.
+Stretch Between(double from, double to) {
+    std::int64_t first = FirstRecordAt(from), last = iFc;
+    if (first == 0) return [](const StretchVisit&) {};
+    bool found = false;
+    ForEachRecord(first, iFc, [&](std::int64_t record, double time, double) {
+        if (!found && time > to) last = record - 1, found = true;
+    });
+    return Records(first, last);
 }
 
 int DrawSample(const std::string& dir) {
@@ -151,19 +110,24 @@ int DrawSample(const std::string& dir) {
     };
     for (Chart chart :
          {Chart{2, "velocity"}, Chart{9, "brake-pressure"}, Chart{11, "motor-current"}}) {
+        std::string log = PLOVO_SOURCE_DIR "/examples/sample.dat", error;
+        iFc = 0;
+        MakeTempFile(log.c_str(), chart.type, error);
         Plot plot;
-        plot.title = PlotTitle(chart.type, "examples/sample.dat");
+        plot.title = PlotTitle(chart.type, log);
         plot.yLabel = PlotLabel(chart.type);
         for (const char* extension : {".png", ".svg", ".pdf"}) {
-            std::string path = dir + "/" + chart.name + extension, error;
+            std::string path = dir + "/" + chart.name + extension;
             PlotFormat format;
-            if (!ParsePlotFormat(path, format, error) ||
-                !WritePlot(SampleStretch(chart.type, 270, 330), plot, format, path, error)) {
+            if (!error.empty() || !ParsePlotFormat(path, format, error) ||
+                !WritePlot(Between(270, 330), plot, format, path, error)) {
                 std::fprintf(stderr, "plot_bench: %s: %s\n", path.c_str(), error.c_str());
+                RemoveTempFile();
                 return 1;
             }
             std::printf("%s\n", path.c_str());
         }
+        RemoveTempFile();
     }
     return 0;
 }
@@ -176,7 +140,8 @@ int main(int argc, char** argv) {
     if (counts.empty()) counts = {1000000, 10000000};
     const char* tmp = std::getenv("TMPDIR");
     std::string dir = tmp && *tmp ? tmp : "/tmp";
-    std::printf("plots of an 800x500 picture, best of %d runs each\n", kRuns);
+    std::printf("column %d of a genlog log, a plot of all of it at 800x500, best of %d runs\n",
+                kColumn, kRuns);
     for (long records : counts) Report(records, dir);
     return 0;
 }

@@ -102,9 +102,7 @@ std::string PlotLabel(int chartType) {
 }
 
 std::string PlotTitle(int chartType, const std::string& logPath) {
-    std::string::size_type slash = logPath.rfind('/');
-    std::string name = slash == std::string::npos ? logPath : logPath.substr(slash + 1);
-    return PlotLabel(chartType) + " - " + Printable(name);
+    return PlotLabel(chartType) + " - " + Printable(FileName(logPath));
 }
 
 Range FitRange(double lo, double hi, double margin) {
