@@ -382,6 +382,26 @@ void DrawGrid(cairo_t* cr, const Frame& frame) {
     cairo_stroke(cr);
 }
 
+// Puts the decimator's lines into cairo's path, from the plot area's corner, stroking every
+// kStrokeChunk points so that the path stays small whatever the stretch.
+struct PathPen {
+    cairo_t* cr;
+    double left, top;
+    int points = 0;
+    double x = 0, y = 0;  // the path's last point
+
+    void operator()(double px, double py, bool move) {
+        if (++points >= kStrokeChunk) {
+            cairo_stroke(cr);
+            if (!move) cairo_move_to(cr, x, y);
+            points = 0;
+        }
+        x = left + px;
+        y = top + py;
+        (move ? cairo_move_to : cairo_line_to)(cr, x, y);
+    }
+};
+
 // The data line, clipped to the plot area.
 void DrawData(cairo_t* cr, const Stretch& stretch, const Frame& frame) {
     const PlotLayout& l = frame.layout;
@@ -392,28 +412,15 @@ void DrawData(cairo_t* cr, const Stretch& stretch, const Frame& frame) {
     cairo_set_line_width(cr, frame.style.line);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    int points = 0;
-    double lastX = 0, lastY = 0;
-    Decimator decimator(static_cast<int>(std::ceil(l.bottom - l.top)),
-                        [&](double x, double y, bool move) {
-                            if (++points >= kStrokeChunk) {
-                                cairo_stroke(cr);
-                                if (!move) cairo_move_to(cr, lastX, lastY);
-                                points = 0;
-                            }
-                            lastX = l.left + x;
-                            lastY = l.top + y;
-                            (move ? cairo_move_to : cairo_line_to)(cr, lastX, lastY);
-                        });
+    Decimator decimator(static_cast<int>(std::ceil(l.bottom - l.top)), PathPen{cr, l.left, l.top});
     const Range time = frame.ranges.time, value = frame.ranges.value;
     const double width = l.right - l.left, height = l.bottom - l.top;
     double lastTime = -INFINITY;
     stretch([&](double t, double v) {
-        bool backwards = t < lastTime;
+        bool drawable = std::isfinite(t) && std::isfinite(v);
+        if (!drawable || t < lastTime) decimator.Break();
         if (std::isfinite(t)) lastTime = t;
-        if (!std::isfinite(t) || !std::isfinite(v) || backwards) decimator.Break();
-        if (std::isfinite(t) && std::isfinite(v))
-            decimator.Add(ToPixel(t, time, 0, width), ToPixel(v, value, height, 0));
+        if (drawable) decimator.Add(ToPixel(t, time, 0, width), ToPixel(v, value, height, 0));
     });
     decimator.Finish();
     cairo_stroke(cr);
