@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     const char* logName = args[1];
 
     Settings settings = LoadSettings(IniPathFor(argv[0]), std::cout);
+    if (!settings.iniFailure.empty()) std::cerr << settings.iniFailure << std::endl;
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
     std::string error = SettingsError(settings);
     if (!error.empty()) FatalExit(error + "\n" + kUsage);

@@ -9,15 +9,33 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 #include "chart.h"
 #include "platform.h"
 
 namespace {
-// iniparser reports a missing file on stderr itself; plovo prints its own line instead.
-int IgnoreIniparserError(const char*, ...) {
+// The first problem iniparser met in the file being loaded; "" when none.
+std::string parseProblem;
+
+// iniparser would print its problems on stderr; plovo keeps the first for its own line. Those
+// about one line of the file pass the file's name and the line's number ("... in %s (%d)").
+int NoteIniparserError(const char* format, ...) {
+    if (!parseProblem.empty()) return 0;
+    if (std::strstr(format, "(%d)") == nullptr) {
+        parseProblem = "iniparser cannot read it";
+        return 0;
+    }
+    va_list args;
+    va_start(args, format);
+    va_arg(args, const char*);
+    std::string line = std::to_string(va_arg(args, int));
+    va_end(args);
+    parseProblem = std::strstr(format, "too long") ? "line " + line + " is too long"
+                                                   : "syntax error on line " + line;
     return 0;
 }
 
@@ -65,15 +83,36 @@ void ReadInt(dictionary* ini, const char* key, int& value, std::string& unfit) {
     if (const char* text = iniparser_getstring(ini, key, nullptr)) ReadInt(text, 0, value, unfit);
 }
 
-// A settings file worth reading: a regular file of at most kMaxIniSize bytes. Opened without
-// blocking, so that a FIFO in its place cannot hang the start.
-bool ReadableIni(const std::string& path) {
+// Why path is not a settings file worth reading (a regular file of at most kMaxIniSize bytes),
+// or "" when it is one. Opened without blocking, so that a FIFO in its place cannot hang the start.
+std::string UnreadableIni(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return std::strerror(errno);
     struct stat status;
-    bool fit = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= kMaxIniSize;
+    std::string why;
+    if (fstat(fd, &status) != 0)
+        why = std::strerror(errno);
+    else if (S_ISDIR(status.st_mode))
+        why = std::strerror(EISDIR);
+    else if (!S_ISREG(status.st_mode))
+        why = "not a regular file";
+    else if (status.st_size > kMaxIniSize)
+        why = "larger than 64 KiB";
     close(fd);
-    return fit;
+    return why;
+}
+
+// The line that says which settings file was tried and why it gave none. A path without a
+// directory is shown as ./plovo.ini, and a symbolic link with its target, where the settings of
+// an installed plovo are edited.
+std::string IniFailure(const std::string& path, const std::string& why) {
+    std::string shown =
+        "'" + Printable(path.find('/') == std::string::npos ? "./" + path : path) + "'";
+    char target[4096];
+    ssize_t length = readlink(path.c_str(), target, sizeof target);
+    if (length > 0 && length < static_cast<ssize_t>(sizeof target))
+        shown += " (a link to '" + Printable(std::string(target, length)) + "')";
+    return "plovo: no settings in " + shown + ": " + why;
 }
 
 }  // namespace
@@ -81,10 +120,13 @@ bool ReadableIni(const std::string& path) {
 Settings LoadSettings(const std::string& iniPath, std::ostream& out) {
     Settings settings;
     settings.iniPath = iniPath;
-    iniparser_set_error_callback(IgnoreIniparserError);
-    dictionary* ini = ReadableIni(iniPath) ? iniparser_load(iniPath.c_str()) : nullptr;
+    std::string why = UnreadableIni(iniPath);
+    parseProblem.clear();
+    iniparser_set_error_callback(NoteIniparserError);
+    dictionary* ini = why.empty() ? iniparser_load(iniPath.c_str()) : nullptr;
     if (ini == nullptr) {
         out << "IniFile error!!! Loading default settings..." << std::endl;
+        settings.iniFailure = IniFailure(iniPath, why.empty() ? parseProblem : why);
         return settings;
     }
     settings.chartTypeSource = "from display:default in '" + Printable(iniPath) + "'";

@@ -22,11 +22,13 @@ struct Settings {
     std::string widthText, heightText, chartTypeText;
     // A chart type given as a text that names no chart type, or several; "" otherwise.
     std::string chartTypeName;
+    // When plovo.ini could not be loaded: one line naming the path tried and why; else "".
+    std::string iniFailure;
 };
 
 // Reads the four "display" keys from iniPath, each falling back to its default on its own.
-// When the file cannot be loaded (missing, not a regular file, or over kMaxIniSize), writes the
-// INI error line to out and returns the defaults.
+// When the file cannot be loaded (missing, not a regular file, over kMaxIniSize, or not INI),
+// writes the INI error line to out and returns the defaults, with the reason in iniFailure.
 Settings LoadSettings(const std::string& iniPath, std::ostream& out);
 constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 

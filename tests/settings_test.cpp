@@ -40,6 +40,10 @@ TEST_F(Ini, MissingFileGivesTheMessageAndTheDefaults) {
     Settings settings = LoadSettings(work.File("plovo.ini"), out);
     EXPECT_EQ(out.str(), "IniFile error!!! Loading default settings...\n");
     ExpectDefaults(settings);
+    EXPECT_EQ(settings.iniFailure,
+              "plovo: no settings in '" + work.File("plovo.ini") + "': No such file or directory");
+    EXPECT_EQ(LoadSettings("plovo.ini", out).iniFailure,
+              "plovo: no settings in './plovo.ini': No such file or directory");
 }
 
 TEST_F(Ini, KeysAreReadAndEachMissingOneTakesItsDefault) {
@@ -71,16 +75,24 @@ TEST_F(Ini, OnlyASmallRegularFileIsRead) {
     std::string path = work.File("plovo.ini");
     std::string big = "[display]\nwidth = 800\n";
     while (big.size() <= kMaxIniSize) big += "; a comment line, to make the file large\n";
-    std::vector<std::function<void()>> makers = {
-        [&] { WriteFile(path, big); }, [&] { std::filesystem::create_directory(path); },
-        [&] { mkfifo(path.c_str(), 0600); },  // would block a plain open
-        [&] { std::filesystem::create_symlink("/dev/zero", path); }};
-    for (const auto& make : makers) {
+    std::vector<std::pair<std::function<void()>, std::string>> makers = {
+        {[&] { WriteFile(path, big); }, "larger than 64 KiB"},
+        {[&] { std::filesystem::create_directory(path); }, "Is a directory"},
+        {[&] { mkfifo(path.c_str(), 0600); }, "not a regular file"},  // would block a plain open
+        {[&] { std::filesystem::create_symlink("/dev/zero", path); },
+         "not a regular file"},  // shown with its target
+        {[&] { WriteFile(path, "[display]\nwidth = 800\n=x\ny\n"); }, "syntax error on line 3"},
+        {[&] { WriteFile(path, "[display]\nwidth = " + std::string(2000, '8')); },
+         "line 2 is too long"}};
+    for (const auto& [make, why] : makers) {
         std::filesystem::remove_all(path);
         make();
         std::ostringstream out;
-        ExpectDefaults(LoadSettings(path, out));
+        Settings settings = LoadSettings(path, out);
+        ExpectDefaults(settings);
         EXPECT_EQ(out.str(), "IniFile error!!! Loading default settings...\n");
+        std::string link = std::filesystem::is_symlink(path) ? " (a link to '/dev/zero')" : "";
+        EXPECT_EQ(settings.iniFailure, "plovo: no settings in '" + path + "'" + link + ": " + why);
     }
     std::filesystem::remove_all(path);
     big.resize(kMaxIniSize);
