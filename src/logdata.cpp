@@ -18,6 +18,7 @@
 #include "globals.h"
 #include "kolejka.h"
 #include "platform.h"
+#include "progress.h"
 
 namespace {
 constexpr std::size_t kBlockSize = 1 << 18;  // bytes read from the log, and written, at once
@@ -258,6 +259,7 @@ double MakeTempFile(const char* logName, int column, std::string& error, SampleR
     writer.sampleRecords.reserve(kBlockSize + kRecordSize);
     if (writer.TimeOut()) writer.timeRecords.reserve(kBlockSize + kRecordSize);
     std::int64_t headerLeft = kHeaderSize;  // skipped as it is read, so pipes work too
+    StartProgress(log);
     for (;;) {
         ssize_t got = read(log, block.data(), block.size());
         if (got < 0 && errno == EINTR) continue;
@@ -266,6 +268,7 @@ double MakeTempFile(const char* logName, int column, std::string& error, SampleR
             break;
         }
         if (got == 0) break;
+        ReportProgress(got);
         std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
         headerLeft -= skip;
         scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip),
@@ -276,6 +279,7 @@ double MakeTempFile(const char* logName, int column, std::string& error, SampleR
         }
         if (scanner.records() > INT_MAX) break;
     }
+    EndProgress();
     close(log);
     if (error.empty()) scanner.Finish(writer.sampleRecords, writer.TimeOut());
     // iFc is an int: a log this long (hundreds of gigabytes) cannot be shown.

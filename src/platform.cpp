@@ -15,6 +15,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "progress.h"
+
 namespace {
 // Fixed buffers rather than std::strings, so that a signal handler may read them.
 char tempPath[PATH_MAX] = "";
@@ -33,6 +35,7 @@ void OnEndingSignal(int number) {
         return;
     }
     RemoveTempFile();
+    EndProgress();
     _exit(128 + number);
 }
 

@@ -3,6 +3,8 @@
 #include <allegro.h>
 #include <fcntl.h>
 #include <loadpng.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -14,6 +16,7 @@
 
 #include "chart.h"
 #include "kolejka.h"
+#include "progress.h"
 #include "test_util.h"
 #include "viewer.h"
 
@@ -37,7 +40,7 @@ class Process : public ::testing::Test {
         int pipeFds[2];
         EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
         pid_t pid = Spawn(wrapper.empty() ? PLOVO_BINARY : wrapper[0], args,
-                          Environment({"TMPDIR", "DISPLAY"}, env), pipeFds[1]);
+                          Environment({"TMPDIR", "DISPLAY"}, env), pipeFds[1], -1, errorOutput);
         EXPECT_GT(pid, 0);
         close(pipeFds[1]);
         if (during) during(pid);
@@ -71,6 +74,7 @@ class Process : public ::testing::Test {
 
     ScratchDir work;
     ScratchDir tmp;
+    int errorOutput = -1;  // plovo's standard error when >= 0
     const std::string usage = "plovo <file>.dat chart_type\nDetails: ReadMe.txt\n";
     const std::string iniError = "IniFile error!!! Loading default settings...\n";
 };
@@ -284,4 +288,45 @@ TEST_F(Process, ASilentDisplayDoesNotHoldOffCtrlC) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     close(listener);
     unlink(path.c_str());
+}
+
+TEST_F(Process, ProgressLineOnATerminalIsClearedAtTheEndAndOnASignal) {
+    WriteIni("");
+    std::string fifo = work.File("log.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string line = "\rplovo: reading the log: 0 MB";
+    const std::string blank = "\r" + std::string(line.size() - 1, ' ') + "\r";
+    for (int number : {0, SIGTERM}) {  // 0: the log ends
+        int terminal, device;
+        ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0);
+        fcntl(device, F_SETFD, FD_CLOEXEC);
+        errorOutput = device;
+        std::string shown;
+        Outcome outcome = Run({fifo, "2"}, {}, [&](pid_t pid) {
+            close(device);
+            int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+            std::string start = Header() + Line({"1", "2"});
+            ASSERT_EQ(write(writer, start.data(), start.size()), ssize_t(start.size()));
+            usleep(static_cast<useconds_t>(kProgressDelay * 1.2e6));  // then a read shows it
+            ASSERT_EQ(write(writer, start.data() + kHeaderSize, 4), 4);
+            char buffer[256];
+            pollfd wait = {terminal, POLLIN, 0};
+            ssize_t got;
+            while (shown.find(line) == std::string::npos && poll(&wait, 1, 5000) == 1 &&
+                   (got = read(terminal, buffer, sizeof buffer)) > 0)
+                shown.append(buffer, got);
+            EXPECT_EQ(shown, line);
+            if (number != 0) kill(pid, number);
+            close(writer);
+            while (poll(&wait, 1, 5000) == 1 && (got = read(terminal, buffer, sizeof buffer)) > 0)
+                shown.append(buffer, got);
+        });
+        close(terminal);
+        // Then only the graphics failure's reason, when the log ended.
+        EXPECT_EQ(shown.substr(0, (line + blank).size()), line + blank) << number;
+        if (number != 0) {
+            EXPECT_EQ(shown, line + blank);
+        }
+        EXPECT_EQ(outcome.status, number ? 128 + number : 1);  // 1: no display
+    }
 }

@@ -83,10 +83,11 @@ inline std::vector<std::string> Environment(const std::vector<std::string>& drop
 }
 
 // Starts `program` (looked up in PATH) with argv `args` and environment `env`, standard input
-// from /dev/null, standard output to `output` (or /dev/null) and `fd3` as its descriptor 3.
-// Pass descriptors opened with O_CLOEXEC, so that the child keeps only these. -1 on failure.
+// from /dev/null, standard output to `output` (or /dev/null), `fd3` as its descriptor 3 and
+// standard error to `error` (or ours). Pass descriptors opened with O_CLOEXEC, so that the
+// child keeps only these. -1 on failure.
 inline pid_t Spawn(const std::string& program, std::vector<std::string> args,
-                   std::vector<std::string> env, int output = -1, int fd3 = -1) {
+                   std::vector<std::string> env, int output = -1, int fd3 = -1, int error = -1) {
     std::vector<char*> argv, envp;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -100,6 +101,7 @@ inline pid_t Spawn(const std::string& program, std::vector<std::string> args,
     else
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     if (fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, fd3, 3);
+    if (error >= 0) posix_spawn_file_actions_adddup2(&actions, error, 2);
     pid_t pid = -1;
     if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
         pid = -1;

@@ -1,0 +1,86 @@
+// The progress line on the terminal while a long extraction reads the log.
+#include "progress.h"
+
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+
+namespace {
+bool terminal = false;              // standard error is a terminal, so the line may show
+std::int64_t total = -1, done = 0;  // bytes of the log
+double nextLook = 0.0;              // s on the monotonic clock
+std::string shown;                  // the line's text on the terminal, "" when none
+
+// What blanks the line, kept where a signal handler can write it: a carriage return, spaces
+// over the line and another carriage return.
+char blank[80];
+volatile sig_atomic_t blankLength = 0;
+
+double Now() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The line is a courtesy: a failed write costs nothing but the line.
+void Write(const char* text, std::size_t length) {
+    ssize_t ignored = write(STDERR_FILENO, text, length);
+    (void)ignored;
+}
+
+// False while plovo runs in the background of its terminal, where the line would land in the
+// middle of whatever the user does there.
+bool InForeground() {
+    pid_t foreground = tcgetpgrp(STDERR_FILENO);
+    return foreground == -1 || foreground == getpgrp();
+}
+
+void Show(const std::string& text) {
+    std::size_t width = std::min(std::max(text.size(), shown.size()), sizeof blank - 2);
+    blankLength = 0;
+    blank[0] = '\r';
+    std::memset(blank + 1, ' ', width);
+    blank[width + 1] = '\r';
+    blankLength = static_cast<sig_atomic_t>(width + 2);
+    // Padded so that nothing of a longer line before it stays.
+    std::string line = "\r" + text + std::string(width - std::min(width, text.size()), ' ');
+    Write(line.data(), line.size());
+    shown = text;
+}
+}  // namespace
+
+void StartProgress(int log) {
+    terminal = isatty(STDERR_FILENO) == 1;
+    struct stat status;
+    total = fstat(log, &status) == 0 && S_ISREG(status.st_mode) ? status.st_size : -1;
+    done = 0;
+    nextLook = Now() + kProgressDelay;
+    shown.clear();
+}
+
+void ReportProgress(std::int64_t bytes) {
+    done += bytes;
+    if (!terminal) return;
+    double now = Now();
+    if (now < nextLook) return;
+    nextLook = now + kProgressPeriod;
+    std::string text = ProgressText(done, total);
+    if (text != shown && InForeground()) Show(text);
+}
+
+void EndProgress() {
+    if (blankLength == 0) return;
+    Write(blank, static_cast<std::size_t>(blankLength));
+    blankLength = 0;
+}
+
+std::string ProgressText(std::int64_t done, std::int64_t total) {
+    if (total <= 0) return "plovo: reading the log: " + std::to_string(done >> 20) + " MB";
+    // A log that grows while it is read stays at 100%.
+    int percent = static_cast<int>(std::min(100.0, 100.0 * done / total));
+    return "plovo: reading the log: " + std::to_string(percent) + "%";
+}
