@@ -1,10 +1,12 @@
 // genlog: writes a deterministic, plausible simulator log of one run (departure, cruising,
 // braking to a stop) to standard output. Usage: genlog [LINES]  (default 4000, 0.1 s apart)
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -17,6 +19,11 @@ constexpr double kReleased = 0.50;      // MPa in the brake pipe, brakes off
 constexpr double kServicePipe = 0.35;   // MPa in the brake pipe, service braking
 constexpr double kFullCylinder = 0.38;  // MPa in the brake cylinders
 constexpr double kMaxBrake = 260;       // kN at full cylinder pressure
+
+const char* const kUsage =
+    "Usage: genlog [LINES]\n"
+    "Writes a simulator log of LINES samples 0.1 s apart (default 4000) to standard output:\n"
+    "one run, departure, cruising and braking to a stop, the same on every run.\n";
 
 std::uint64_t state = 0x9E3779B97F4A7C15ull;
 
@@ -44,11 +51,32 @@ std::string Header(long lines) {
     text.resize(246, ' ');
     return text + "\n";
 }
+
+// The number of lines the arguments ask for, or -1 when they are not a whole number.
+long LinesAsked(int argc, char** argv) {
+    if (argc == 1) return 4000;
+    if (argc > 2 || argv[1][0] < '0' || argv[1][0] > '9') return -1;
+    char* end = nullptr;
+    errno = 0;
+    long lines = std::strtol(argv[1], &end, 10);
+    return *end == '\0' && errno == 0 ? lines : -1;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
-    long lines = argc > 1 ? std::atol(argv[1]) : 4000;
-    if (lines < 0) lines = 0;
+    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    long lines = LinesAsked(argc, argv);
+    if (lines < 0) {
+        if (argc > 2)
+            std::fprintf(stderr, "genlog: unexpected argument '%s'\n", argv[2]);
+        else
+            std::fprintf(stderr, "genlog: LINES must be a whole number, not '%s'\n", argv[1]);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     static char out[1 << 16];
     std::setvbuf(stdout, out, _IOFBF, sizeof out);
     std::fputs(Header(lines).c_str(), stdout);
