@@ -2,12 +2,14 @@
 # Debian package): the settings in the place an administrator edits them, the link to them
 # beside the binary in lib/plovo, and bin/plovo, which starts that binary by its full path so
 # that plovo started through PATH reads them. Expects plovo_ini and launcher_dir to be set.
-if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+# The launcher and the link name full paths, also for a prefix given as a relative one.
+get_filename_component(prefix "${CMAKE_INSTALL_PREFIX}" ABSOLUTE)
+if(prefix STREQUAL "/usr")
   set(etc "/etc/plovo")
 else()
-  set(etc "${CMAKE_INSTALL_PREFIX}/etc/plovo")
+  set(etc "${prefix}/etc/plovo")
 endif()
-set(lib "${CMAKE_INSTALL_PREFIX}/lib/plovo")
+set(lib "${prefix}/lib/plovo")
 
 # Settings already there were perhaps edited: they stay as they are.
 if(EXISTS "$ENV{DESTDIR}${etc}/plovo.ini")
@@ -23,6 +25,6 @@ list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${lib}/plovo.ini")
 # exec: the same process, so that the arguments, the signals and the exit status are plovo's.
 string(REPLACE "'" "'\\''" quoted "${lib}/plovo")
 file(WRITE "${launcher_dir}/plovo" "#!/bin/sh\nexec '${quoted}' \"$@\"\n")
-file(INSTALL "${launcher_dir}/plovo" DESTINATION "${CMAKE_INSTALL_PREFIX}/bin"
+file(INSTALL "${launcher_dir}/plovo" DESTINATION "${prefix}/bin"
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                       WORLD_READ WORLD_EXECUTE)
