@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs plovo into a temporary prefix (with a space and a quote in its name) and checks the
-# launcher, the settings it reads from another directory, and the man page against --help.
+# Installs plovo into a temporary prefix (given relative, with a space and a quote in its name)
+# and checks the launcher, the settings it reads from another directory, and the man page
+# against --help.
 # Usage: install_test.sh BUILD_DIR LOG
 set -eu
 build=$1 log=$2
@@ -8,7 +9,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 prefix="$tmp/p q'r"
-cmake --install "$build" --prefix "$prefix" >/dev/null
+(cd "$tmp" && cmake --install "$build" --prefix "p q'r" >/dev/null)
 ini="$prefix/etc/plovo/plovo.ini"
 man="$prefix/share/man/man1/plovo.1"
 [ -f "$prefix/share/doc/plovo/ReadMe.txt" ] || fail "no ReadMe.txt"
