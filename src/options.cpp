@@ -151,7 +151,8 @@ std::string HelpText() {
             "The window's title names the sample under the cursor, its time and its value.\n"
             "\n"
             "Settings: plovo.ini in the directory of the program as it was started (argv[0]),\n"
-            "or in the current directory when started without a directory (through PATH):\n"
+            "or in the current directory when started without a directory; an installed\n"
+            "plovo reads /etc/plovo/plovo.ini or PREFIX/etc/plovo/plovo.ini (man plovo):\n"
             "[display] width, height (pixels), fullscreen (yes/no), default (chart type).\n";
     return text.str();
 }
