@@ -40,14 +40,16 @@ bool InForeground() {
 }
 
 void Show(const std::string& text) {
-    std::size_t width = std::min(std::max(text.size(), shown.size()), sizeof blank - 2);
+    // Padded so that nothing of a longer line before it stays.
+    std::string line = "\r" + text;
+    if (shown.size() > text.size()) line.append(shown.size() - text.size(), ' ');
+    // The blank also covers the "^C" a terminal echoes after the line when Ctrl+C ends plovo.
+    std::size_t width = std::min(line.size() + 1, sizeof blank - 2);
     blankLength = 0;
     blank[0] = '\r';
     std::memset(blank + 1, ' ', width);
     blank[width + 1] = '\r';
     blankLength = static_cast<sig_atomic_t>(width + 2);
-    // Padded so that nothing of a longer line before it stays.
-    std::string line = "\r" + text + std::string(width - std::min(width, text.size()), ' ');
     Write(line.data(), line.size());
     shown = text;
 }

@@ -295,8 +295,8 @@ TEST_F(Process, ProgressLineOnATerminalIsClearedAtTheEndAndOnASignal) {
     std::string fifo = work.File("log.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string line = "\rplovo: reading the log: 0 MB";
-    const std::string blank = "\r" + std::string(line.size() - 1, ' ') + "\r";
-    for (int number : {0, SIGTERM}) {  // 0: the log ends
+    const std::string blank = "\r" + std::string(line.size() + 1, ' ') + "\r";  // and "^C"
+    for (int number : {0, SIGTERM}) {                                           // 0: the log ends
         int terminal, device;
         ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0);
         fcntl(device, F_SETFD, FD_CLOEXEC);
