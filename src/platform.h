@@ -55,7 +55,8 @@ void HoldEndingSignals(bool hold);
 void ArmExitGuard(bool armed);
 
 // `name` with control bytes shown as \xHH escapes, so that a file name cannot drive the
-// terminal it is printed to. Printable text, UTF-8 included, stays as it is.
+// terminal it is printed to: C0 bytes, DEL, and C1 bytes (0x80-0x9f alone, or U+0080-U+009F in
+// UTF-8). Printable text, UTF-8 included, stays as it is.
 std::string Printable(const std::string& name);
 
 // Stands in for a Windows console's "PAUSE": waits for Enter when standard input is a
