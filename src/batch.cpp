@@ -50,6 +50,14 @@ bool WantsBatch(const CommandLine& command) {
     return !command.snapshot.empty() || !command.overview.empty() || command.stats;
 }
 
+void UseNoDisplaySnapshot(CommandLine& command, const char* display) {
+    bool window = !command.help && !command.version && !WantsBatch(command);
+    if (!window || command.noDisplaySnapshot.empty() || (display != nullptr && *display != '\0'))
+        return;
+    command.snapshot = command.noDisplaySnapshot;
+    command.standIn = true;
+}
+
 bool WriteBatch(const CommandLine& command, Viewer& viewer, const std::string& logName,
                 int chartType, const SampleRange& range, std::string& error) {
     if (!command.snapshot.empty() || !command.overview.empty()) {
@@ -58,6 +66,10 @@ bool WriteBatch(const CommandLine& command, Viewer& viewer, const std::string& l
         ClosePictureGraphics();
         if (!saved) return false;
     }
+    if (command.standIn)
+        std::cout << "plovo: no display (DISPLAY is not set); the chart is in " +
+                         Printable(command.snapshot)
+                  << std::endl;
     if (!command.stats) return true;
     std::cout << StatsText(logName, chartType, range) << std::flush;
     if (std::cout) return true;

@@ -10,8 +10,13 @@
 // True when the command asks for outputs rather than the window.
 bool WantsBatch(const CommandLine& command);
 
+// When the command asks for the window and `display` (DISPLAY) names none, makes
+// noDisplaySnapshot its snapshot and sets standIn, so that WriteBatch saves it and says where.
+void UseNoDisplaySnapshot(CommandLine& command, const char* display);
+
 // Writes what the command asks for, in this order: the snapshot of the viewer's first frame, the
-// overview with the viewer's window marked, the figures on standard output. `range` is the
+// overview with the viewer's window marked, the figures on standard output; for a stand-in
+// snapshot, the line that says where it went. `range` is the
 // extraction's. False with one line in error at the first that fails.
 bool WriteBatch(const CommandLine& command, Viewer& viewer, const std::string& logName,
                 int chartType, const SampleRange& range, std::string& error);

@@ -1,8 +1,6 @@
 // The command line's options, the usage line and --help.
 #include "options.h"
 
-#include <getopt.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -43,16 +41,55 @@ std::string PictureNameError(const char* name) {
            "': the name must end in .png, .bmp, .tga or .pcx";
 }
 
-const option kOptions[] = {
-    {"start", required_argument, nullptr, 's'},    {"at", required_argument, nullptr, 'a'},
-    {"snapshot", required_argument, nullptr, 'o'}, {"overview", required_argument, nullptr, 'O'},
-    {"stats", no_argument, nullptr, 'S'},          {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'v'},        {nullptr, 0, nullptr, 0}};
+enum class Opt { Start, At, Snapshot, NoDisplaySnapshot, Overview, Stats, Help, Version };
 
-// Takes one option and its value into command; the message when the value is refused.
-std::string TakeOption(int option, const char* value, CommandLine& command) {
-    switch (option) {
-        case 's':
+struct OptionSpec {
+    const char* name;  // after "--"
+    char letter;       // after "-", or 0; options with a letter take no value
+    bool takesValue;
+    Opt id;
+};
+
+const OptionSpec kOptions[] = {
+    {"start", 0, true, Opt::Start},       {"at", 0, true, Opt::At},
+    {"snapshot", 0, true, Opt::Snapshot}, {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
+    {"overview", 0, true, Opt::Overview}, {"stats", 0, false, Opt::Stats},
+    {"help", 'h', false, Opt::Help},      {"version", 0, false, Opt::Version}};
+
+// The option `written` (a long name after "--", without "=value") names: the one with that
+// name, else the only one whose name begins with it. Null, with one line in error, when none or
+// several do.
+const OptionSpec* FindLong(const std::string& written, std::string& error) {
+    std::vector<const OptionSpec*> candidates;
+    for (const OptionSpec& spec : kOptions) {
+        if (written == spec.name) return &spec;
+        if (!written.empty() && std::string(spec.name).rfind(written, 0) == 0)
+            candidates.push_back(&spec);
+    }
+    if (candidates.size() == 1) return candidates[0];
+    const std::string shown = "--" + Printable(written);
+    if (candidates.empty()) {
+        error = "plovo: unknown option " + shown;
+        return nullptr;
+    }
+    error = "plovo: option " + shown + " is ambiguous: --" + candidates[0]->name;
+    for (std::size_t k = 1; k < candidates.size(); ++k)
+        error += std::string(", --") + candidates[k]->name;
+    return nullptr;
+}
+
+const OptionSpec* FindShort(char letter, std::string& error) {
+    for (const OptionSpec& spec : kOptions)
+        if (spec.letter == letter) return &spec;
+    error = "plovo: unknown option " + Printable(std::string("-") + letter);
+    return nullptr;
+}
+
+// Takes one option and its value ("" for none) into command; the message when the value is
+// refused.
+std::string Apply(Opt id, const std::string& value, CommandLine& command) {
+    switch (id) {
+        case Opt::Start:
             if (std::optional<std::int64_t> start = ReadStart(value)) {
                 command.start = *start;
                 command.startGiven = true;
@@ -60,26 +97,30 @@ std::string TakeOption(int option, const char* value, CommandLine& command) {
             }
             return "plovo: --start takes a sample number of 1 or more, not '" + Printable(value) +
                    "'";
-        case 'a':
-            command.at = ReadSeconds(value);
+        case Opt::At:
+            command.at = ReadSeconds(value.c_str());
             if (command.at) return "";
             return "plovo: --at takes a time in seconds, not '" + Printable(value) + "'";
-        case 'o':
+        case Opt::Snapshot:
             command.snapshot = value;
-            return PictureFormatKnown(value) ? "" : PictureNameError(value);
-        case 'O':
+            return PictureFormatKnown(value) ? "" : PictureNameError(value.c_str());
+        case Opt::NoDisplaySnapshot:
+            command.noDisplaySnapshot = value;
+            return PictureFormatKnown(value) ? "" : PictureNameError(value.c_str());
+        case Opt::Overview:
             command.overview = value;
-            return PictureFormatKnown(value) ? "" : PictureNameError(value);
-        case 'S':
+            return PictureFormatKnown(value) ? "" : PictureNameError(value.c_str());
+        case Opt::Stats:
             command.stats = true;
             return "";
-        case 'h':
+        case Opt::Help:
             command.help = true;
             return "";
-        default:
+        case Opt::Version:
             command.version = true;
             return "";
     }
+    return "";
 }
 
 // Options that cannot go together.
@@ -89,37 +130,55 @@ std::string Conflict(const CommandLine& command) {
     return "";
 }
 
-// The option getopt_long stopped at, as the user wrote it: a short one from optopt, a long one
-// from the argument before optind.
-std::string OptionWritten(char** argv) {
-    bool longOnly = false;
-    for (const option& known : kOptions)
-        longOnly = longOnly || (optopt == known.val && optopt != 'h');
-    if (optopt > 0 && !longOnly) return std::string("-") + char(optopt);
-    std::string written = argv[optind - 1];
-    std::string::size_type equals = written.find('=');
-    return Printable(equals == std::string::npos ? written : written.substr(0, equals));
+// Takes the option in argv[i] (and its value, which may be the next argument); the message
+// when it is refused.
+std::string TakeOption(int argc, char** argv, int& i, CommandLine& command) {
+    std::string arg = argv[i], error;
+    if (arg[1] != '-') {  // one or more letters
+        for (char letter : arg.substr(1)) {
+            const OptionSpec* spec = FindShort(letter, error);
+            if (spec != nullptr) error = Apply(spec->id, "", command);
+            if (!error.empty()) return error;
+        }
+        return "";
+    }
+    std::string::size_type equals = arg.find('=');
+    std::string written = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+    const OptionSpec* spec = FindLong(written, error);
+    if (spec == nullptr) return error;
+    const std::string shown = "plovo: option --" + Printable(written);
+    if (!spec->takesValue && equals != std::string::npos) return shown + " takes no value";
+    if (spec->takesValue && equals == std::string::npos && i + 1 == argc)
+        return shown + " needs a value";
+    std::string value = !spec->takesValue             ? ""
+                        : equals != std::string::npos ? arg.substr(equals + 1)
+                                                      : argv[++i];
+    return Apply(spec->id, value, command);
 }
 }  // namespace
 
 CommandLine ParseOptions(int argc, char** argv) {
     CommandLine command;
-    optind = 0;  // a fresh scan, also when called again
-    opterr = 0;  // the messages are ours
-    int option;
-    while ((option = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1) {
-        if (option == ':') {
-            command.error = "plovo: option " + OptionWritten(argv) + " needs a value";
-        } else if (option == '?') {
-            command.error = "plovo: unknown option " + OptionWritten(argv);
-        } else {
-            command.error = TakeOption(option, optarg, command);
+    for (int i = 1; i < argc && command.error.empty(); ++i) {
+        std::string arg = argv[i];
+        if (arg == "--") {
+            command.args.insert(command.args.end(), argv + i + 1, argv + argc);
+            break;
         }
-        if (!command.error.empty()) return command;
+        if (arg.size() < 2 || arg[0] != '-')
+            command.args.push_back(arg);
+        else
+            command.error = TakeOption(argc, argv, i, command);
     }
-    command.error = Conflict(command);
-    for (int i = optind; i < argc; ++i) command.args.push_back(argv[i]);
+    if (command.error.empty()) command.error = Conflict(command);
     return command;
+}
+
+std::vector<std::string> Outputs(const CommandLine& command) {
+    std::vector<std::string> outputs;
+    for (const std::string* path : {&command.snapshot, &command.overview})
+        if (!path->empty()) outputs.push_back(*path);
+    return outputs;
 }
 
 std::string HelpText() {
@@ -127,14 +186,16 @@ std::string HelpText() {
     text << "Usage: plovo [OPTIONS] <file>.dat [chart_type]\n"
             "Shows one column of a rail-vehicle simulator's telemetry log as a chart.\n"
             "\n"
-            "Options (before, between or after the arguments; -- ends them):\n"
-            "  --start N        show sample N first (1 or more; clamped to the log's end)\n"
-            "  --at SECONDS     show the first sample at SECONDS (column 1) or later first\n"
-            "  --snapshot FILE  save the first view as FILE (.png .bmp .tga .pcx); no display\n"
-            "  --overview FILE  save the whole log in one picture, the first view marked\n"
-            "  --stats          print the log's samples, time span, minimum and maximum\n"
-            "  -h, --help       show this help and exit\n"
-            "  --version        show the version and exit\n"
+            "Options (before, between or after the arguments; -- ends them). A long option\n"
+            "may be shortened to any beginning that names it alone, as --snap for --snapshot.\n"
+            "  --start N                   show sample N first (1 or more; at most the end)\n"
+            "  --at SECONDS                open at the first sample at SECONDS or later\n"
+            "  --snapshot FILE             save the first view as FILE (.png .bmp .tga .pcx)\n"
+            "  --no-display-snapshot FILE  the same, in place of a window without DISPLAY\n"
+            "  --overview FILE             save the whole log as FILE, the first view marked\n"
+            "  --stats                     print the samples, time span, minimum and maximum\n"
+            "  -h, --help                  show this help and exit\n"
+            "  --version                   show the version and exit\n"
             "\n"
             "Chart types (columns of the log; without one, display:default applies), by\n"
             "number or by name (any case; a unique beginning such as brake-p will do):\n";

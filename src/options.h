@@ -19,14 +19,20 @@ struct CommandLine {
     bool startGiven = false;        // --start was given
     std::optional<double> at;       // seconds: open at the first record of this time or later
     std::string snapshot;           // picture to write instead of opening the window
+    std::string noDisplaySnapshot;  // the same, only when there is no display to open it on
+    bool standIn = false;           // snapshot is noDisplaySnapshot, standing in for the window
     std::string overview;           // picture of the whole log to write instead
     bool stats = false;             // print the log's figures instead
     std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order
     std::string error;              // one line when an option is wrong
 };
 
-// Takes the options out of argv wherever they stand (until "--"); permutes argv.
+// Takes the options out of argv wherever they stand (until "--"). A long option may be
+// shortened to any beginning that names it alone.
 CommandLine ParseOptions(int argc, char** argv);
+
+// The files the run writes, for SameFileError.
+std::vector<std::string> Outputs(const CommandLine& command);
 
 // The text of --help.
 std::string HelpText();

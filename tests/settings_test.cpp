@@ -183,6 +183,7 @@ std::string Parsed(std::vector<std::string> args) {
                        (command.version ? " version" : "") + at.str() +
                        (command.overview.empty() ? "" : " overview " + command.overview) +
                        (command.stats ? " stats" : "") + " [" + command.snapshot + "]";
+    if (!command.noDisplaySnapshot.empty()) line += " {" + command.noDisplaySnapshot + "}";
     for (const auto& arg : command.args) line += " " + arg;
     return line;
 }
@@ -224,7 +225,16 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
         {{"--overview", "o.jpg", "log.dat"},
          "plovo: cannot save a picture as 'o.jpg': the name must end in .png, .bmp, .tga or .pcx"},
         {{"--bogus=1", "log.dat"}, "plovo: unknown option --bogus"},
-        {{"log.dat", "-hq"}, "plovo: unknown option -q"}};
+        {{"log.dat", "-hq"}, "plovo: unknown option -q"},
+        // Unique beginnings name an option; the messages name it as written.
+        {{"--snap", "a.png", "--star=3", "--no-d", "b.tga", "log.dat"},
+         "3 [a.png] {b.tga} log.dat"},
+        {{"--h", "--vers"}, "1 help version []"},
+        {{"--help=x"}, "plovo: option --help takes no value"},
+        {{"--vers=x"}, "plovo: option --vers takes no value"},
+        {{"--s", "5", "log.dat"}, "plovo: option --s is ambiguous: --start, --snapshot, --stats"},
+        {{"log.dat", "--sn"}, "plovo: option --sn needs a value"},
+        {{"--\x9b=1"}, "plovo: unknown option --\\x9b"}};
     for (const auto& [args, expected] : table) {
         std::string joined;
         for (const auto& arg : args) joined += arg + " ";
