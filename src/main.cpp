@@ -1,6 +1,7 @@
 // plovo: shows one column of a rail-vehicle simulator's telemetry log as a scrollable chart.
 #include <allegro.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "kolejka.h"
 #include "logdata.h"
 #include "options.h"
+#include "picture.h"
 #include "platform.h"
 #include "settings.h"
 #include "viewer.h"
@@ -20,27 +22,31 @@ const char* const kGraphicsFailure = "GFX init failure! Abnormal termination!";
 }
 
 int main(int argc, char** argv) {
+    GuardStandardStreams();
     InstallSignalHandlers();
     CommandLine command = ParseOptions(argc, argv);
     if (!command.error.empty()) FatalExit(command.error + "\n" + kUsage);
     if (command.help || command.version) {
         std::cout << (command.help ? HelpText() : "plovo " + std::string(kVersion) + "\n");
-        return 0;
+        return StatusAfterOutput(0);
     }
     if (command.args.empty()) {
         std::cout << kUsage << std::endl;
         ConsolePause();
-        return 1;
+        return StatusAfterOutput(1);
     }
     // The arguments left follow the plain command line's rule, with the program's name first.
     std::vector<const char*> args = {argv[0]};
     for (const std::string& arg : command.args) args.push_back(arg.c_str());
     const char* logName = args[1];
+    UseNoDisplaySnapshot(command, std::getenv("DISPLAY"));
+    std::string error = SameFileError({logName}, Outputs(command));
+    if (!error.empty()) FatalExit(error);
 
     Settings settings = LoadSettings(IniPathFor(argv[0]), std::cout);
     if (!settings.iniFailure.empty()) std::cerr << settings.iniFailure << std::endl;
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
-    std::string error = SettingsError(settings);
+    error = SettingsError(settings);
     if (!error.empty()) FatalExit(error + "\n" + kUsage);
     iscrWidth = settings.width;
     iscrHeight = settings.height;
@@ -59,7 +65,7 @@ int main(int argc, char** argv) {
         if (!WriteBatch(command, viewer, logName, settings.chartType, range, error))
             FatalExit(error);
         RemoveTempFile();
-        return 0;
+        return StatusAfterOutput(0);
     }
     viewer.logName = FileName(logName);
     viewer.title = WindowTitle(viewer);
@@ -71,6 +77,6 @@ int main(int argc, char** argv) {
 
     CloseGraphics(viewer);
     RemoveTempFile();
-    return status;
+    return StatusAfterOutput(status);
 }
 END_OF_MAIN()

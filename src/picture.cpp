@@ -1,7 +1,9 @@
-// Picture files: the formats plovo writes, and a file replaced only by a complete picture.
+// Picture files: the formats plovo writes, outputs that never overwrite what the run reads, and
+// a file replaced only by a complete, checked picture.
 #include "picture.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -11,8 +13,9 @@
 #include "platform.h"
 
 namespace {
-// Why writing to `path` fails. The graphics library reports every failed write as EFAULT, so
-// one more block is written to find the system's own reason (a full disk, a size limit).
+// Why writing to `path` fails. Picture libraries report a failed write without the system's
+// reason (the graphics library as EFAULT), so one more block is written to find it (a full
+// disk, a size limit).
 std::string WriteFailureReason(const char* path) {
     int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
     static const char block[65536] = {};
@@ -22,14 +25,23 @@ std::string WriteFailureReason(const char* path) {
     return reason;
 }
 
-// Saves the picture by its file name's extension, and reads it back: a PNG writer that meets a
-// full disk still reports success, but what it left cannot be read.
-bool SavePicture(const char* path, BITMAP* picture) {
-    if (save_bitmap(path, picture, nullptr) != 0) return false;
-    BITMAP* written = load_bitmap(path, nullptr);
-    bool whole = written != nullptr && written->w == picture->w && written->h == picture->h;
-    if (written != nullptr) destroy_bitmap(written);
-    return whole;
+// What a path is on disk: the file it names (symbolic links followed), or, while there is none,
+// the directory it would be created in and its name there.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string name;  // empty for an existing file
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode && name == other.name;
+    }
+};
+
+FileIdentity IdentityOf(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0) return {status.st_dev, status.st_ino, ""};
+    PathParts parts = SplitPath(path);
+    if (stat(parts.dir.c_str(), &status) != 0) return {0, 0, path};  // told apart by the path
+    return {status.st_dev, status.st_ino, parts.name};
 }
 }  // namespace
 
@@ -41,13 +53,51 @@ bool PictureFormatKnown(const std::string& path) {
     return extension == "png" || extension == "bmp" || extension == "tga" || extension == "pcx";
 }
 
-bool WritePicture(BITMAP* picture, const std::string& path, std::string& error) {
+std::string SameFileError(const std::vector<std::string>& inputs,
+                          const std::vector<std::string>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        FileIdentity output = IdentityOf(outputs[i]);
+        auto clash = [&](const std::string& other, const char* what) {
+            if (!(IdentityOf(other) == output)) return std::string();
+            return "plovo: cannot write '" + Printable(outputs[i]) +
+                   "': it is the same file as the " + what + " '" + Printable(other) + "'";
+        };
+        for (const std::string& input : inputs)
+            if (std::string error = clash(input, "input"); !error.empty()) return error;
+        for (std::size_t j = 0; j < i; ++j)
+            if (std::string error = clash(outputs[j], "output"); !error.empty()) return error;
+    }
+    return "";
+}
+
+bool ReplaceFile(const std::string& path, const FileStep& write, std::string& error,
+                 const FileStep& verify) {
     std::string sibling = CreateSiblingFile(path, error);
     if (sibling.empty()) return false;
-    if (!SavePicture(sibling.c_str(), picture)) {
-        error =
-            "plovo: cannot write '" + Printable(path) + "': " + WriteFailureReason(sibling.c_str());
+    error.clear();
+    if (!write(sibling, error) || (verify && !verify(sibling, error))) {
+        if (error.empty())
+            error = "plovo: cannot write '" + Printable(path) +
+                    "': " + WriteFailureReason(sibling.c_str());
+        RemoveSiblingFile();
         return false;
     }
-    return ReplaceWithSibling(path, error);
+    bool replaced = ReplaceWithSibling(path, error);
+    if (!replaced) RemoveSiblingFile();
+    return replaced;
+}
+
+bool WritePicture(BITMAP* picture, const std::string& path, std::string& error) {
+    auto save = [picture](const std::string& sibling, std::string&) {
+        return save_bitmap(sibling.c_str(), picture, nullptr) == 0;
+    };
+    // A PNG writer that meets a full disk still reports success, but what it left cannot be
+    // read back.
+    auto readBack = [picture](const std::string& sibling, std::string&) {
+        BITMAP* written = load_bitmap(sibling.c_str(), nullptr);
+        bool whole = written != nullptr && written->w == picture->w && written->h == picture->h;
+        if (written != nullptr) destroy_bitmap(written);
+        return whole;
+    };
+    return ReplaceFile(path, save, error, readBack);
 }

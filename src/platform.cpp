@@ -22,6 +22,7 @@ namespace {
 char tempPath[PATH_MAX] = "";
 char timePath[PATH_MAX] = "";
 char siblingPath[PATH_MAX] = "";
+int siblingDir = -1;  // the sibling's directory, open while there is a sibling
 
 volatile sig_atomic_t signalsDeferred = 0;
 volatile sig_atomic_t pendingSignal = 0;
@@ -139,44 +140,92 @@ const char* TimePath() {
     return timePath;
 }
 
+PathParts SplitPath(const std::string& path) {
+    std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), FileName(path)};
+}
+
 std::string CreateSiblingFile(const std::string& target, std::string& error) {
-    // Hidden, unique, and with the target's extension, which tells the format.
-    std::string pattern = target;
-    std::string::size_type slash = target.rfind('/');
-    std::string::size_type nameStart = slash == std::string::npos ? 0 : slash + 1;
-    pattern.insert(nameStart, ".");
-    std::string::size_type dot = target.rfind('.');
-    bool hasExtension = dot != std::string::npos && dot > nameStart;
-    std::string extension = hasExtension ? target.substr(dot) : "";
-    int fd = CreateRecorded(pattern + "-XXXXXX" + extension, static_cast<int>(extension.size()),
-                            siblingPath);
+    RemoveSiblingFile();
+    auto [dir, name] = SplitPath(target);
+    std::string::size_type dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    if (extension.size() > NAME_MAX - 13) extension.clear();  // 13: ".plovo-XXXXXX"
+    // The directory stays open: the rename is made relative to it, and a path through it in
+    // /proc stays short when the directory's own path leaves no room for the sibling's name.
+    int fd = -1;
+    errno = EISDIR;  // for a target that names no file
+    if (!name.empty()) siblingDir = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (siblingDir >= 0) {
+        std::string pattern = dir + "/.plovo-XXXXXX" + extension;
+        if (pattern.size() >= PATH_MAX)
+            pattern = "/proc/self/fd/" + std::to_string(siblingDir) + "/.plovo-XXXXXX" + extension;
+        fd = CreateRecorded(pattern, static_cast<int>(extension.size()), siblingPath);
+    }
     if (fd < 0) {
         error = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
+        RemoveSiblingFile();
         return "";
     }
-    // The picture gets the permissions of a newly created file, not the private 0600.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
     close(fd);
     return siblingPath;
 }
 
+namespace {
+// Gives the file `fd` the mode, owner and group of the regular file `name` in `dir` where the
+// process may, or the permissions of a newly created file when there is none.
+void TakeOldAttributes(int fd, int dir, const char* name) {
+    struct stat old;
+    if (fstatat(dir, name, &old, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(old.st_mode)) {
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+        return;
+    }
+    // Owner and group at once (root), else the group alone (an owner in that group); the mode
+    // after them, since a change of owner clears the set-user-ID and set-group-ID bits.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, -1, old.st_gid) != 0)
+        errno = 0;  // neither may be set: the file stays the process's own
+    fchmod(fd, old.st_mode & 07777);
+}
+}  // namespace
+
 bool ReplaceWithSibling(const std::string& target, std::string& error) {
-    if (rename(siblingPath, target.c_str()) != 0) {
+    const char* siblingName = std::strrchr(siblingPath, '/') + 1;
+    std::string name = SplitPath(target).name;
+    int fd = openat(siblingDir, siblingName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    bool replaced = fd >= 0;
+    if (replaced) {
+        TakeOldAttributes(fd, siblingDir, name.c_str());
+        // On disk before the rename, so that a crash leaves the old file or the whole new one.
+        replaced = fsync(fd) == 0;
+    }
+    int saved = errno;
+    if (fd >= 0) close(fd);
+    errno = saved;
+    if (!replaced || renameat(siblingDir, siblingName, siblingDir, name.c_str()) != 0) {
         error = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
         return false;
     }
     siblingPath[0] = '\0';
+    RemoveSiblingFile();
     return true;
 }
 
+void RemoveSiblingFile() {
+    if (siblingPath[0] != '\0') unlink(siblingPath);
+    siblingPath[0] = '\0';
+    if (siblingDir >= 0) close(siblingDir);
+    siblingDir = -1;
+}
+
 void RemoveTempFile() {
-    for (char* path : {tempPath, timePath, siblingPath}) {
-        if (path[0] == '\0') continue;
-        unlink(path);
+    for (char* path : {tempPath, timePath}) {
+        if (path[0] != '\0') unlink(path);
         path[0] = '\0';
     }
+    RemoveSiblingFile();
 }
 
 void InstallSignalHandlers() {
@@ -256,6 +305,60 @@ std::string Printable(const std::string& name) {
     return shown;
 }
 
+namespace {
+// Standard output's buffer: std::cout's bytes go to descriptor 1, and the first failure's errno
+// is kept, since the stream itself keeps only that it failed.
+class OutputBuffer : public std::streambuf {
+  public:
+    OutputBuffer() { setp(bytes, bytes + sizeof bytes); }
+    int failure = 0;  // errno of the first failed write; 0 while none failed
+
+  protected:
+    int overflow(int c) override {
+        if (sync() != 0) return traits_type::eof();
+        if (c != traits_type::eof()) sputc(static_cast<char>(c));
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        for (const char* next = pbase(); next < pptr();) {
+            ssize_t written = write(STDOUT_FILENO, next, pptr() - next);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) {
+                if (failure == 0) failure = written < 0 ? errno : EIO;
+                setp(bytes, bytes + sizeof bytes);  // dropped: the failure is reported instead
+                return -1;
+            }
+            next += written;
+        }
+        setp(bytes, bytes + sizeof bytes);
+        return 0;
+    }
+
+  private:
+    char bytes[4096];
+};
+
+// Never destroyed, so that std::cout can flush into it at exit.
+OutputBuffer& outputBuffer = *new OutputBuffer;
+}  // namespace
+
+void GuardStandardStreams() {
+    // In order, so that each open takes the lowest free number: the one found closed. Opened
+    // for the other direction only, so that every use of it fails with EBADF.
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", (fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
+    std::cout.rdbuf(&outputBuffer);
+}
+
+int StatusAfterOutput(int status) {
+    std::cout.flush();
+    if (outputBuffer.failure == 0) return status;
+    std::cerr << "plovo: cannot write standard output: " << std::strerror(outputBuffer.failure)
+              << std::endl;
+    return 1;
+}
+
 void ConsolePause() {
     if (!isatty(STDIN_FILENO)) return;
     std::cout << "Press Enter to continue..." << std::flush;
@@ -269,5 +372,5 @@ void FatalExit(const std::string& message, const std::string& reason) {
     RemoveTempFile();
     InstallSignalHandlers();  // so that Ctrl+C ends the pause at once
     ConsolePause();
-    std::exit(1);
+    std::exit(StatusAfterOutput(1));
 }

@@ -22,13 +22,26 @@ int CreateTimeFile(std::string& error);
 const char* TempPath();
 const char* TimePath();
 
-// Creates a new file beside `target`, hidden, named after it and with its extension, for a picture
-// that replaces `target` by a rename once it is complete. It is removed with the temporary file, so
-// that no way out leaves it. Returns its path, or "" with a message in error.
+// A path's directory ("." for a bare name, "/" at the root) and the name in it after the last
+// '/' (empty when the path ends in one).
+struct PathParts {
+    std::string dir, name;
+};
+PathParts SplitPath(const std::string& path);
+
+// Creates a new private file in `target`'s directory, hidden and named .plovo-XXXXXX plus the
+// target's extension (which tells a writer the format), for a file that replaces `target` by a
+// rename once it is complete. Any earlier one is removed first. RemoveTempFile removes it too,
+// so that no way out leaves it. Returns a path to it that fits PATH_MAX whatever the target's
+// length, or "" with a message in error.
 std::string CreateSiblingFile(const std::string& target, std::string& error);
-// Renames the sibling file over its target. False with a message in error on failure; the
-// sibling then stays for RemoveTempFile.
+// Gives the sibling file the mode of the file it replaces, and its owner and group where the
+// process may set them (a new file's mode when there is none), writes it to disk and renames
+// it over its target. False with a message in error; the sibling then stays for
+// RemoveSiblingFile.
 bool ReplaceWithSibling(const std::string& target, std::string& error);
+// Deletes the sibling file, if there is one.
+void RemoveSiblingFile();
 
 // Deletes the temporary files and any sibling file, if there are. Safe to call from a signal
 // handler.
@@ -58,6 +71,14 @@ void ArmExitGuard(bool armed);
 // terminal it is printed to: C0 bytes, DEL, and C1 bytes (0x80-0x9f alone, or U+0080-U+009F in
 // UTF-8). Printable text, UTF-8 included, stays as it is.
 std::string Printable(const std::string& name);
+
+// Gives a closed standard input, output or error a stand-in that fails every use, so that no
+// file plovo opens takes its number (and a message, its place), and sends std::cout through a
+// buffer that keeps why a write to standard output failed. Call first.
+void GuardStandardStreams();
+// `status`, or 1 after one line on standard error when standard output could not be written
+// (full, closed, a pipe nobody reads), so that a script never takes lost output for success.
+int StatusAfterOutput(int status);
 
 // Stands in for a Windows console's "PAUSE": waits for Enter when standard input is a
 // terminal, so that a console window opened just for plovo stays readable; never blocks

@@ -16,6 +16,8 @@
 
 #include "chart.h"
 #include "kolejka.h"
+#include "options.h"
+#include "picture.h"
 #include "progress.h"
 #include "test_util.h"
 #include "viewer.h"
@@ -329,4 +331,75 @@ TEST_F(Process, ProgressLineOnATerminalIsClearedAtTheEndAndOnASignal) {
         }
         EXPECT_EQ(outcome.status, number ? 128 + number : 1);  // 1: no display
     }
+}
+
+TEST_F(Process, PicturesNeverReplaceTheLogAndKeepWhatTheOldFileHad) {
+    WriteIni("width = 40\nheight = 30\n");
+    std::string log = work.File("run.png");  // a log with a picture's name
+    std::filesystem::rename(Log(50), log);
+    std::string original = ReadFile(log);
+    std::filesystem::create_symlink(log, work.File("link.png"));
+    for (const std::string& picture : {log, work.File("link.png")}) {
+        Outcome same = Run({"--snapshot", picture, log});
+        EXPECT_EQ(same.output, "plovo: cannot write '" + picture +
+                                   "': it is the same file as the input '" + log + "'\n");
+        EXPECT_EQ(same.status, 1);
+    }
+    EXPECT_EQ(ReadFile(log), original);
+
+    std::string old = work.File("old.png");
+    WriteFile(old, "old");
+    chmod(old.c_str(), 0640);
+    bool root = geteuid() == 0;  // only root may give a file away
+    ASSERT_TRUE(!root || chown(old.c_str(), 1234, 2345) == 0);
+    std::filesystem::create_directory(work.File("d"));
+    for (const std::string& name :
+         std::vector<std::string>{"old.png", ".png", "d/.png", std::string(246, 'n') + ".png"}) {
+        Outcome written = Run({"--snapshot", work.File(name), log});
+        EXPECT_EQ(written.status, 0) << name << written.output;
+        EXPECT_EQ(ReadFile(work.File(name)).substr(1, 3), "PNG") << name;
+    }
+    struct stat status;
+    ASSERT_EQ(stat(old.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_TRUE(!root || (status.st_uid == 1234 && status.st_gid == 2345));
+    EXPECT_EQ(SameFileError({}, {work.File("new.png"), work.File("d/../new.png")}),
+              "plovo: cannot write '" + work.File("d/../new.png") +
+                  "': it is the same file as the output '" + work.File("new.png") + "'");
+}
+
+TEST_F(Process, OutputThatCannotBeWrittenIsAFailure) {
+    WriteIni("");
+    std::string log = Log(3), picture = work.File("stand-in.png");
+    for (const char* redirect : {">/dev/full", ">&-"}) {
+        std::vector<std::string> wrapper = {"sh", "-c", "exec \"$@\" 2>&1 " + std::string(redirect),
+                                            "sh"};
+        std::string reason = redirect[1] == '/' ? "No space left on device" : "Bad file descriptor";
+        for (std::vector<std::string> args : {std::vector<std::string>{"--help"},
+                                              {"--version"},
+                                              {},
+                                              {"--bogus"},
+                                              {"--no-display-snapshot", picture, log}}) {
+            Outcome lost = Run(args, {}, nullptr, wrapper);
+            EXPECT_EQ(lost.output, "plovo: cannot write standard output: " + reason + "\n")
+                << redirect << " " << (args.empty() ? "" : args[0]);
+            EXPECT_EQ(lost.status, 1);
+        }
+    }
+}
+
+TEST_F(Process, TheStandInSnapshotIsTakenOnlyForAWindowWithoutADisplay) {
+    WriteIni("");
+    std::string log = Log(3), picture = work.File("stand-in.png"), own = work.File("own.png");
+    EXPECT_EQ(Run({"--no-display-snapshot", picture, "--vers"}).output,
+              "plovo " + std::string(kVersion) + "\n");
+    Outcome asked = Run({"--no-display-snapshot", picture, "--snap", own, log});
+    EXPECT_EQ(asked.output, "");
+    EXPECT_TRUE(std::filesystem::exists(own));
+    EXPECT_FALSE(std::filesystem::exists(picture));
+    Outcome window = Run({"--no-display-snapshot", picture, log}, {"DISPLAY="});
+    EXPECT_EQ(window.output,
+              "plovo: no display (DISPLAY is not set); the chart is in " + picture + "\n");
+    EXPECT_EQ(window.status, 0);
+    EXPECT_EQ(ReadFile(picture).substr(1, 3), "PNG");
 }
