@@ -1,6 +1,7 @@
 // Batch outputs: the pictures and figures plovo writes instead of opening its window.
 #include "batch.h"
 
+#include <algorithm>
 #include <charconv>
 #include <iostream>
 
@@ -9,6 +10,7 @@
 #include "overview.h"
 #include "picture.h"
 #include "platform.h"
+#include "plot.h"
 
 namespace {
 // The shortest text that reads back as exactly `number`.
@@ -40,14 +42,40 @@ bool SaveOverview(const std::string& path, std::int64_t first, const SampleRange
 
 bool SavePictures(const CommandLine& command, Viewer& viewer, const SampleRange& range,
                   std::string& error) {
-    std::int64_t first = isFp;  // the window as it opens, before anything moves it
     if (!command.snapshot.empty() && !SaveSnapshot(viewer, command.snapshot, error)) return false;
-    return command.overview.empty() || SaveOverview(command.overview, first, range, error);
+    return command.overview.empty() || SaveOverview(command.overview, isFp, range, error);
+}
+
+// The plot's records: the window as it opens, or from where it was asked to open to --to.
+RecordSpan PlotRecords(const CommandLine& command, std::int64_t opening) {
+    if (!command.to) return {opening, std::min<std::int64_t>(opening + iscrWidth - 1, iFc)};
+    std::int64_t first = command.at ? FirstRecordAt(*command.at) : command.start;
+    return first == 0 ? RecordSpan{} : RecordsUpTo(first, *command.to);
+}
+
+bool SavePlot(const CommandLine& command, const std::string& logName, int chartType,
+              std::string& error) {
+    RecordSpan span = PlotRecords(command, isFp);
+    Stretch stretch = [span](const StretchVisit& visit) {
+        ForEachRecord(span.first, span.last,
+                      [&](std::int64_t, double time, double sample) { visit(time, sample); });
+    };
+    Plot plot;
+    plot.size = command.plotSize;
+    plot.title = PlotTitle(chartType, logName);
+    plot.yLabel = PlotLabel(chartType);
+    auto write = [&](const std::string& sibling, std::string& reason) {
+        if (WritePlot(stretch, plot, command.plotFormat, sibling, reason)) return true;
+        reason = "plovo: cannot write '" + Printable(command.plot) + "': " + reason;
+        return false;
+    };
+    return ReplaceFile(command.plot, write, error);
 }
 }  // namespace
 
 bool WantsBatch(const CommandLine& command) {
-    return !command.snapshot.empty() || !command.overview.empty() || command.stats;
+    return !command.snapshot.empty() || !command.overview.empty() || !command.plot.empty() ||
+           command.stats;
 }
 
 void UseNoDisplaySnapshot(CommandLine& command, const char* display) {
@@ -66,6 +94,7 @@ bool WriteBatch(const CommandLine& command, Viewer& viewer, const std::string& l
         ClosePictureGraphics();
         if (!saved) return false;
     }
+    if (!command.plot.empty() && !SavePlot(command, logName, chartType, error)) return false;
     if (command.standIn)
         std::cout << "plovo: no display (DISPLAY is not set); the chart is in " +
                          Printable(command.snapshot)

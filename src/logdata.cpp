@@ -364,6 +364,8 @@ void RecordStream::Refill() {
 
 void ForEachRecord(std::int64_t first, std::int64_t last,
                    const std::function<void(std::int64_t, double, double)>& visit) {
+    first = std::max<std::int64_t>(first, 1);
+    last = std::min<std::int64_t>(last, iFc);
     RecordStream samples(TempPath(), first), times(TimeColumnPath(), first);
     for (std::int64_t record = first; record <= last; ++record) {
         double time = times.Next();
@@ -376,6 +378,14 @@ std::int64_t FirstRecordAt(double seconds, std::int64_t first) {
     for (std::int64_t record = first; record <= iFc; ++record)
         if (times.Next() >= seconds) return record;
     return 0;
+}
+
+RecordSpan RecordsUpTo(std::int64_t first, double seconds) {
+    if (first < 1 || first > iFc) return {};
+    RecordStream times(TimeColumnPath(), first + 1);
+    std::int64_t last = first;
+    while (last < iFc && !(times.Next() > seconds)) ++last;
+    return {first, last};
 }
 
 std::int64_t StartAt(double seconds) {

@@ -104,13 +104,22 @@ class RecordStream {
     std::size_t at = 0;  // offset of the next record in block
 };
 
-// Calls visit(record, time, sample) for the records first .. last (1-based, within 1 .. iFc), in
-// order, reading both temporary files in large blocks.
+// A run of records: first .. last (1-based), none when first > last.
+struct RecordSpan {
+    std::int64_t first = 1, last = 0;
+};
+
+// Calls visit(record, time, sample) for the records first .. last that the log has, in order,
+// reading both temporary files in large blocks.
 void ForEachRecord(std::int64_t first, std::int64_t last,
                    const std::function<void(std::int64_t, double, double)>& visit);
 
 // The first record at or after `first` whose time is at least `seconds`, or 0 when none is.
 std::int64_t FirstRecordAt(double seconds, std::int64_t first = 1);
+
+// From record `first` up to, not including, the first later record whose time is above
+// `seconds`; none when the log has no record `first`.
+RecordSpan RecordsUpTo(std::int64_t first, double seconds);
 
 // The record to open at for --at `seconds`: the first whose time is at least `seconds`, or, when
 // none is, one past the last (so that the window opens on the last full screen).

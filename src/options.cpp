@@ -41,7 +41,19 @@ std::string PictureNameError(const char* name) {
            "': the name must end in .png, .bmp, .tga or .pcx";
 }
 
-enum class Opt { Start, At, Snapshot, NoDisplaySnapshot, Overview, Stats, Help, Version };
+enum class Opt {
+    Start,
+    At,
+    Snapshot,
+    NoDisplaySnapshot,
+    Overview,
+    Stats,
+    Plot,
+    To,
+    PlotSize,
+    Help,
+    Version
+};
 
 struct OptionSpec {
     const char* name;  // after "--"
@@ -51,10 +63,12 @@ struct OptionSpec {
 };
 
 const OptionSpec kOptions[] = {
-    {"start", 0, true, Opt::Start},       {"at", 0, true, Opt::At},
-    {"snapshot", 0, true, Opt::Snapshot}, {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
-    {"overview", 0, true, Opt::Overview}, {"stats", 0, false, Opt::Stats},
-    {"help", 'h', false, Opt::Help},      {"version", 0, false, Opt::Version}};
+    {"start", 0, true, Opt::Start},        {"at", 0, true, Opt::At},
+    {"snapshot", 0, true, Opt::Snapshot},  {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
+    {"overview", 0, true, Opt::Overview},  {"stats", 0, false, Opt::Stats},
+    {"plot", 0, true, Opt::Plot},          {"to", 0, true, Opt::To},
+    {"plot-size", 0, true, Opt::PlotSize}, {"help", 'h', false, Opt::Help},
+    {"version", 0, false, Opt::Version}};
 
 // The option `written` (a long name after "--", without "=value") names: the one with that
 // name, else the only one whose name begins with it. Null, with one line in error, when none or
@@ -85,6 +99,18 @@ const OptionSpec* FindShort(char letter, std::string& error) {
     return nullptr;
 }
 
+// --plot and --plot-size, whose values plot.h reads.
+std::string TakePlotOption(Opt id, const std::string& value, CommandLine& command) {
+    std::string error;
+    if (id == Opt::Plot) {
+        command.plot = value;
+        ParsePlotFormat(value, command.plotFormat, error);
+    } else {
+        command.plotSizeGiven = ParsePlotSize(value, command.plotSize, error);
+    }
+    return error;
+}
+
 // Takes one option and its value ("" for none) into command; the message when the value is
 // refused.
 std::string Apply(Opt id, const std::string& value, CommandLine& command) {
@@ -113,6 +139,14 @@ std::string Apply(Opt id, const std::string& value, CommandLine& command) {
         case Opt::Stats:
             command.stats = true;
             return "";
+        case Opt::Plot:
+            return TakePlotOption(id, value, command);
+        case Opt::To:
+            command.to = ReadSeconds(value.c_str());
+            if (command.to) return "";
+            return "plovo: --to takes a time in seconds, not '" + Printable(value) + "'";
+        case Opt::PlotSize:
+            return TakePlotOption(id, value, command);
         case Opt::Help:
             command.help = true;
             return "";
@@ -127,6 +161,14 @@ std::string Apply(Opt id, const std::string& value, CommandLine& command) {
 std::string Conflict(const CommandLine& command) {
     if (command.at && command.startGiven)
         return "plovo: --at and --start both say where to open: give one of them";
+    if (command.plot.empty() && (command.to || command.plotSizeGiven))
+        return std::string("plovo: ") + (command.to ? "--to" : "--plot-size") +
+               " goes with --plot, which is not given";
+    if (command.to && command.at && *command.to < *command.at) {
+        std::ostringstream message;
+        message << "plovo: --to " << *command.to << " is earlier than --at " << *command.at;
+        return message.str();
+    }
     return "";
 }
 
@@ -176,7 +218,7 @@ CommandLine ParseOptions(int argc, char** argv) {
 
 std::vector<std::string> Outputs(const CommandLine& command) {
     std::vector<std::string> outputs;
-    for (const std::string* path : {&command.snapshot, &command.overview})
+    for (const std::string* path : {&command.snapshot, &command.overview, &command.plot})
         if (!path->empty()) outputs.push_back(*path);
     return outputs;
 }
@@ -194,6 +236,11 @@ std::string HelpText() {
             "  --no-display-snapshot FILE  the same, in place of a window without DISPLAY\n"
             "  --overview FILE             save the whole log as FILE, the first view marked\n"
             "  --stats                     print the samples, time span, minimum and maximum\n"
+            "  --plot FILE                 draw the first view's stretch against time as a\n"
+            "                              report chart (.png .svg .pdf)\n"
+            "  --to SECONDS                with --plot: the stretch from the first sample to\n"
+            "                              the last at SECONDS or earlier\n"
+            "  --plot-size WxH             with --plot: its size (800x500; 100 to 10000 each)\n"
             "  -h, --help                  show this help and exit\n"
             "  --version                   show the version and exit\n"
             "\n"

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "plot.h"
+
 // Printed when no log file is named.
 extern const char* const kUsage;
 // The program's version, from the build.
@@ -23,6 +25,11 @@ struct CommandLine {
     bool standIn = false;           // snapshot is noDisplaySnapshot, standing in for the window
     std::string overview;           // picture of the whole log to write instead
     bool stats = false;             // print the log's figures instead
+    std::string plot;               // report chart of a stretch to write instead
+    PlotFormat plotFormat = PlotFormat::kPng;
+    std::optional<double> to;  // seconds: the plot's stretch ends before the first record above
+    PlotSize plotSize;         // pixels
+    bool plotSizeGiven = false;
     std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order
     std::string error;              // one line when an option is wrong
 };

@@ -7,14 +7,9 @@
 #include "chart.h"
 #include "logdata.h"
 
-// The records a column of the overview shows: first .. last, none when first > last.
-struct RecordSpan {
-    std::int64_t first = 1, last = 0;
-};
-
-// The records column x (0-based) shows of n records in a picture `width` columns wide: with
-// n >= width, floor(x·n/width)+1 .. floor((x+1)·n/width); else record x+1 alone, while there is
-// one.
+// The records column x (0-based) of the overview shows of n records in a picture `width` columns
+// wide: with n >= width, floor(x·n/width)+1 .. floor((x+1)·n/width); else record x+1 alone, while
+// there is one.
 RecordSpan OverviewColumnRecords(int x, std::int64_t records, int width);
 
 // The column that shows record `record` (1-based); for a log narrower than the picture, record

@@ -204,6 +204,11 @@ TEST_F(Extraction, TheTimeColumnComesAlongAndIsReadInOrder) {
     for (auto [seconds, from, record] : std::vector<std::tuple<double, int, int>>{
              {-1, 1, 1}, {0.6, 1, 2}, {0.8, 3, 4}, {2.5, 1, 4}, {3, 5, 6}, {3.5, 1, 0}})
         EXPECT_EQ(FirstRecordAt(seconds, from), record) << seconds;
+    // {from record, up to seconds, last record}: the first record counts whatever its time; 0
+    // for no records.
+    for (auto [from, seconds, last] : std::vector<std::tuple<int, double, int>>{
+             {1, 0.9, 1}, {1, 1, 3}, {2, 0.1, 2}, {4, 3, 6}, {4, 2.9, 5}, {6, -5, 6}, {7, 9, 0}})
+        EXPECT_EQ(RecordsUpTo(from, seconds).last, last) << from << " " << seconds;
 
     Extract(body, kTimeColumn);  // the times are the samples
     EXPECT_EQ(RecordTime(2), 1.0);

@@ -213,6 +213,13 @@ TEST_F(Process, StatsGiveTheExactFiguresOfTheRun) {
                                 "min: -2.25 at sample 4 (0.3 s)\nmax: 7 at sample 5 (0.4 s)\n");
     EXPECT_EQ(stats.status, 0);
 
+    // One extraction, every output: the figures after the report plot of 0.1 s to 0.3 s.
+    std::string plot = work.File("braking.svg");
+    Outcome both =
+        Run({"--plot", plot, "--at", "0.1", "--to", "0.3", "--stats", work.File("run.dat")});
+    EXPECT_EQ(both.output, stats.output);
+    EXPECT_EQ(ReadFile(plot).rfind("<?xml", 0), 0u);
+
     WriteFile(work.File("empty.dat"), Header());
     EXPECT_EQ(Run({"--stats", work.File("empty.dat"), "3"}).output,
               "log: " + work.File("empty.dat") +

@@ -179,6 +179,10 @@ std::string Parsed(std::vector<std::string> args) {
     if (!command.error.empty()) return command.error;
     std::ostringstream at;
     if (command.at) at << " at " << *command.at;
+    if (!command.plot.empty())
+        at << " plot " << command.plot << " " << int(command.plotFormat) << " "
+           << command.plotSize.width << "x" << command.plotSize.height;
+    if (command.to) at << " to " << *command.to;
     std::string line = std::to_string(command.start) + (command.help ? " help" : "") +
                        (command.version ? " version" : "") + at.str() +
                        (command.overview.empty() ? "" : " overview " + command.overview) +
@@ -224,6 +228,14 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
          " of them"},
         {{"--overview", "o.jpg", "log.dat"},
          "plovo: cannot save a picture as 'o.jpg': the name must end in .png, .bmp, .tga or .pcx"},
+        {{"--plot", "b.SVG", "--at", "270", "--to=330", "l"},
+         "1 at 270 plot b.SVG 1 800x500 to 330 [] l"},
+        {{"--plot=b.pdf", "--plot-s", "1600X1000", "l"}, "1 plot b.pdf 2 1600x1000 [] l"},
+        {{"--to", "330", "l"}, "plovo: --to goes with --plot, which is not given"},
+        {{"--plot-size", "900x600", "l"},
+         "plovo: --plot-size goes with --plot, which is not given"},
+        {{"--plot", "b.png", "--at", "5", "--to", "4.5"}, "plovo: --to 4.5 is earlier than --at 5"},
+        {{"--plot", "b.png", "--to", "inf"}, "plovo: --to takes a time in seconds, not 'inf'"},
         {{"--bogus=1", "log.dat"}, "plovo: unknown option --bogus"},
         {{"log.dat", "-hq"}, "plovo: unknown option -q"},
         // Unique beginnings name an option; the messages name it as written.
