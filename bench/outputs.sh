@@ -1,6 +1,7 @@
 #!/bin/sh
 # Times plovo's outputs without a window on a large log, each as a whole process, against
-# `wc -l` and against a plain --snapshot (the extraction and one frame), with peak memory.
+# `wc -l` and against a plain --snapshot (the extraction and one frame), with peak memory:
+# --stats, --overview, --at three quarters in, --plot of the whole run, and all at once.
 # Usage: bench/outputs.sh [RECORDS]   (default 4000000, about 1 GB; run after scripts/test)
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,5 +41,6 @@ report "--snapshot" "$plovo" --snapshot "$work/s.png" "$log" 2
 report "--stats" "$plovo" --stats "$log" 2
 report "--overview" "$plovo" --overview "$work/o.png" "$log" 2
 report "--at (3/4 in)" "$plovo" --at "$at" --snapshot "$work/a.png" "$log" 2
+report "--plot (whole run)" "$plovo" --to 1e300 --plot "$work/p.png" "$log" 2
 report "all of them" "$plovo" --at "$at" --snapshot "$work/a.png" --overview "$work/o.png" \
-    --stats "$log" 2
+    --plot "$work/p.svg" --stats "$log" 2
