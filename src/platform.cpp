@@ -2,14 +2,17 @@
 #include "platform.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -75,21 +78,31 @@ int CreateRecorded(const std::string& pattern, int suffix, char (&slot)[PATH_MAX
     return fd;
 }
 
-std::atomic<bool> watching{false};
+// The watcher: a thread that reads the held ending signals from a signalfd while the graphics
+// library starts, and a wake-up descriptor that releases it at once.
 pthread_t watcher;
+int signalFd = -1;
+int releaseFd = -1;
 
-// Ends the process cleanly on an ending signal held from the other threads.
+// Ends the process cleanly on an ending signal held from the other threads; returns when
+// releaseFd is written.
 void* WatchEndingSignals(void*) {
-    sigset_t set = EndingSignalSet();
-    const timespec tick = {0, 100 * 1000 * 1000};  // how soon the thread sees it is released
-    while (watching) {
-        int number = sigtimedwait(&set, nullptr, &tick);
-        if (number > 0) {
-            RemoveTempFile();
-            _exit(128 + number);
-        }
+    pollfd fds[2] = {{signalFd, POLLIN, 0}, {releaseFd, POLLIN, 0}};
+    while (poll(fds, 2, -1) < 0 && errno == EINTR) {
+    }
+    signalfd_siginfo info;
+    if ((fds[0].revents & POLLIN) && read(signalFd, &info, sizeof info) == sizeof info) {
+        RemoveTempFile();
+        _exit(128 + static_cast<int>(info.ssi_signo));
     }
     return nullptr;
+}
+
+void CloseWatcherFds() {
+    for (int* fd : {&signalFd, &releaseFd}) {
+        if (*fd >= 0) close(*fd);
+        *fd = -1;
+    }
 }
 
 void OnExit() {
@@ -249,14 +262,21 @@ void HoldEndingSignals(bool hold) {
     if (hold) {
         // Threads started from now on (the watcher, the graphics library's) inherit the mask.
         pthread_sigmask(SIG_BLOCK, &set, nullptr);
-        watching = true;
-        if (pthread_create(&watcher, nullptr, WatchEndingSignals, nullptr) != 0) watching = false;
+        signalFd = signalfd(-1, &set, SFD_CLOEXEC);
+        releaseFd = eventfd(0, EFD_CLOEXEC);
+        bool started = signalFd >= 0 && releaseFd >= 0 &&
+                       pthread_create(&watcher, nullptr, WatchEndingSignals, nullptr) == 0;
+        if (!started) CloseWatcherFds();
         return;
     }
-    if (watching) {
-        watching = false;
+    if (releaseFd >= 0) {
+        const std::uint64_t one = 1;
+        ssize_t written = write(releaseFd, &one, sizeof one);
+        (void)written;  // an eventfd takes 8 bytes at once unless its count is full
         pthread_join(watcher, nullptr);
+        CloseWatcherFds();
     }
+    // A signal that came meanwhile is still pending: our handlers take it now.
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 

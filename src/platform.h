@@ -58,13 +58,13 @@ void DeferSignals();
 int PendingSignal();
 // Holds the ending signals away from the graphics library while it starts (true), so that its
 // own handlers, which end the process without our clean-up, never see one; a watching thread
-// still ends the process cleanly on one, however long the start-up blocks. False lets them
-// through to our handlers again.
+// still ends the process cleanly on one, however long the start-up blocks. False wakes the
+// watcher at once, ends it, and lets the signals through to our handlers again.
 void HoldEndingSignals(bool hold);
 
-// While armed, a call to exit() from anywhere (the X library ends the process that way when its
-// server goes away, from the graphics library's own thread) removes the temporary file and ends
-// the process at once with status 1, before the graphics library tears down what the loop uses.
+// While armed, a call to exit() from anywhere (the X library's default error handlers end the
+// process that way, from whichever thread) removes the temporary file and ends the process at
+// once with status 1, before anything is torn down under the threads that still run.
 void ArmExitGuard(bool armed);
 
 // `name` with control bytes shown as \xHH escapes, so that a file name cannot drive the
