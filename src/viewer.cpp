@@ -16,6 +16,7 @@
 #include "logdata.h"
 #include "picture.h"
 #include "platform.h"
+#include "xconnection.h"
 
 // From the graphics library's X11 header, which would bring all of Xlib's macros along: sets
 // the window's name and class, as window managers see them.
@@ -143,20 +144,36 @@ std::string WindowTitle(const Viewer& viewer) {
 }
 
 namespace {
-bool OpenAllegro(bool fullscreen, const std::string& title) {
-    // allegro_init creates the window, which takes its name and class from here.
-    xwin_set_window_name("plovo", "plovo");
-    // Without an X display allegro_init fails, and set_gfx_mode must not be called then. It
-    // leaves allegro_error empty; the connection's errno is what there is to say.
-    errno = 0;
-    if (allegro_init() != 0) {
-        const char* display = std::getenv("DISPLAY");
-        failureReason = display == nullptr || *display == '\0'
-                            ? std::string("no X display: DISPLAY is not set")
-                            : "cannot open the X display '" + Printable(display) + "'" +
-                                  (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
-        return false;
+constexpr int kStartAttempts = 3;        // tries of the graphics library's start on a display
+constexpr int kRetryMilliseconds = 100;  // pause before a new try, times the tries so far
+
+// Starts the graphics library on the X display, trying again while the display itself opens:
+// the library fails without saying why, so a connection of our own tells a lasting cause (no
+// server, a refusal, a bad name) from a passing one.
+bool StartOnDisplay() {
+    for (int attempt = 1;; ++attempt) {
+        // allegro_init creates the window, which takes its name and class from here.
+        xwin_set_window_name("plovo", "plovo");
+        // No exit handler: the library is shut down by CloseGraphics, never from exit(), which
+        // another thread may call while the library's own thread holds its locks.
+        if (install_allegro(SYSTEM_AUTODETECT, &errno, nullptr) == 0) return true;
+        DisplayProbe probe = ProbeDisplay();
+        if (!probe.opens) {
+            failureReason = probe.reason;
+            return false;
+        }
+        if (attempt == kStartAttempts) {
+            failureReason = "the X display '" + Printable(std::getenv("DISPLAY")) +
+                            "' opens, but the graphics library could not start on it";
+            return false;
+        }
+        usleep(kRetryMilliseconds * 1000 * attempt);
     }
+}
+
+bool OpenAllegro(bool fullscreen, const std::string& title) {
+    // Set_gfx_mode must not be called when the start failed.
+    if (!StartOnDisplay()) return false;
     // Before the window is shown, so that a close request cannot come in unheard.
     set_close_button_callback(OnCloseButton);
     set_window_title(title.c_str());
@@ -165,6 +182,7 @@ bool OpenAllegro(bool fullscreen, const std::string& title) {
     if (set_gfx_mode(driver, iscrWidth, iscrHeight, 0, 0) != 0) {
         failureReason = std::string("the graphics mode was refused: ") +
                         (allegro_error[0] != '\0' ? allegro_error : "no reason given");
+        allegro_exit();  // no exit handler does it
         return false;
     }
     install_keyboard();
@@ -189,9 +207,12 @@ bool StartAllegro(Start start, bool deferred) {
 }  // namespace
 
 bool OpenGraphics(bool fullscreen, const std::string& title) {
+    // Armed before the start: the server may go away at any moment of it, and the X library
+    // then ends the process from whichever thread notices.
+    EndOnBrokenConnection();
+    ArmExitGuard(true);
     bool open = StartAllegro([&] { return OpenAllegro(fullscreen, title); }, true);
-    // From here an exit() from the X library must not tear the graphics down under the loop.
-    if (open) ArmExitGuard(true);
+    if (!open) ArmExitGuard(false);
     return open;
 }
 
@@ -211,7 +232,7 @@ bool ShowFirstFrame(Viewer& viewer, BITMAP* target) {
 
 bool OpenPictureGraphics(std::string& error) {
     // No system driver: memory bitmaps only, no X connection.
-    if (!StartAllegro([] { return install_allegro(SYSTEM_NONE, &errno, atexit) == 0; }, false)) {
+    if (!StartAllegro([] { return install_allegro(SYSTEM_NONE, &errno, nullptr) == 0; }, false)) {
         error = "plovo: cannot start the graphics library: " + std::string(allegro_error);
         return false;
     }

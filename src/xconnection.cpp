@@ -1,0 +1,86 @@
+// Failures of the X connection: why a display cannot be opened, and a clean end when it breaks.
+// Kept apart from the other files: Xlib's macros clash with ordinary names.
+#include "xconnection.h"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform.h"
+
+namespace {
+int OnBrokenConnection(Display*) {
+    const char message[] = "plovo: lost the connection to the X server\n";
+    ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+    (void)written;
+    RemoveTempFile();
+    _exit(1);
+}
+
+// Runs connect() with standard error going into a pipe, and returns what was written there: the
+// X library prints a server's refusal (bad authorization, too many clients) instead of returning
+// it.
+template <typename Connect>
+std::string CapturingStandardError(Connect connect) {
+    int fds[2];
+    int saved = dup(STDERR_FILENO);
+    if (saved < 0 || pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (saved >= 0) close(saved);
+        connect();
+        return "";
+    }
+    dup2(fds[1], STDERR_FILENO);
+    connect();
+    int connectErrno = errno;
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    close(fds[1]);
+    char text[1024];
+    ssize_t got = read(fds[0], text, sizeof text - 1);
+    close(fds[0]);
+    errno = connectErrno;
+    std::string said(text, got > 0 ? got : 0);
+    while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
+    return said;
+}
+
+std::string Unopenable(const std::string& display, const std::string& why) {
+    return "cannot open the X display '" + Printable(display) + "': " + why;
+}
+}  // namespace
+
+void EndOnBrokenConnection() {
+    XSetIOErrorHandler(OnBrokenConnection);
+}
+
+DisplayProbe ProbeDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') return {false, "no X display: DISPLAY is not set"};
+    xcb_connection_t* connection = nullptr;
+    int screen = 0;
+    errno = 0;
+    std::string refusal =
+        CapturingStandardError([&] { connection = xcb_connect(nullptr, &screen); });
+    int failure = xcb_connection_has_error(connection);
+    // A failure to connect leaves the socket's errno; after a connection, only reads ran.
+    int socketErrno = errno;
+    xcb_disconnect(connection);
+    if (failure == 0) return {true, ""};
+    if (failure == XCB_CONN_CLOSED_PARSE_ERR)
+        return {false, Unopenable(display, "not a display name")};
+    if (failure == XCB_CONN_CLOSED_INVALID_SCREEN)
+        return {false, Unopenable(display, "the server has no such screen")};
+    if (failure == XCB_CONN_CLOSED_MEM_INSUFFICIENT)
+        return {false, Unopenable(display, "out of memory")};
+    if (!refusal.empty())
+        return {false,
+                Unopenable(display, "the server refused the connection: " + Printable(refusal))};
+    if (socketErrno == 0 || socketErrno == EAGAIN)
+        return {false, Unopenable(display, "the server closed the connection")};
+    return {false, Unopenable(display, std::strerror(socketErrno))};
+}

@@ -1,0 +1,17 @@
+// Failures of the X connection: why a display cannot be opened, and a clean end when it breaks.
+#pragma once
+
+#include <string>
+
+// From now on, the X library's report that the connection to the server broke (the server went
+// away, from whichever thread notices it) removes the temporary files and ends the process at
+// once with status 1, instead of the library's exit(), which would run exit handlers while the
+// graphics library's threads still use the connection.
+void EndOnBrokenConnection();
+
+// What opening the display named by $DISPLAY gives now, tried with a connection of our own.
+struct DisplayProbe {
+    bool opens = false;  // the server accepted a connection
+    std::string reason;  // else why not, as "no X display: ..." or "cannot open the X display ..."
+};
+DisplayProbe ProbeDisplay();
