@@ -306,15 +306,25 @@ TEST_F(Window, EndingSignalsEndCleanly) {
 }
 
 TEST_F(Window, ADyingXServerEndsItWithoutACrash) {
-    pid_t server = -1;
-    std::string name;
-    StartXvfb(server, name);
-    Start();
-    kill(server, SIGKILL);
-    WaitExit(server, 5s);
-    setenv("DISPLAY", display.c_str(), 1);
-    std::optional<int> status = PlovoExit(10s);
-    ASSERT_TRUE(status);
-    EXPECT_EQ(*status, 1);  // not a signal, such as SIGSEGV
-    EXPECT_TRUE(tmp.Entries().empty());
+    // At moments across the start (before the connection, while the library starts, while the
+    // window opens), then once the window is up.
+    for (int delay : {0, 25, 50, 75, 100, 125, 150, 200, -1}) {
+        pid_t server = -1;
+        std::string name;
+        StartXvfb(server, name);
+        if (delay < 0) {
+            Start();
+        } else {
+            plovo = Spawn(PLOVO_BINARY, {PLOVO_BINARY, kSample, "2"},
+                          Environment({"TMPDIR"}, {"TMPDIR=" + tmp.path}));
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        }
+        kill(server, SIGKILL);
+        WaitExit(server, 5s);
+        setenv("DISPLAY", display.c_str(), 1);
+        std::optional<int> status = PlovoExit(10s);
+        ASSERT_TRUE(status) << "a hang, killed " << delay << " ms after the start";
+        EXPECT_EQ(*status, 1) << delay;  // not a signal, such as SIGSEGV
+        EXPECT_TRUE(tmp.Entries().empty()) << delay;
+    }
 }

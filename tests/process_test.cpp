@@ -28,6 +28,50 @@ struct Outcome {
     int status = -1;     // exit status
 };
 
+// An X server of our own on a display number of its own: it accepts connections, and says
+// nothing unless told to refuse them.
+class FakeDisplay {
+  public:
+    FakeDisplay() {
+        if (mkdir("/tmp/.X11-unix", 01777) == 0) chmod("/tmp/.X11-unix", 01777);  // as X does
+        int number = 700 + getpid() % 200;
+        name = ":" + std::to_string(number);
+        path = "/tmp/.X11-unix/X" + std::to_string(number);
+        unlink(path.c_str());
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        EXPECT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(listen(listener, 8), 0);
+    }
+    ~FakeDisplay() {
+        close(listener);
+        unlink(path.c_str());
+    }
+    // Refuses every connection, with `reason`, until `pid` has ended.
+    void Refuse(pid_t pid, const std::string& reason) {
+        siginfo_t info = {};
+        while (info.si_pid == 0) {
+            pollfd ready = {listener, POLLIN, 0};
+            if (poll(&ready, 1, 20) == 1) {
+                int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+                char request[256];
+                EXPECT_GT(read(client, request, sizeof request), 0);  // the setup request
+                // Failed, the reason's length, protocol 11.0, then the padded reason.
+                std::string reply = {0, static_cast<char>(reason.size()),           11, 0, 0,
+                                     0, static_cast<char>((reason.size() + 3) / 4), 0};
+                reply += reason + std::string(3 - (reason.size() + 3) % 4, '\0');
+                EXPECT_EQ(write(client, reply.data(), reply.size()), ssize_t(reply.size()));
+                close(client);
+            }
+            waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT);
+        }
+    }
+    std::string name;  // as DISPLAY names it
+    std::string path;
+    int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+};
+
 class Process : public ::testing::Test {
   protected:
     // Runs plovo with argv[0] = work/plovo, so that it looks for work/plovo.ini, with
@@ -269,21 +313,10 @@ TEST_F(Process, EndingSignalsDuringExtractionLeaveNothing) {
 }
 
 TEST_F(Process, ASilentDisplayDoesNotHoldOffCtrlC) {
-    // An X server that accepts connections and never answers.
-    int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    if (mkdir("/tmp/.X11-unix", 01777) == 0) chmod("/tmp/.X11-unix", 01777);  // as X makes it
-    int number = 700 + getpid() % 200;
-    std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
-    unlink(path.c_str());
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 8), 0);
-
+    FakeDisplay server;  // it never answers
     WriteIni("");
     auto start = std::chrono::steady_clock::now();
-    Outcome outcome = Run({Log(700), "2"}, {"DISPLAY=:" + std::to_string(number)}, [](pid_t pid) {
+    Outcome outcome = Run({Log(700), "2"}, {"DISPLAY=" + server.name}, [](pid_t pid) {
         usleep(500000);
         kill(pid, SIGINT);
         siginfo_t info = {};
@@ -295,8 +328,25 @@ TEST_F(Process, ASilentDisplayDoesNotHoldOffCtrlC) {
     });
     EXPECT_EQ(outcome.status, 128 + SIGINT);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    close(listener);
-    unlink(path.c_str());
+}
+
+TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
+    WriteIni("");
+    std::vector<std::string> merged = {"sh", "-c", "exec \"$@\" 2>&1", "sh"};  // stderr too
+    const std::string failure = "GFX init failure! Abnormal termination!\nplovo: ";
+    EXPECT_EQ(Run({Log(3)}, {}, nullptr, merged).output,
+              failure + "no X display: DISPLAY is not set\n");
+    EXPECT_EQ(Run({Log(3)}, {"DISPLAY=x!y"}, nullptr, merged).output,
+              failure + "cannot open the X display 'x!y': not a display name\n");
+    FakeDisplay server;
+    Outcome refused = Run(
+        {Log(3)}, {"DISPLAY=" + server.name},
+        [&](pid_t pid) { server.Refuse(pid, "No more clients"); }, merged);
+    EXPECT_NE(refused.output.find(failure + "cannot open the X display '" + server.name +
+                                  "': the server refused the connection: No more clients\n"),
+              std::string::npos)
+        << refused.output;
+    EXPECT_EQ(refused.status, 1);
 }
 
 TEST_F(Process, ProgressLineOnATerminalIsClearedAtTheEndAndOnASignal) {
