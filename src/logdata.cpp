@@ -398,7 +398,8 @@ std::int64_t OpeningRecord(std::int64_t start) {
 }
 
 void FillWindow(kolejka& window) {
-    for (ieFp = 1; ieFp <= iscrWidth; ++ieFp) window.push_back(czytaj(ieFp));
+    RecordStream samples(TempPath(), 1);  // in blocks, not a file opened per record
+    for (ieFp = 1; ieFp <= iscrWidth; ++ieFp) window.push_back(samples.Next());
     --ieFp;
 }
 
@@ -409,7 +410,8 @@ void FillWindowAt(kolejka& window, std::int64_t start) {
         return;
     }
     isFp = static_cast<int>(first);
-    for (int i = 0; i < iscrWidth; ++i) window.push_back(czytaj(isFp + i));
+    RecordStream samples(TempPath(), first);
+    for (int i = 0; i < iscrWidth; ++i) window.push_back(samples.Next());
     ieFp = isFp + iscrWidth - 1;
 }
 
