@@ -67,7 +67,8 @@ DisplayProbe ProbeDisplay() {
     std::string refusal =
         CapturingStandardError([&] { connection = xcb_connect(nullptr, &screen); });
     int failure = xcb_connection_has_error(connection);
-    // A failure to connect leaves the socket's errno; after a connection, only reads ran.
+    // errno is the socket's when connecting failed; once connected, the non-blocking reads of
+    // the server's answer leave EAGAIN or nothing new.
     int socketErrno = errno;
     xcb_disconnect(connection);
     if (failure == 0) return {true, ""};
