@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -184,9 +185,11 @@ void ColumnScanner::Note(double sample) {
 }
 
 namespace {
-// Opens the log for reading; -1 with errno set, also for a directory.
-int OpenLog(const char* logName) {
-    int log = open(logName, O_RDONLY | O_CLOEXEC);
+using Clock = std::chrono::steady_clock;
+
+// Opens the log for reading, with `flags` added; -1 with errno set, also for a directory.
+int OpenLog(const char* logName, int flags = 0) {
+    int log = open(logName, O_RDONLY | O_CLOEXEC | flags);
     struct stat status;
     if (log >= 0 && fstat(log, &status) == 0 && S_ISDIR(status.st_mode)) {
         close(log);
@@ -212,7 +215,18 @@ struct TempWriter {
         timeRecords.clear();
         return true;
     }
+    // Drops what is buffered and cuts both files to `size` bytes, to write on from there.
+    bool Cut(off_t size) {
+        sampleRecords.clear();
+        timeRecords.clear();
+        if (ftruncate(samples, size) != 0 || lseek(samples, size, SEEK_SET) < 0)
+            return Failed(TempPath());
+        if (times >= 0 && (ftruncate(times, size) != 0 || lseek(times, size, SEEK_SET) < 0))
+            return Failed(TimePath());
+        return true;
+    }
     bool Close() {
+        if (samples < 0) return true;
         bool closed = close(samples) == 0 || Failed(TempPath());
         if (times >= 0) closed = (close(times) == 0 || Failed(TimePath())) && closed;
         samples = times = -1;
@@ -234,67 +248,225 @@ bool CreateTempFiles(int column, TempWriter& writer, std::string& error) {
     writer.times = CreateTimeFile(error);
     if (writer.times >= 0) return true;
     close(writer.samples);
+    writer.samples = -1;
     RemoveTempFile();
     return false;
 }
 
+enum class Read { End, Later, Failed };  // how far ReadOn got
+enum class Fault { Read, Write, TooLong };
 }  // namespace
 
-double MakeTempFile(const char* logName, int column, std::string& error, SampleRange* range) {
-    error.clear();
-    int log = OpenLog(logName);
-    if (log < 0) {
-        error = Failure("open log", logName, errno);
-        return 0.0;
-    }
-    TempWriter writer;
-    if (!CreateTempFiles(column, writer, error)) {
-        close(log);
-        return 0.0;
+struct LogExtraction::State {
+    State(const char* name, int chartColumn)
+        : logName(name), column(chartColumn), scanner(chartColumn, kTimeColumn) {}
+    ~State() {
+        if (log >= 0) close(log);
+        writer.Close();
     }
 
-    auto writeFailure = [&] { return Failure("write temporary file", writer.failedPath, errno); };
-    ColumnScanner scanner(column, kTimeColumn);
-    std::vector<char> block(kBlockSize);
-    writer.sampleRecords.reserve(kBlockSize + kRecordSize);
-    if (writer.TimeOut()) writer.timeRecords.reserve(kBlockSize + kRecordSize);
+    std::string logName;
+    int column;
+    int log = -1;
+    dev_t device = 0;  // the open log's identity, to tell another file at its path
+    ino_t inode = 0;
+    bool regular = true;                    // a regular file, whose size tells what is new
+    std::int64_t offset = 0;                // bytes of the log read
     std::int64_t headerLeft = kHeaderSize;  // skipped as it is read, so pipes work too
-    StartProgress(log);
-    for (;;) {
-        ssize_t got = read(log, block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error = Failure("read log", logName, errno);
-            break;
-        }
-        if (got == 0) break;
-        ReportProgress(got);
-        std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
-        headerLeft -= skip;
-        scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip),
-                     writer.sampleRecords, writer.TimeOut());
-        if (!writer.Flush(kBlockSize)) {
-            error = writeFailure();
-            break;
-        }
-        if (scanner.records() > INT_MAX) break;
+    ColumnScanner scanner;
+    TempWriter writer;
+    std::int64_t committed = 0;  // records in both files and counted in iFc
+    std::vector<char> block;
+    bool follows = false;
+    Fault fault = Fault::Read;  // what failed, with faultErrno
+    int faultErrno = 0;
+
+    bool Fail(Fault what) {
+        fault = what;
+        faultErrno = errno;
+        return false;
     }
-    EndProgress();
-    close(log);
-    if (error.empty()) scanner.Finish(writer.sampleRecords, writer.TimeOut());
+
+    // Reads the log on from its offset, writing the records out as they fill a block, until it
+    // has nothing more to give or `deadline` has passed.
+    Read ReadOn(Clock::time_point deadline) {
+        block.resize(kBlockSize);
+        for (;;) {
+            ssize_t got = read(log, block.data(), block.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && errno == EAGAIN) return Read::End;  // a FIFO without more for now
+            if (got == 0) return Read::End;
+            if (got < 0) {
+                Fail(Fault::Read);
+                return Read::Failed;
+            }
+            if (!follows) ReportProgress(got);  // the first extraction, which the user waits for
+            offset += got;
+            std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
+            headerLeft -= skip;
+            scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip),
+                         writer.sampleRecords, writer.TimeOut());
+            if (!writer.Flush(kBlockSize)) {
+                Fail(Fault::Write);
+                return Read::Failed;
+            }
+            if (TooLong()) return Read::Failed;
+            if (Clock::now() >= deadline) return Read::Later;
+        }
+    }
+
     // iFc is an int: a log this long (hundreds of gigabytes) cannot be shown.
-    if (error.empty() && scanner.records() > INT_MAX)
-        error = "plovo: log '" + Printable(logName) + "' has more than " + std::to_string(INT_MAX) +
-                " data lines";
-    if (error.empty() && !writer.Flush()) error = writeFailure();
-    if (!writer.Close() && error.empty()) error = writeFailure();
-    if (!error.empty()) {
-        RemoveTempFile();
-        return 0.0;
+    bool TooLong() {
+        if (scanner.records() <= INT_MAX) return false;
+        Fail(Fault::TooLong);
+        return true;
     }
-    iFc += static_cast<int>(scanner.records());
-    if (range != nullptr) *range = scanner.range();
-    return scanner.extreme();
+
+    // Writes out what is buffered and counts its records in iFc.
+    bool Commit() {
+        if (!writer.Flush()) return Fail(Fault::Write);
+        iFc += static_cast<int>(scanner.records() - committed);
+        committed = scanner.records();
+        return true;
+    }
+
+    // Notes the open log's identity and kind, and makes reads of a FIFO return at once.
+    void Watch() {
+        struct stat status = {};
+        fstat(log, &status);
+        device = status.st_dev;
+        inode = status.st_ino;
+        regular = S_ISREG(status.st_mode);
+        fcntl(log, F_SETFL, fcntl(log, F_GETFL) | O_NONBLOCK);
+    }
+
+    // Reads the file the log's path names now in place of the one read so far; false when it
+    // cannot be read (yet).
+    bool Reopen() {
+        int fd = OpenLog(logName.c_str(), O_NONBLOCK);  // a FIFO without a writer: at once
+        if (fd < 0) return false;
+        close(log);
+        log = fd;
+        Watch();
+        return true;
+    }
+
+    // Forgets the records taken, to take the log again from its first byte.
+    bool StartOver() {
+        if (regular && lseek(log, 0, SEEK_SET) < 0) return Fail(Fault::Read);
+        offset = 0;
+        headerLeft = kHeaderSize;
+        scanner = ColumnScanner(column, kTimeColumn);
+        iFc -= static_cast<int>(committed);
+        committed = 0;
+        return writer.Cut(0) || Fail(Fault::Write);
+    }
+
+    // Ends following, keeping the records counted in iFc.
+    void Stop() {
+        writer.Cut(static_cast<off_t>(committed) * kRecordSize);
+        writer.Close();
+        close(log);
+        log = -1;
+        follows = false;
+    }
+
+    std::string StartFailure() const {
+        if (fault == Fault::TooLong)
+            return "plovo: log '" + Printable(logName) + "' has more than " +
+                   std::to_string(INT_MAX) + " data lines";
+        if (fault == Fault::Write)
+            return Failure("write temporary file", writer.failedPath, faultErrno);
+        return Failure("read log", logName, faultErrno);
+    }
+
+    std::string FollowFailure() const {
+        std::string why =
+            fault == Fault::TooLong
+                ? "it has more than " + std::to_string(INT_MAX) + " data lines"
+                : std::string(fault == Fault::Write ? "cannot write the temporary file"
+                                                    : "cannot read the log") +
+                      ": " + std::strerror(faultErrno);
+        return "plovo: stopped following '" + Printable(logName) + "': " + why;
+    }
+};
+
+LogExtraction::LogExtraction(const char* logName, int column)
+    : state(std::make_unique<State>(logName, column)) {}
+
+LogExtraction::~LogExtraction() = default;
+
+bool LogExtraction::Start(bool follow, std::string& error) {
+    State& s = *state;
+    error.clear();
+    s.log = OpenLog(s.logName.c_str());
+    if (s.log < 0) {
+        error = Failure("open log", s.logName, errno);
+        return false;
+    }
+    if (!CreateTempFiles(s.column, s.writer, error)) return false;
+    s.writer.sampleRecords.reserve(kBlockSize + kRecordSize);
+    if (s.writer.TimeOut()) s.writer.timeRecords.reserve(kBlockSize + kRecordSize);
+    if (follow) s.Watch();
+
+    StartProgress(s.log);
+    bool read = s.ReadOn(Clock::time_point::max()) != Read::Failed;
+    EndProgress();
+    if (read && !follow) s.scanner.Finish(s.writer.sampleRecords, s.writer.TimeOut());
+    bool done = read && !s.TooLong() && s.Commit();
+    if (!follow || !done) {
+        close(s.log);
+        s.log = -1;
+        bool closed = s.writer.Close();
+        if (!closed && done) done = s.Fail(Fault::Write);
+    }
+    if (!done) {
+        iFc -= static_cast<int>(s.committed);
+        error = s.StartFailure();
+        RemoveTempFile();
+        return false;
+    }
+    s.follows = follow;
+    return true;
+}
+
+FollowResult LogExtraction::Follow(Clock::time_point deadline, std::string& error) {
+    State& s = *state;
+    FollowResult result;
+    if (!s.follows) return result;
+    struct stat named;
+    if (stat(s.logName.c_str(), &named) != 0) return result;  // gone for now: keep what is shown
+    bool replaced = named.st_dev != s.device || named.st_ino != s.inode;
+    if (replaced && !s.Reopen()) return result;
+    // The idle pass costs this one stat.
+    if (!replaced && s.regular && named.st_size == s.offset) return result;
+    result.startedOver = replaced || (s.regular && named.st_size < s.offset);
+    bool went =
+        (!result.startedOver || s.StartOver()) && s.ReadOn(deadline) != Read::Failed && s.Commit();
+    if (went) return result;
+    error = s.FollowFailure();
+    s.Stop();
+    result.stopped = true;
+    return result;
+}
+
+bool LogExtraction::following() const {
+    return state->follows;
+}
+
+double LogExtraction::extreme() const {
+    return state->scanner.extreme();
+}
+
+const SampleRange& LogExtraction::range() const {
+    return state->scanner.range();
+}
+
+double MakeTempFile(const char* logName, int column, std::string& error, SampleRange* range) {
+    LogExtraction extraction(logName, column);
+    if (!extraction.Start(false, error)) return 0.0;
+    if (range != nullptr) *range = extraction.range();
+    return extraction.extreme();
 }
 
 namespace {
@@ -404,14 +576,14 @@ void FillWindow(kolejka& window) {
 }
 
 void FillWindowAt(kolejka& window, std::int64_t start) {
-    std::int64_t first = OpeningRecord(start);
-    if (first <= 1) {
-        FillWindow(window);
-        return;
-    }
-    isFp = static_cast<int>(first);
+    RefillWindow(window, OpeningRecord(start));
+}
+
+void RefillWindow(kolejka& window, std::int64_t first) {
     RecordStream samples(TempPath(), first);
-    for (int i = 0; i < iscrWidth; ++i) window.push_back(samples.Next());
+    for (std::int64_t record = first; record < first + iscrWidth; ++record)
+        window.push_back(record <= iFc ? samples.Next() : 0.0);
+    isFp = static_cast<int>(first);
     ieFp = isFp + iscrWidth - 1;
 }
 

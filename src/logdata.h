@@ -2,9 +2,11 @@
 // slides the sample window.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class kolejka;
@@ -69,11 +71,53 @@ class ColumnScanner {
 
 constexpr int kTimeColumn = 1;  // the simulator's clock, in seconds
 
-// Extracts column `column` (at least 1) of the log into a new temporary file, and the time column
-// into a second one in the same pass (the same file for column 1), adds the number of records to
-// iFc and returns the extreme sample (0.0 when there is none); `range`, when given, gets the
-// column's smallest and largest samples. On failure error holds one line naming what failed and
-// why, and no temporary file is left.
+// What a call to LogExtraction::Follow did.
+struct FollowResult {
+    bool startedOver = false;  // the log was truncated or replaced: the records are the new log's
+    bool stopped = false;      // a failure stopped following; the records taken stay
+};
+
+// The extraction of column `column` (at least 1) of a log into a new temporary file, and of the
+// time column into a second one in the same pass (the same file for column 1), kept so that it
+// can go on while the log grows: the log open with its offset, the scanner's state, the header
+// still to skip, both files appended in step. The temporary files outlive it (RemoveTempFile
+// removes them).
+class LogExtraction {
+  public:
+    LogExtraction(const char* logName, int column);
+    ~LogExtraction();
+    LogExtraction(const LogExtraction&) = delete;
+    LogExtraction& operator=(const LogExtraction&) = delete;
+
+    // Extracts the log as it is now and adds its records to iFc. When `follow`, only lines ended
+    // by a line feed count (the rest waits for Follow), a FIFO gives what it holds now, and the
+    // log stays open; otherwise a last line without its line feed counts too and all is closed.
+    // False with one line in error, and no temporary file left.
+    bool Start(bool follow, std::string& error);
+
+    // Takes the complete lines the log has gained into the temporary files and iFc, until it has
+    // caught up or `deadline` has passed (after one block of the log at least); the next call
+    // goes on from there. A log shorter than what was read, or another file at its path, starts
+    // over: iFc goes back to 0 and the temporary files are emptied and refilled from the new
+    // log. While the path names no file, nothing changes. On a failure following stops, the
+    // temporary files keep the iFc records taken, and error holds one line.
+    FollowResult Follow(std::chrono::steady_clock::time_point deadline, std::string& error);
+
+    // Started with `follow` and not stopped since.
+    bool following() const;
+    // The finite sample of largest magnitude taken so far, with its sign (0.0 when none).
+    double extreme() const;
+    const SampleRange& range() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+// Runs a LogExtraction once to the log's end: adds the number of records to iFc and returns the
+// extreme sample (0.0 when there is none); `range`, when given, gets the column's smallest and
+// largest samples. On failure error holds one line naming what failed and why, and no temporary
+// file is left.
 double MakeTempFile(const char* logName, int column, std::string& error,
                     SampleRange* range = nullptr);
 
@@ -136,6 +180,10 @@ void FillWindow(kolejka& window);
 // first record becomes OpeningRecord(start) = 1 + min(start - 1, max(0, iFc - iscrWidth)). Reads
 // only the records it shows; from record 1 it is FillWindow.
 void FillWindowAt(kolejka& window, std::int64_t start);
+
+// Replaces the window's samples with records first .. first + iscrWidth - 1 (0.0 past iFc), read
+// in one pass however far the window jumps, and makes them isFp .. ieFp.
+void RefillWindow(kolejka& window, std::int64_t first);
 
 // Slides the window by up to count records: direction 1 toward later records, 0 toward earlier
 // ones, anything else not at all. Stops at the first record and at the last one, keeping isFp

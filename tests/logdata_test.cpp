@@ -8,7 +8,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <random>
+#include <sstream>
 
 #include "kolejka.h"
 #include "progress.h"
@@ -458,4 +461,73 @@ TEST_F(Records, GetValueReadsTheSampleUnderTheCursorColumn) {
     EXPECT_EQ(value, 18.0);
     GetValue(window, -1);  // no sample read: value stays
     EXPECT_EQ(value, 18.0);
+}
+
+TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
+    std::string log = work.File("run.dat"), row = Row("-3");
+    WriteFile(log, Header() + Row("5") + row.substr(0, 30));
+    LogExtraction follower(log.c_str(), 2);
+    std::string error;
+    ASSERT_TRUE(follower.Start(true, error));
+    EXPECT_EQ(iFc, 1);
+    auto append = [&](const std::string& bytes) {
+        std::ofstream(log, std::ios::binary | std::ios::app) << bytes;
+    };
+    struct Step {
+        std::function<void()> change;
+        std::string records;
+        double extreme;
+        bool startedOver;
+    };
+    std::vector<Step> steps = {
+        {[&] { append(row.substr(30)); }, "5 -3", 5, false},
+        {[&] { append(Row("2", "\r\n")); }, "5 -3 2", 5, false},
+        {[&] { WriteFile(log, Header().substr(0, 100)); }, "", 0, true},  // truncated
+        {[&] { append(Header().substr(100) + Row("0.5")); }, "0.5", 0.5, false},
+        {[&] {
+             WriteFile(log + ".new", Header() + Row("7") + Row("8"));
+             std::rename((log + ".new").c_str(), log.c_str());
+         },
+         "7 8", 8, true},
+        {[&] { std::remove(log.c_str()); }, "7 8", 8, false},  // kept while the path is empty
+        {[&] { WriteFile(log, Header() + Row("-9") + "  1"); }, "-9", -9, true}};
+    for (const Step& step : steps) {
+        step.change();
+        FollowResult result = follower.Follow(std::chrono::steady_clock::time_point::max(), error);
+        std::string expected, field;
+        for (std::istringstream fields(step.records); fields >> field;) expected += Padded(field);
+        EXPECT_EQ(ReadFile(TempPath()), expected) << step.records;
+        EXPECT_EQ(ReadFile(TimePath()).size(), expected.size());
+        EXPECT_EQ(iFc * 23u, expected.size());
+        EXPECT_EQ(follower.extreme(), step.extreme);
+        EXPECT_EQ(result.startedOver, step.startedOver) << step.records;
+    }
+    // A burst is taken a block per call when the time is up.
+    std::string burst;
+    for (int i = 0; i < 2000; ++i) burst += Row(std::to_string(i));
+    append(burst);
+    follower.Follow(std::chrono::steady_clock::time_point(), error);
+    EXPECT_LT(iFc, 1500);
+    follower.Follow(std::chrono::steady_clock::time_point::max(), error);
+    EXPECT_EQ(iFc, 2001);
+    EXPECT_EQ(error, "");
+
+    // A file size limit stands in for a full disk: following stops, the records taken stay.
+    struct rlimit saved, small;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    small = saved;
+    small.rlim_cur = 2001 * 23 + 100;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    append(burst);
+    setrlimit(RLIMIT_FSIZE, &small);
+    FollowResult result = follower.Follow(std::chrono::steady_clock::time_point::max(), error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_FALSE(follower.following());
+    EXPECT_EQ(error, "plovo: stopped following '" + log +
+                         "': cannot write the temporary file: File too large");
+    EXPECT_EQ(iFc, 2001);
+    EXPECT_EQ(ReadFile(TempPath()).size(), 2001u * 23);
+    EXPECT_EQ(czytaj(2001), 1999.0);
 }
