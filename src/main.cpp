@@ -51,10 +51,9 @@ int main(int argc, char** argv) {
     iscrWidth = settings.width;
     iscrHeight = settings.height;
 
-    SampleRange range;
-    double extreme = MakeTempFile(logName, settings.chartType, error, &range);
-    if (!error.empty()) FatalExit(error);
-    SetScale(extreme);
+    LogExtraction extraction(logName, settings.chartType);
+    if (!extraction.Start(command.follow, error)) FatalExit(error);
+    SetScale(extraction.extreme());
 
     kolejka window(iscrWidth);
     TypeOfChart(settings.chartType);
@@ -62,12 +61,13 @@ int main(int argc, char** argv) {
     Viewer viewer(window);
 
     if (WantsBatch(command)) {
-        if (!WriteBatch(command, viewer, logName, settings.chartType, range, error))
+        if (!WriteBatch(command, viewer, logName, settings.chartType, extraction.range(), error))
             FatalExit(error);
         RemoveTempFile();
         return StatusAfterOutput(0);
     }
     viewer.logName = FileName(logName);
+    if (command.follow) viewer.follower = &extraction;
     viewer.title = WindowTitle(viewer);
     if (!OpenGraphics(settings.fullscreen, viewer.title))
         FatalExit(kGraphicsFailure, GraphicsFailureReason());

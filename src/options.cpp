@@ -51,6 +51,7 @@ enum class Opt {
     Plot,
     To,
     PlotSize,
+    Follow,
     Help,
     Version
 };
@@ -67,8 +68,8 @@ const OptionSpec kOptions[] = {
     {"snapshot", 0, true, Opt::Snapshot},  {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
     {"overview", 0, true, Opt::Overview},  {"stats", 0, false, Opt::Stats},
     {"plot", 0, true, Opt::Plot},          {"to", 0, true, Opt::To},
-    {"plot-size", 0, true, Opt::PlotSize}, {"help", 'h', false, Opt::Help},
-    {"version", 0, false, Opt::Version}};
+    {"plot-size", 0, true, Opt::PlotSize}, {"follow", 'f', false, Opt::Follow},
+    {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version}};
 
 // The option `written` (a long name after "--", without "=value") names: the one with that
 // name, else the only one whose name begins with it. Null, with one line in error, when none or
@@ -147,6 +148,9 @@ std::string Apply(Opt id, const std::string& value, CommandLine& command) {
             return "plovo: --to takes a time in seconds, not '" + Printable(value) + "'";
         case Opt::PlotSize:
             return TakePlotOption(id, value, command);
+        case Opt::Follow:
+            command.follow = true;
+            return "";
         case Opt::Help:
             command.help = true;
             return "";
@@ -155,6 +159,18 @@ std::string Apply(Opt id, const std::string& value, CommandLine& command) {
             return "";
     }
     return "";
+}
+
+// An output that describes the log as it is, asked for with --follow, which needs the window.
+std::string FollowConflict(const CommandLine& command) {
+    const char* output = !command.snapshot.empty()   ? "--snapshot"
+                         : !command.overview.empty() ? "--overview"
+                         : command.stats             ? "--stats"
+                         : !command.plot.empty()     ? "--plot"
+                                                     : nullptr;
+    if (output == nullptr) return "";
+    return std::string("plovo: ") + output +
+           " describes the log as it is, and --follow needs the window: give one of them";
 }
 
 // Options that cannot go together.
@@ -169,7 +185,7 @@ std::string Conflict(const CommandLine& command) {
         message << "plovo: --to " << *command.to << " is earlier than --at " << *command.at;
         return message.str();
     }
-    return "";
+    return command.follow ? FollowConflict(command) : "";
 }
 
 // Takes the option in argv[i] (and its value, which may be the next argument); the message
@@ -213,6 +229,8 @@ CommandLine ParseOptions(int argc, char** argv) {
             command.error = TakeOption(argc, argv, i, command);
     }
     if (command.error.empty()) command.error = Conflict(command);
+    // A followed log opens on its last full screen, as a start past its end would.
+    if (command.follow && !command.startGiven && !command.at) command.start = INT64_MAX / 16;
     return command;
 }
 
@@ -241,6 +259,8 @@ std::string HelpText() {
             "  --to SECONDS                with --plot: the stretch from the first sample to\n"
             "                              the last at SECONDS or earlier\n"
             "  --plot-size WxH             with --plot: its size (800x500; 100 to 10000 each)\n"
+            "  -f, --follow                keep reading the log as it grows; the window\n"
+            "                              follows its end while it shows it\n"
             "  -h, --help                  show this help and exit\n"
             "  --version                   show the version and exit\n"
             "\n"

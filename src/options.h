@@ -25,6 +25,7 @@ struct CommandLine {
     bool standIn = false;           // snapshot is noDisplaySnapshot, standing in for the window
     std::string overview;           // picture of the whole log to write instead
     bool stats = false;             // print the log's figures instead
+    bool follow = false;            // keep reading the log while the window is open
     std::string plot;               // report chart of a stretch to write instead
     PlotFormat plotFormat = PlotFormat::kPng;
     std::optional<double> to;  // seconds: the plot's stretch ends before the first record above

@@ -6,10 +6,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <sstream>
 
 #include "globals.h"
@@ -67,6 +70,31 @@ void CursorStep(Viewer& viewer, int step) {
     DrawStatBar(c.statusBar, c.frame);
 }
 
+// Takes what the followed log gained within the pass's share of time and moves and redraws the
+// window as FollowWindow says, through a scroll's drawing path. True when the frame changed or
+// following stopped (the title loses its suffix); the reason then goes to stderr.
+bool FollowStep(Viewer& viewer) {
+    LogExtraction* log = viewer.follower;
+    if (log == nullptr || !log->following()) return false;
+    LogChange change{isFp, ieFp, iFc, 0, iscrWidth, false, false};
+    double extreme = log->extreme();
+    std::string error;
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kFollowMilliseconds);
+    FollowResult result = log->Follow(deadline, error);
+    if (result.stopped) std::cerr << error << std::endl;
+    change.records = iFc;
+    change.newExtreme = log->extreme() != extreme;
+    change.startedOver = result.startedOver;
+    WindowMove move = FollowWindow(change);
+    if (move.rescale) SetScale(log->extreme());
+    if (move.redraw) {
+        RefillWindow(viewer.window, move.first);
+        ScrollStep(viewer, 1, 0);  // a scroll by no record: the drawing of every scroll
+    }
+    return move.redraw || result.stopped;
+}
+
 // Sets the window's title when the text for the viewer's state differs from the one shown.
 void KeepTitle(Viewer& viewer) {
     if (viewer.logName.empty()) return;
@@ -106,12 +134,23 @@ Action Decide(const KeySnapshot& keys, int firstRecord) {
     return {Act::Nothing};
 }
 
+WindowMove FollowWindow(const LogChange& change) {
+    bool follows = change.startedOver || change.last >= change.recordsBefore;
+    WindowMove move;
+    move.first = follows ? std::max(1, change.records - change.width + 1) : change.first;
+    move.rescale = change.newExtreme || change.startedOver;
+    bool moved = follows && (change.records != change.recordsBefore || move.first != change.first);
+    move.redraw = move.rescale || moved;
+    return move;
+}
+
 bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target) {
     Action action = Decide(keys, isFp);
     if (action.act == Act::Quit) return false;
     if (action.act == Act::Scroll) ScrollStep(viewer, action.direction, action.count);
     if (action.act == Act::MoveCursor) CursorStep(viewer, action.step);
-    if (action.act == Act::Nothing && !viewer.targetStale) return true;
+    bool followed = FollowStep(viewer);
+    if (action.act == Act::Nothing && !followed && !viewer.targetStale) return true;
     BITMAP* frame = viewer.canvases.frame;
     DrawCursorLine(frame, viewer.cursorColumn);
     blit(frame, target, 0, 0, 0, 0, frame->w, frame->h);
@@ -127,6 +166,7 @@ std::string TitleText(const TitleFacts& facts) {
         text << " at " << facts.time << " s: " << facts.sample;
     else
         text << ": no data";
+    if (facts.following) text << " - following";
     return text.str();
 }
 
@@ -140,6 +180,7 @@ std::string WindowTitle(const Viewer& viewer) {
         facts.time = RecordTime(static_cast<int>(facts.record));
         facts.sample = czytaj(static_cast<int>(facts.record));
     }
+    facts.following = viewer.follower != nullptr && viewer.follower->following() && ieFp >= iFc;
     return TitleText(facts);
 }
 

@@ -174,6 +174,8 @@ TEST(Title, NamesTheSampleUnderTheCursorWithItsTimeAndValue) {
               "plovo - a b.dat - Not supported! - sample 2 at 1e+06 s: 0");
     EXPECT_EQ(TitleText({"short.dat", "Time [s]", 640, false, 0, 0}),
               "plovo - short.dat - Time [s] - sample 640: no data");
+    EXPECT_EQ(TitleText({"run.dat", "Time [s]", 9, false, 0, 0, true}),
+              "plovo - run.dat - Time [s] - sample 9: no data - following");
 }
 
 TEST(StatusText, FormatsLikeADefaultOutputStream) {

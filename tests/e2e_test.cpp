@@ -132,9 +132,9 @@ class Window : public ::testing::Test {
         return status;
     }
 
-    void Start(std::vector<std::string> options = {}) {
+    void Start(std::vector<std::string> options = {}, const std::string& log = kSample) {
         options.insert(options.begin(), PLOVO_BINARY);
-        options.insert(options.end(), {kSample, "2"});
+        options.insert(options.end(), {log, "2"});
         plovo = Spawn(PLOVO_BINARY, options, Environment({"TMPDIR"}, {"TMPDIR=" + tmp.path}));
         ASSERT_GT(plovo, 0);
         std::string id = Shell("timeout 20 xdotool search --sync --onlyvisible --name '^plovo - '");
@@ -218,6 +218,12 @@ class Window : public ::testing::Test {
     std::string ExpectedTitle(int record) {
         return TitleText(
             {"sample.dat", "Velocity [m/s]", record, true, RecordTime(record), czytaj(record)});
+    }
+
+    // Waits up to 10 s for the window's title to become `expected`.
+    bool TitleBecomes(const std::string& expected) {
+        for (int i = 0; i < 100 && Title() != expected; ++i) std::this_thread::sleep_for(100ms);
+        return Title() == expected;
     }
 
     int CursorShown(const Frame& frame) {
@@ -327,4 +333,54 @@ TEST_F(Window, ADyingXServerEndsItWithoutACrash) {
         EXPECT_EQ(*status, 1) << delay;  // not a signal, such as SIGSEGV
         EXPECT_TRUE(tmp.Entries().empty()) << delay;
     }
+}
+
+TEST_F(Window, FollowsAGrowingLogWhileItShowsItsEnd) {
+    // Record k holds k: every new record is a new extreme, and the scale follows it.
+    std::string log = work.File("run.dat");
+    auto records = [](int from, int to, int sign) {
+        std::string body;
+        for (int k = from; k <= to; ++k)
+            body += Line({std::to_string(k * 0.1), std::to_string(sign * k)});
+        return body;
+    };
+    auto extract = [&] {  // this process's own extraction, for the expected titles and frames
+        iFc = 0;
+        std::string error;
+        SetScale(MakeTempFile(log.c_str(), 2, error));
+    };
+    auto title = [](int record, bool following) {
+        return TitleText({"run.dat", "Velocity [m/s]", record, true, RecordTime(record),
+                          czytaj(record), following});
+    };
+    WriteFile(log, Header() + records(1, 1000, 1));
+    Start({"--follow"}, log);
+    extract();
+    EXPECT_TRUE(TitleBecomes(title(361, true))) << Title();  // the last full screen
+    ExpectFrame(Steady(), Expected(361, 0, 0.0));
+
+    std::ofstream(log, std::ios::app) << records(1001, 1100, 1);
+    extract();
+    EXPECT_TRUE(TitleBecomes(title(461, true))) << Title();
+    Hold({"Left"}, 300ms);
+    std::optional<int> back = FirstRecordShown(Steady(), 0.0);
+    ASSERT_TRUE(back);
+    std::ofstream(log, std::ios::app) << records(1101, 1200, 1);
+    extract();
+    ExpectFrame(Hold({}, 500ms), Expected(*back, 0, 0.0));  // stays, rescaled
+    EXPECT_EQ(Title(), title(*back, false));
+    Hold({"shift", "Right"}, 1500ms);
+    EXPECT_TRUE(TitleBecomes(title(561, true))) << Title();
+
+    // A new run renamed over the log: started over, from record 1 while it is short.
+    WriteFile(work.File("new.dat"), Header() + records(1, 300, -2));
+    std::rename(work.File("new.dat").c_str(), log.c_str());
+    extract();
+    EXPECT_TRUE(TitleBecomes(title(1, true))) << Title();
+    ExpectFrame(Steady(), Expected(1, 0, 0.0));
+
+    Shell("xdotool keydown Escape");
+    EXPECT_EQ(PlovoExit(10s), 0);
+    Shell("xdotool keyup Escape");
+    EXPECT_TRUE(tmp.Entries().empty());
 }

@@ -186,7 +186,8 @@ std::string Parsed(std::vector<std::string> args) {
     std::string line = std::to_string(command.start) + (command.help ? " help" : "") +
                        (command.version ? " version" : "") + at.str() +
                        (command.overview.empty() ? "" : " overview " + command.overview) +
-                       (command.stats ? " stats" : "") + " [" + command.snapshot + "]";
+                       (command.stats ? " stats" : "") + (command.follow ? " follow" : "") + " [" +
+                       command.snapshot + "]";
     if (!command.noDisplaySnapshot.empty()) line += " {" + command.noDisplaySnapshot + "}";
     for (const auto& arg : command.args) line += " " + arg;
     return line;
@@ -236,6 +237,15 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
          "plovo: --plot-size goes with --plot, which is not given"},
         {{"--plot", "b.png", "--at", "5", "--to", "4.5"}, "plovo: --to 4.5 is earlier than --at 5"},
         {{"--plot", "b.png", "--to", "inf"}, "plovo: --to takes a time in seconds, not 'inf'"},
+        {{"log.dat", "-f"}, "576460752303423487 follow [] log.dat"},  // the last full screen
+        {{"--follow", "--start", "3", "log.dat"}, "3 follow [] log.dat"},
+        {{"--at", "5", "--fol", "--no-d", "b.png", "l"}, "1 at 5 follow [] {b.png} l"},
+        {{"-f", "--stats", "log.dat"},
+         "plovo: --stats describes the log as it is, and --follow needs the window: give one of "
+         "them"},
+        {{"--plot", "p.svg", "--follow"},
+         "plovo: --plot describes the log as it is, and --follow needs the window: give one of "
+         "them"},
         {{"--bogus=1", "log.dat"}, "plovo: unknown option --bogus"},
         {{"log.dat", "-hq"}, "plovo: unknown option -q"},
         // Unique beginnings name an option; the messages name it as written.

@@ -55,6 +55,26 @@ TEST(DecisionTable, RowsActInTheirOrder) {
     EXPECT_EQ(Describe(Decide(Keys("Shift Left"), 0)), "nothing");
 }
 
+TEST(FollowWindow, FollowsWhileTheNewestRecordIsOnScreen) {
+    // {first, last, records before, records now, new extreme, started over} on a screen 100
+    // samples wide -> "first" of the window, with "redraw" and "rescale" when they apply.
+    std::vector<std::pair<LogChange, std::string>> table = {
+        {{301, 400, 400, 405, 100}, "306 redraw"},                   // at the end
+        {{301, 400, 400, 400, 100}, "301"},                          // nothing new
+        {{201, 300, 400, 405, 100}, "201"},                          // scrolled back
+        {{201, 300, 400, 405, 100, true}, "201 redraw rescale"},     // a new extreme
+        {{1, 100, 30, 50, 100}, "1 redraw"},                         // shorter than the screen
+        {{1, 100, 90, 130, 100}, "31 redraw"},                       // then longer
+        {{201, 300, 400, 3, 100, false, true}, "1 redraw rescale"},  // started over
+        {{201, 300, 400, 900, 100, false, true}, "801 redraw rescale"}};
+    for (const auto& [change, expected] : table) {
+        WindowMove move = FollowWindow(change);
+        EXPECT_EQ(std::to_string(move.first) + (move.redraw ? " redraw" : "") +
+                      (move.rescale ? " rescale" : ""),
+                  expected);
+    }
+}
+
 namespace {
 class Pass : public PlovoTest {
   protected:
