@@ -1,7 +1,8 @@
 #!/bin/sh
-# Measures the processor time plovo takes while it shows the sample and no key is held, under
-# a private Xvfb server, against a bare window of the graphics library (bench/bare_window.cpp)
-# measured the same way. Usage: bench/idle_cpu.sh [SECONDS]   (run after scripts/test)
+# Measures the processor time plovo takes while it shows the sample and no key is held, then
+# the same with --follow and no writer, under a private Xvfb server, against a bare window of the
+# graphics library (bench/bare_window.cpp) measured the same way.
+# Usage: bench/idle_cpu.sh [SECONDS]   (run after scripts/test)
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-10}"
@@ -39,7 +40,10 @@ measure() {
     awk -v t=$((t1 - t0)) -v s="$seconds" -v hz="$hz" 'BEGIN { printf "%.2f", 100 * t / hz / s }'
 }
 viewer="$(measure "$root/build/plovo" "$root/examples/sample.dat" 2)"
+follow="$(measure "$root/build/plovo" --follow "$root/examples/sample.dat" 2)"
 bare="$(measure "$root/build/bare_window")"
-awk -v v="$viewer" -v b="$bare" -v s="$seconds" 'BEGIN {
+awk -v v="$viewer" -v f="$follow" -v b="$bare" -v s="$seconds" 'BEGIN {
     printf "idle over %d s: plovo %.2f%% of one core (target < 2%%), bare window %.2f%%, ratio %.2f\n",
-           s, v, b, (b > 0 ? v / b : 0) }'
+           s, v, b, (b > 0 ? v / b : 0)
+    printf "idle over %d s: plovo --follow %.2f%%, %+.2f points against plovo (target within 1)\n",
+           s, f, f - v }'
