@@ -9,22 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 lines="${1:-1000000}"
 base=1000  # lines in the log before the burst
 width=640  # samples on screen (the shipped plovo.ini)
-work="$(mktemp -d)"
-xvfb=""
-program=""
-cleanup() {
-    set +e
-    [ -n "$program" ] && kill "$program" 2>/dev/null && wait "$program" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-while [ ! -s "$work/display" ]; do sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+. "$root/bench/xvfb.sh"
 mkdir "$work/tmp"
 
 "$root/build/genlog" "$base" >"$work/start.dat"
