@@ -1,5 +1,5 @@
-// The log's column extraction into the temporary file, and the record reading that fills and
-// slides the sample window.
+// The log's column extraction into the temporary files, which goes on while a followed log
+// grows, and the record reading that fills and slides the sample window.
 #pragma once
 
 #include <chrono>

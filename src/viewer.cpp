@@ -1,5 +1,5 @@
-// The viewer: graphics start-up, the keyboard loop with its decision table, the snapshot, and
-// shutdown.
+// The viewer: graphics start-up, the keyboard loop with its decision table and the rule for a
+// followed log, the snapshot, and shutdown.
 #include "viewer.h"
 
 #include <loadpng.h>

@@ -1,4 +1,5 @@
-// The viewer: graphics start-up, the keyboard loop with its decision table, and shutdown.
+// The viewer: graphics start-up, the keyboard loop with its decision table and the rule for a
+// followed log, and shutdown.
 #pragma once
 
 #include <allegro.h>
