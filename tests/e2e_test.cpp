@@ -359,13 +359,13 @@ TEST_F(Window, FollowsAGrowingLogWhileItShowsItsEnd) {
     EXPECT_TRUE(TitleBecomes(title(361, true))) << Title();  // the last full screen
     ExpectFrame(Steady(), Expected(361, 0, 0.0));
 
-    std::ofstream(log, std::ios::app) << records(1001, 1100, 1);
+    AppendFile(log, records(1001, 1100, 1));
     extract();
     EXPECT_TRUE(TitleBecomes(title(461, true))) << Title();
     Hold({"Left"}, 300ms);
     std::optional<int> back = FirstRecordShown(Steady(), 0.0);
     ASSERT_TRUE(back);
-    std::ofstream(log, std::ios::app) << records(1101, 1200, 1);
+    AppendFile(log, records(1101, 1200, 1));
     extract();
     ExpectFrame(Hold({}, 500ms), Expected(*back, 0, 0.0));  // stays, rescaled
     EXPECT_EQ(Title(), title(*back, false));

@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
@@ -29,6 +28,19 @@ std::string Record(const std::string& text) {
 
 std::string Padded(const std::string& field) {
     return Column(field).substr(0, 23);
+}
+
+// Runs `run` under a file size limit of `bytes`, which stands in for a full disk.
+void UnderSizeLimit(rlim_t bytes, const std::function<void()>& run) {
+    struct rlimit saved, small;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    small = saved;
+    small.rlim_cur = bytes;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    run();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 class Extraction : public PlovoTest {
@@ -310,17 +322,8 @@ TEST_F(Extraction, UnwritableTempFileIsReportedAndRemoved) {
     EXPECT_EQ(error, "plovo: cannot create temporary file in '" + work.File("no-such-dir") +
                          "': No such file or directory");
 
-    // A file size limit stands in for a full disk.
     setenv("TMPDIR", tmp.path.c_str(), 1);
-    struct rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    MakeTempFile(log.c_str(), 2, error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    UnderSizeLimit(4096, [&] { MakeTempFile(log.c_str(), 2, error); });
     EXPECT_EQ(error.rfind("plovo: cannot write temporary file '" + tmp.path + "/plovo-", 0), 0u)
         << error;
     EXPECT_TRUE(tmp.Entries().empty());
@@ -470,9 +473,8 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     std::string error;
     ASSERT_TRUE(follower.Start(true, error));
     EXPECT_EQ(iFc, 1);
-    auto append = [&](const std::string& bytes) {
-        std::ofstream(log, std::ios::binary | std::ios::app) << bytes;
-    };
+    auto append = [&](const std::string& bytes) { AppendFile(log, bytes); };
+    const auto noDeadline = std::chrono::steady_clock::time_point::max();
     struct Step {
         std::function<void()> change;
         std::string records;
@@ -493,7 +495,7 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
         {[&] { WriteFile(log, Header() + Row("-9") + "  1"); }, "-9", -9, true}};
     for (const Step& step : steps) {
         step.change();
-        FollowResult result = follower.Follow(std::chrono::steady_clock::time_point::max(), error);
+        FollowResult result = follower.Follow(noDeadline, error);
         std::string expected, field;
         for (std::istringstream fields(step.records); fields >> field;) expected += Padded(field);
         EXPECT_EQ(ReadFile(TempPath()), expected) << step.records;
@@ -508,21 +510,14 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     append(burst);
     follower.Follow(std::chrono::steady_clock::time_point(), error);
     EXPECT_LT(iFc, 1500);
-    follower.Follow(std::chrono::steady_clock::time_point::max(), error);
+    follower.Follow(noDeadline, error);
     EXPECT_EQ(iFc, 2001);
     EXPECT_EQ(error, "");
 
-    // A file size limit stands in for a full disk: following stops, the records taken stay.
-    struct rlimit saved, small;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    small = saved;
-    small.rlim_cur = 2001 * 23 + 100;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    // A full disk: following stops, the records taken stay.
     append(burst);
-    setrlimit(RLIMIT_FSIZE, &small);
-    FollowResult result = follower.Follow(std::chrono::steady_clock::time_point::max(), error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    FollowResult result;
+    UnderSizeLimit(2001 * 23 + 100, [&] { result = follower.Follow(noDeadline, error); });
     EXPECT_TRUE(result.stopped);
     EXPECT_FALSE(follower.following());
     EXPECT_EQ(error, "plovo: stopped following '" + log +
