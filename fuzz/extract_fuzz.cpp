@@ -43,7 +43,9 @@ void CheckChartType(const char* text, std::size_t size) {
         // Not a number: a chart type's name, or refused with the text as given.
         std::vector<int> types = ChartTypesNamed(given);
         bool named = types.size() == 1 && settings.chartType == types[0];
-        if (!named && (settings.chartType != 0 || settings.chartTypeName != given)) std::abort();
+        if (!named && (settings.chartType != 0 ||
+                       settings.chartTypeName != std::optional<std::string>(given)))
+            std::abort();
     } else if (fits ? settings.chartType != number || !settings.chartTypeText.empty()
                     : settings.chartTypeText.empty()) {
         std::abort();

@@ -2,7 +2,6 @@
 #include "batch.h"
 
 #include <algorithm>
-#include <charconv>
 #include <iostream>
 
 #include "chart.h"
@@ -13,17 +12,11 @@
 #include "plot.h"
 
 namespace {
-// The shortest text that reads back as exactly `number`.
-std::string Exact(double number) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, number).ptr);
-}
-
 // "<v> at sample <i> (<t> s)", or "none".
 std::string Occurrence(double sample, std::int64_t record) {
     if (record == 0) return "none";
-    return Exact(sample) + " at sample " + std::to_string(record) + " (" +
-           Exact(RecordTime(static_cast<int>(record))) + " s)";
+    return ExactText(sample) + " at sample " + std::to_string(record) + " (" +
+           ExactText(RecordTime(static_cast<int>(record))) + " s)";
 }
 
 bool SaveOverview(const std::string& path, std::int64_t first, const SampleRange& range,
@@ -111,7 +104,8 @@ std::string StatsText(const std::string& logName, int chartType, const SampleRan
     text += "chart: " + std::to_string(chartType) + " " + ChartLabel(chartType) + "\n";
     text += "samples: " + std::to_string(iFc) + "\n";
     text += iFc == 0 ? std::string("time: none\n")
-                     : "time: " + Exact(RecordTime(1)) + " to " + Exact(RecordTime(iFc)) + " s\n";
+                     : "time: " + ExactText(RecordTime(1)) + " to " + ExactText(RecordTime(iFc)) +
+                           " s\n";
     text += "min: " + Occurrence(range.minimum, range.minimumRecord) + "\n";
     text += "max: " + Occurrence(range.maximum, range.maximumRecord) + "\n";
     return text;

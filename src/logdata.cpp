@@ -115,6 +115,11 @@ double ParseNumber(const char* text, std::size_t length) {
     return ParseWithStrtod(text, static_cast<std::size_t>(end - text));
 }
 
+std::string ExactText(double number) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, number).ptr);
+}
+
 ColumnScanner::ColumnScanner(int column, int second) {
     fields[0].start = (static_cast<std::int64_t>(column) - 1) * kColumnWidth;
     fields[1].start = (static_cast<std::int64_t>(second) - 1) * kColumnWidth;

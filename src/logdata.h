@@ -22,6 +22,9 @@ constexpr int kRecordSize = 23;   // bytes; also the width of a field
 // 0.0 for text that does not begin with a number. Fast: no locale, no allocation.
 double ParseNumber(const char* text, std::size_t length);
 
+// The shortest text that reads back as exactly `number` ("0.1", "1e-07", "280.25").
+std::string ExactText(double number);
+
 // The smallest and largest finite sample of a column and the records they first occur in
 // (1-based; 0 when the column has no finite sample).
 struct SampleRange {

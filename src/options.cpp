@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "chart.h"
+#include "logdata.h"
 #include "picture.h"
 #include "platform.h"
 
@@ -180,11 +181,9 @@ std::string Conflict(const CommandLine& command) {
     if (command.plot.empty() && (command.to || command.plotSizeGiven))
         return std::string("plovo: ") + (command.to ? "--to" : "--plot-size") +
                " goes with --plot, which is not given";
-    if (command.to && command.at && *command.to < *command.at) {
-        std::ostringstream message;
-        message << "plovo: --to " << *command.to << " is earlier than --at " << *command.at;
-        return message.str();
-    }
+    if (command.to && command.at && *command.to < *command.at)
+        return "plovo: --to " + ExactText(*command.to) + " is earlier than --at " +
+               ExactText(*command.at);
     return command.follow ? FollowConflict(command) : "";
 }
 

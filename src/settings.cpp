@@ -65,17 +65,34 @@ bool BeginsWithNumber(const char* text) {
     return std::isdigit(static_cast<unsigned char>(*text));
 }
 
-// Why `given` names no chart type: it begins several names, or none.
-std::string UnknownChartType(const std::string& given) {
+// Why `given` (from `where`) names no chart type: it begins several names, or none.
+std::string UnknownChartType(const std::string& given, const std::string& where) {
     std::vector<int> types = ChartTypesNamed(given);
     bool ambiguous = !types.empty();
     if (!ambiguous)
         for (int type = 1; type <= kChartTypes; ++type) types.push_back(type);
     std::string names;
     for (int type : types) names += (names.empty() ? "" : ", ") + std::string(ChartName(type));
-    if (ambiguous) return "plovo: chart type '" + Printable(given) + "' is ambiguous: " + names;
-    return "plovo: unknown chart type '" + Printable(given) + "': expected a number or one of " +
-           names;
+    const std::string shown = "'" + Printable(given) + "'" + where;
+    if (ambiguous) return "plovo: chart type " + shown + " is ambiguous: " + names;
+    return "plovo: unknown chart type " + shown + ": expected a number or one of " + names;
+}
+
+// A chart type as written: a number as strtol reads it in `base`, or, when the text does not
+// begin with one, a chart type's name or a unique beginning of one.
+void ReadChartType(const char* text, int base, Settings& settings) {
+    settings.chartTypeText.clear();
+    settings.chartTypeName.reset();
+    settings.chartType = 0;
+    if (BeginsWithNumber(text)) {
+        ReadInt(text, base, settings.chartType, settings.chartTypeText);
+        return;
+    }
+    std::vector<int> types = ChartTypesNamed(text);
+    if (types.size() == 1)
+        settings.chartType = types[0];
+    else
+        settings.chartTypeName = text;
 }
 
 // A key's number, or its default when the key is missing.
@@ -133,26 +150,17 @@ Settings LoadSettings(const std::string& iniPath, std::ostream& out) {
     ReadInt(ini, "display:width", settings.width, settings.widthText);
     ReadInt(ini, "display:height", settings.height, settings.heightText);
     settings.fullscreen = iniparser_getboolean(ini, "display:fullscreen", 0) != 0;
-    ReadInt(ini, "display:default", settings.chartType, settings.chartTypeText);
+    if (const char* type = iniparser_getstring(ini, "display:default", nullptr))
+        ReadChartType(type, 0, settings);
     iniparser_freedict(ini);
     return settings;
 }
 
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings) {
     if (argc != 3) return;
-    settings.chartTypeText.clear();
-    settings.chartTypeName.clear();
-    settings.chartType = 0;
     settings.chartTypeSource = "from the command line ('" + Printable(argv[2]) + "')";
-    if (!BeginsWithNumber(argv[2])) {
-        std::vector<int> types = ChartTypesNamed(argv[2]);
-        if (types.size() == 1)
-            settings.chartType = types[0];
-        else
-            settings.chartTypeName = argv[2];
-        return;
-    }
-    ReadInt(argv[2], 10, settings.chartType, settings.chartTypeText);
+    settings.chartTypeFromCommandLine = true;
+    ReadChartType(argv[2], 10, settings);
 }
 
 std::string SettingsError(const Settings& settings) {
@@ -166,7 +174,10 @@ std::string SettingsError(const Settings& settings) {
     if (!settings.heightText.empty() || settings.height < kMinHeight || settings.height > kMaxSize)
         return OutOfRange("display:height", shown(settings.height, settings.heightText), inIni,
                           "23 to 16384");
-    if (!settings.chartTypeName.empty()) return UnknownChartType(settings.chartTypeName);
+    if (settings.chartTypeName)
+        return UnknownChartType(*settings.chartTypeName, settings.chartTypeFromCommandLine
+                                                             ? ""
+                                                             : " " + settings.chartTypeSource);
     if (!settings.chartTypeText.empty() || settings.chartType < 1)
         return OutOfRange("chart type", shown(settings.chartType, settings.chartTypeText),
                           settings.chartTypeSource, "1 or more (1 to 11 name the log's columns)");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 // Screen sizes the viewer accepts from plovo.ini, in pixels. A chart needs a bitmap of at
@@ -20,8 +21,9 @@ struct Settings {
     std::string chartTypeSource = "by default";  // where chartType came from, for messages
     // The text of a number that does not fit an int, for the message; "" when it fits.
     std::string widthText, heightText, chartTypeText;
-    // A chart type given as a text that names no chart type, or several; "" otherwise.
-    std::string chartTypeName;
+    // A chart type given as a text that names no chart type, or several.
+    std::optional<std::string> chartTypeName;
+    bool chartTypeFromCommandLine = false;
     // When plovo.ini could not be loaded: one line naming the path tried and why; else "".
     std::string iniFailure;
 };
@@ -33,7 +35,8 @@ Settings LoadSettings(const std::string& iniPath, std::ostream& out);
 constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 
 // With exactly two arguments (argc 3) the second is the chart type: a number as atoi reads it,
-// or, when it does not begin with one, a chart type's name or a unique prefix of it.
+// or, when it does not begin with one, a chart type's name or a unique prefix of it (as
+// display:default may be too).
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings);
 
 // One line saying what is wrong with the settings, or "" when the viewer can use them.

@@ -61,6 +61,12 @@ TEST_F(Ini, KeysAreReadAndEachMissingOneTakesItsDefault) {
     EXPECT_EQ(Load("[display]\nwidth = 12abc\n").width, 12);
     EXPECT_EQ(Load("[display]\nwidth = abc\n").width, 0);
     EXPECT_EQ(Load("[display]\nheight = 0x100\n").height, 256);
+    EXPECT_EQ(Load("[display]\ndefault = Brake-P\n").chartType, 9);
+    EXPECT_EQ(SettingsError(Load("[display]\ndefault = speed\n"))
+                  .rfind("plovo: unknown chart type 'speed' from display:default in '" +
+                             work.File("plovo.ini") + "': expected a number or one of time, ",
+                         0),
+              0u);
 
     Settings big = Load("[display]\nwidth = 4294967616\nheight = -2147483649\n");
     EXPECT_EQ(SettingsError(big), "plovo: display:width 4294967616 in '" + work.File("plovo.ini") +
@@ -150,6 +156,9 @@ TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
     ApplyCommandLine(3, name, settings);
     EXPECT_EQ(settings.chartType, 9);
     EXPECT_EQ(SettingsError(settings), "");
+    const char* empty[] = {"plovo", "log.dat", ""};
+    ApplyCommandLine(3, empty, settings);
+    EXPECT_EQ(SettingsError(settings).rfind("plovo: unknown chart type '': expected", 0), 0u);
 
     // Numbers beyond an int are refused as written, not wrapped.
     for (auto [given, shown] :
@@ -235,7 +244,8 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
         {{"--to", "330", "l"}, "plovo: --to goes with --plot, which is not given"},
         {{"--plot-size", "900x600", "l"},
          "plovo: --plot-size goes with --plot, which is not given"},
-        {{"--plot", "b.png", "--at", "5", "--to", "4.5"}, "plovo: --to 4.5 is earlier than --at 5"},
+        {{"--plot", "b.png", "--at", "1.0000002", "--to", "1.0000001"},
+         "plovo: --to 1.0000001 is earlier than --at 1.0000002"},
         {{"--plot", "b.png", "--to", "inf"}, "plovo: --to takes a time in seconds, not 'inf'"},
         {{"log.dat", "-f"}, "576460752303423487 follow [] log.dat"},  // the last full screen
         {{"--follow", "--start", "3", "log.dat"}, "3 follow [] log.dat"},
