@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
         FatalExit(kGraphicsFailure, "plovo: out of memory for the off-screen bitmaps");
     int status = RunViewer(viewer);
 
+    EndWithin(status);
     CloseGraphics(viewer);
     RemoveTempFile();
     return StatusAfterOutput(status);

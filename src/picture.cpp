@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "platform.h"
@@ -36,7 +37,22 @@ struct FileIdentity {
     }
 };
 
-FileIdentity IdentityOf(const std::string& path) {
+// The file a path leads to through its symbolic links, at most 40 of them: writing through a
+// link replaces what it points to, as an editor's save does, not the link. A relative target
+// counts from the link's directory.
+std::string ThroughLinks(std::string path) {
+    for (int links = 0; links < 40; ++links) {
+        char target[PATH_MAX];
+        ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+        if (length <= 0) break;
+        std::string next(target, static_cast<std::size_t>(length));
+        path = next[0] == '/' ? next : SplitPath(path).dir + "/" + next;
+    }
+    return path;
+}
+
+FileIdentity IdentityOf(std::string path) {
+    path = ThroughLinks(path);
     struct stat status;
     if (stat(path.c_str(), &status) == 0) return {status.st_dev, status.st_ino, ""};
     PathParts parts = SplitPath(path);
@@ -70,14 +86,15 @@ std::string SameFileError(const std::vector<std::string>& inputs,
     return "";
 }
 
-bool ReplaceFile(const std::string& path, const FileStep& write, std::string& error,
+bool ReplaceFile(const std::string& output, const FileStep& write, std::string& error,
                  const FileStep& verify) {
+    const std::string path = ThroughLinks(output);
     std::string sibling = CreateSiblingFile(path, error);
     if (sibling.empty()) return false;
     error.clear();
     if (!write(sibling, error) || (verify && !verify(sibling, error))) {
         if (error.empty())
-            error = "plovo: cannot write '" + Printable(path) +
+            error = "plovo: cannot write '" + Printable(output) +
                     "': " + WriteFailureReason(sibling.c_str());
         RemoveSiblingFile();
         return false;

@@ -24,8 +24,9 @@ using FileStep = std::function<bool(const std::string& path, std::string& error)
 
 // Replaces `path` with what `write` puts into a hidden file beside it, once `verify` (when
 // given) accepts it: an existing file is replaced only by a complete one, which keeps its mode,
-// and its owner and group where the process may set them. On failure `path` is untouched, the
-// sibling is removed, and error holds one line.
+// and its owner and group where the process may set them. Where `path` is a symbolic link, the
+// file it leads to is replaced and the link stays. On failure `path` is untouched, the sibling
+// is removed, and error holds one line.
 bool ReplaceFile(const std::string& path, const FileStep& write, std::string& error,
                  const FileStep& verify = nullptr);
 

@@ -33,9 +33,31 @@ volatile sig_atomic_t exitGuardArmed = 0;
 
 const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
+volatile sig_atomic_t deadlineStatus = -1;  // the exit status EndWithin set, or -1
+constexpr unsigned kShutdownSeconds = 2;
+
+void OnDeadline(int) {
+    RemoveTempFile();
+    _exit(deadlineStatus);
+}
+
+// Only async-signal-safe calls: it also runs in the handler of a deferred signal.
+void ArmDeadline(int status) {
+    if (deadlineStatus >= 0) return;
+    deadlineStatus = status;
+    struct sigaction action = {};
+    action.sa_handler = OnDeadline;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, nullptr);
+    alarm(kShutdownSeconds);
+}
+
 void OnEndingSignal(int number) {
     if (signalsDeferred) {
+        // The loop ends on it; the deadline ends the process should the X server keep the loop
+        // or the shutdown waiting.
         pendingSignal = number;
+        ArmDeadline(128 + number);
         return;
     }
     RemoveTempFile();
@@ -255,6 +277,10 @@ void DeferSignals() {
 
 int PendingSignal() {
     return pendingSignal;
+}
+
+void EndWithin(int status) {
+    ArmDeadline(status);
 }
 
 void HoldEndingSignals(bool hold) {

@@ -54,8 +54,13 @@ void RemoveTempFile();
 // a closed output or a file-size limit is a failed write, not a death that leaves the file.
 void InstallSignalHandlers();
 void DeferSignals();
-// The number of a signal noted since DeferSignals, or 0.
+// The number of a signal noted since DeferSignals, or 0. Noting one also calls EndWithin(128 + it).
 int PendingSignal();
+
+// Ends the process a couple of seconds from now at the latest, with the temporary files removed
+// and exit status `status`: the graphics library's shutdown waits for the X server, which may
+// have stopped answering. The first call sets the deadline; later ones do not move it.
+void EndWithin(int status);
 // Holds the ending signals away from the graphics library while it starts (true), so that its
 // own handlers, which end the process without our clean-up, never see one; a watching thread
 // still ends the process cleanly on one, however long the start-up blocks. False wakes the

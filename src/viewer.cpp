@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -33,13 +34,28 @@ void OnCloseButton() {
     closeRequested = 1;
 }
 
+// Keys pressed since the last pass, set from the graphics library's input thread, so that a key
+// pressed and released between two passes (a quick tap, a script's key) still counts once.
+std::atomic<bool> pressedSinceLastPass[KEY_MAX];
+
+void OnKeyEvent(int scancode) {
+    if ((scancode & 0x80) == 0 && scancode < KEY_MAX) pressedSinceLastPass[scancode] = true;
+}
+
+// Held now, or pressed since the last pass.
+bool Held(int scancode) {
+    bool pressed = pressedSinceLastPass[scancode].exchange(false);
+    return key[scancode] || pressed;
+}
+
 KeySnapshot ReadKeys() {
     KeySnapshot keys;
-    keys.escape = key[KEY_ESC] || closeRequested;
-    keys.left = key[KEY_LEFT];
-    keys.right = key[KEY_RIGHT];
-    keys.shift = key[KEY_LSHIFT] || key[KEY_RSHIFT];
-    keys.ctrl = key[KEY_LCONTROL] || key[KEY_RCONTROL];
+    keys.escape = Held(KEY_ESC) || closeRequested || WindowLost();
+    keys.left = Held(KEY_LEFT);
+    keys.right = Held(KEY_RIGHT);
+    // Both sides read, so that neither leaves a press for a later pass.
+    keys.shift = Held(KEY_LSHIFT) | Held(KEY_RSHIFT);
+    keys.ctrl = Held(KEY_LCONTROL) | Held(KEY_RCONTROL);
     return keys;
 }
 
@@ -227,6 +243,7 @@ bool OpenAllegro(bool fullscreen, const std::string& title) {
         return false;
     }
     install_keyboard();
+    keyboard_lowlevel_callback = OnKeyEvent;
     return true;
 }
 
@@ -312,8 +329,9 @@ int RunViewer(Viewer& viewer) {
 }
 
 void CloseGraphics(Viewer& viewer) {
-    ArmExitGuard(false);
     clear_keybuf();
     DestroyCanvases(viewer.canvases);
+    // The guard stays armed: the X library may still end the process from inside the shutdown.
     allegro_exit();
+    ArmExitGuard(false);
 }

@@ -8,6 +8,7 @@
 #include <xcb/xcb.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,16 @@ int OnBrokenConnection(Display*) {
     (void)written;
     RemoveTempFile();
     _exit(1);
+}
+
+volatile sig_atomic_t windowLost = 0;
+
+// A request that failed, where the X library would print it and exit(): a window that another
+// client destroyed fails every drawing request, which then ends the viewer like a close request;
+// other failures are left to the graphics library, as the drawing goes on.
+int OnRequestError(Display*, XErrorEvent* error) {
+    if (error->error_code == BadWindow || error->error_code == BadDrawable) windowLost = 1;
+    return 0;
 }
 
 // Runs connect() with standard error going into a pipe, and returns what was written there: the
@@ -56,6 +67,11 @@ std::string Unopenable(const std::string& display, const std::string& why) {
 
 void EndOnBrokenConnection() {
     XSetIOErrorHandler(OnBrokenConnection);
+    XSetErrorHandler(OnRequestError);
+}
+
+bool WindowLost() {
+    return windowLost != 0;
 }
 
 DisplayProbe ProbeDisplay() {

@@ -7,7 +7,10 @@
 // away, from whichever thread notices it) removes the temporary files and ends the process at
 // once with status 1, instead of the library's exit(), which would run exit handlers while the
 // graphics library's threads still use the connection.
+// A failed request no longer ends the process either; a drawing request on a window that
+// another client destroyed makes WindowLost true.
 void EndOnBrokenConnection();
+bool WindowLost();
 
 // What opening the display named by $DISPLAY gives now, tried with a connection of our own.
 struct DisplayProbe {

@@ -410,12 +410,17 @@ TEST_F(Process, PicturesNeverReplaceTheLogAndKeepWhatTheOldFileHad) {
     bool root = geteuid() == 0;  // only root may give a file away
     ASSERT_TRUE(!root || chown(old.c_str(), 1234, 2345) == 0);
     std::filesystem::create_directory(work.File("d"));
-    for (const std::string& name :
-         std::vector<std::string>{"old.png", ".png", "d/.png", std::string(246, 'n') + ".png"}) {
+    // Through a link the file it points to is replaced, also one that is not there yet.
+    std::filesystem::create_symlink("old.png", work.File("to-old.png"));
+    std::filesystem::create_symlink("../made.png", work.File("d/to-made.png"));
+    for (const std::string& name : std::vector<std::string>{
+             "to-old.png", "d/to-made.png", ".png", "d/.png", std::string(246, 'n') + ".png"}) {
         Outcome written = Run({"--snapshot", work.File(name), log});
         EXPECT_EQ(written.status, 0) << name << written.output;
         EXPECT_EQ(ReadFile(work.File(name)).substr(1, 3), "PNG") << name;
     }
+    EXPECT_TRUE(std::filesystem::is_symlink(work.File("to-old.png")));
+    EXPECT_EQ(ReadFile(work.File("made.png")).substr(1, 3), "PNG");
     struct stat status;
     ASSERT_EQ(stat(old.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
