@@ -118,6 +118,7 @@ void KeepTitle(Viewer& viewer) {
     if (title == viewer.title) return;
     viewer.title = title;
     set_window_title(title.c_str());
+    SetUtf8WindowName(title);
 }
 
 // Sleeps until the next pass is due, so that an idle viewer leaves the processor alone.
@@ -242,6 +243,7 @@ bool OpenAllegro(bool fullscreen, const std::string& title) {
         allegro_exit();  // no exit handler does it
         return false;
     }
+    SetUtf8WindowName(title);
     install_keyboard();
     keyboard_lowlevel_callback = OnKeyEvent;
     return true;

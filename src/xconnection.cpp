@@ -23,6 +23,19 @@ int OnBrokenConnection(Display*) {
     _exit(1);
 }
 
+// The first fields of the graphics library's own X state (its X header is not installed): its
+// connection and the window it draws in, which lies inside the window the desktop sees.
+extern "C" {
+extern struct {
+    Display* display;
+    volatile int lock_count;
+    int screen;
+    Window window;
+} _xwin;
+void _xwin_lock();
+void _xwin_unlock();
+}
+
 volatile sig_atomic_t windowLost = 0;
 
 // A request that failed, where the X library would print it and exit(): a window that another
@@ -72,6 +85,29 @@ void EndOnBrokenConnection() {
 
 bool WindowLost() {
     return windowLost != 0;
+}
+
+void SetUtf8WindowName(const std::string& name) {
+    static Window topLevel = 0;
+    static Atom netWmName = 0, utf8String = 0;
+    _xwin_lock();
+    Display* display = _xwin.display;
+    if (display != nullptr && topLevel == 0 && _xwin.window != 0) {
+        Window root = 0, *children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display, _xwin.window, &root, &topLevel, &children, &count) == 0)
+            topLevel = 0;
+        if (children != nullptr) XFree(children);
+        netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+        utf8String = XInternAtom(display, "UTF8_STRING", False);
+    }
+    if (display != nullptr && topLevel != 0) {
+        XChangeProperty(display, topLevel, netWmName, utf8String, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(name.data()),
+                        static_cast<int>(name.size()));
+        XFlush(display);
+    }
+    _xwin_unlock();
 }
 
 DisplayProbe ProbeDisplay() {

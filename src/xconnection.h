@@ -12,6 +12,10 @@
 void EndOnBrokenConnection();
 bool WindowLost();
 
+// Names the graphics library's window in UTF-8 (_NET_WM_NAME) beside the library's own title,
+// which keeps only the characters of Latin-1. `name` must be well-formed UTF-8.
+void SetUtf8WindowName(const std::string& name);
+
 // What opening the display named by $DISPLAY gives now, tried with a connection of our own.
 struct DisplayProbe {
     bool opens = false;  // the server accepted a connection
