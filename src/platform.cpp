@@ -351,6 +351,25 @@ std::string Printable(const std::string& name) {
     return shown;
 }
 
+std::string PrintableUtf8(const std::string& name) {
+    // Printable's escapes are ASCII: the sequences it keeps stay whole, the bytes it left raw
+    // still belong to none.
+    std::string printable = Printable(name), shown;
+    for (std::size_t i = 0; i < printable.size(); ++i) {
+        unsigned char c = printable[i];
+        std::size_t length = c < 0x80 ? 1 : Utf8Length(printable, i);
+        if (length == 0) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            shown += escape;
+            continue;
+        }
+        shown.append(printable, i, length);
+        i += length - 1;
+    }
+    return shown;
+}
+
 namespace {
 // Standard output's buffer: std::cout's bytes go to descriptor 1, and the first failure's errno
 // is kept, since the stream itself keeps only that it failed.

@@ -522,8 +522,11 @@ cairo_surface_t* CreateSurface(PlotFormat format, const Plot& plot, Sink& sink) 
 }
 }  // namespace
 
-bool WritePlot(const Stretch& stretch, const Plot& plot, PlotFormat format, const std::string& path,
-               std::string& error) {
+bool WritePlot(const Stretch& stretch, const Plot& given, PlotFormat format,
+               const std::string& path, std::string& error) {
+    Plot plot = given;  // cairo refuses text that is not UTF-8, a file name's included
+    for (std::string* text : {&plot.title, &plot.xLabel, &plot.yLabel})
+        *text = PrintableUtf8(*text);
     Sink sink = {std::fopen(path.c_str(), "wbe")};
     if (sink.file == nullptr) {
         error = std::strerror(errno);

@@ -43,7 +43,8 @@ struct Plot {
 };
 
 // Draws the stretch as `plot` describes and writes it to `path` in `format` (whatever the
-// path's name says). False with the reason in error (one line, such as "No space left on
+// path's name says); the texts are drawn with control bytes and bytes that are not UTF-8 shown
+// as \xHH escapes. False with the reason in error (one line, such as "No space left on
 // device"); the file may then hold part of a picture.
 bool WritePlot(const Stretch& stretch, const Plot& plot, PlotFormat format, const std::string& path,
                std::string& error);

@@ -63,6 +63,13 @@ TEST(PlotOptions, FormatSizeAndLabels) {
     EXPECT_EQ(PlotLabel(11), "MotorCurrent [A]");
     EXPECT_EQ(PlotTitle(2, "/data/run17.dat"), "Velocity [m/s] - run17.dat");
     EXPECT_EQ(PlotTitle(12, "a\x1b.dat"), "Column 12 - a\\x1b.dat");
+    // What the plot draws is UTF-8: stray bytes escaped, broken and overlong sequences, surrogates
+    // and C1 controls included; Czech and Polish letters stay.
+    EXPECT_EQ(
+        PrintableUtf8(
+            "\xe9t\xe9 jízda_ř żółć\xc5\xe2\x82\xf0\x9d\x84 \xc0\xaf\xed\xa0\x80\xc2\x9b\xff"),
+        "\\xe9t\\xe9 jízda_ř żółć\\xc5\\xe2\\x82\\xf0\\x9d\\x84 "
+        "\\xc0\\xaf\\xed\\xa0\\x80\\xc2\\x9b\\xff");
 }
 
 TEST(PlotRanges, FitTheFiniteSamplesWithAMargin) {
@@ -205,8 +212,8 @@ TEST(WritePlot, EachFormatReadsBack) {
     std::vector<double> values;
     for (int i = 0; i < 600; ++i) values.push_back(std::sin(i / 50.0) * 30 + (i == 300 ? 80 : 0));
     Plot plot;
-    plot.title = PlotTitle(11, "sample.dat");
-    plot.yLabel = PlotLabel(11);
+    plot.title = PlotTitle(11, "\xe9t\xe9.dat");  // not UTF-8
+    plot.yLabel = PlotLabel(11) + "\xff";
     std::string error;
     for (const char* name : {"p.png", "p.svg", "p.pdf", "empty.png"}) {
         PlotFormat format;
