@@ -56,6 +56,38 @@ std::string Digits(long long k, std::size_t width) {
     if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
     return digits;
 }
+
+// The power of ten of the leading digit of k * 10^exponent (k not 0).
+int Magnitude(long long k, int exponent) {
+    return static_cast<int>(Digits(k, 0).size()) - 1 + exponent;
+}
+
+// k * 10^exponent as a plain number with -exponent decimals (none for exponent >= 0).
+std::string PlainText(long long k, int exponent) {
+    std::string digits = Digits(k, exponent < 0 ? static_cast<std::size_t>(1 - exponent) : 0);
+    if (exponent >= 0)
+        digits.append(static_cast<std::size_t>(exponent), '0');
+    else
+        digits.insert(digits.size() - static_cast<std::size_t>(-exponent), ".");
+    return (k < 0 ? "-" : "") + digits;
+}
+
+// The digits of |k| after its leading one, trailing zeros left out: the mantissa's decimals.
+std::string MantissaDecimals(long long k) {
+    std::string decimals = Digits(k, 0).substr(1);
+    decimals.erase(decimals.find_last_not_of('0') + 1);
+    return decimals;
+}
+
+// k * 10^exponent as a mantissa with `decimals` decimals and a power of ten ("-1.50e+15").
+std::string ExponentText(long long k, int exponent, std::size_t decimals) {
+    std::string mantissa = Digits(k, 0).substr(0, 1), fraction = MantissaDecimals(k);
+    fraction.append(decimals - fraction.size(), '0');
+    if (decimals > 0) mantissa += "." + fraction;
+    char power[16];
+    std::snprintf(power, sizeof power, "e%+03d", Magnitude(k, exponent));
+    return (k < 0 ? "-" : "") + mantissa + power;
+}
 }  // namespace
 
 bool ParsePlotFormat(const std::string& path, PlotFormat& format, std::string& error) {
@@ -141,24 +173,20 @@ StretchRanges FindRanges(const Stretch& stretch) {
     return found;
 }
 
-std::string TickText(long long k, int exponent) {
-    if (k == 0) return "0";
-    std::string sign = k < 0 ? "-" : "";
-    std::string digits = Digits(k, 0);
-    int magnitude = static_cast<int>(digits.size()) - 1 + exponent;  // of the leading digit
-    if (exponent >= 0 && magnitude < 15) return sign + digits + std::string(exponent, '0');
-    if (exponent < 0 && exponent >= -10 && magnitude < 15) {
-        digits = Digits(k, static_cast<std::size_t>(1 - exponent));
-        digits.insert(digits.size() - static_cast<std::size_t>(-exponent), ".");
-        return sign + digits;
+std::vector<std::string> TickTexts(const std::vector<long long>& ks, int exponent) {
+    bool plain = exponent >= -10;
+    std::size_t decimals = 0;
+    for (long long k : ks) {
+        if (k == 0) continue;
+        plain = plain && Magnitude(k, exponent) < 15;
+        decimals = std::max(decimals, MantissaDecimals(k).size());
     }
-    std::string mantissa = digits.substr(0, 1);
-    std::string fraction = digits.substr(1);
-    fraction.erase(fraction.find_last_not_of('0') + 1);
-    if (!fraction.empty()) mantissa += "." + fraction;
-    char power[16];
-    std::snprintf(power, sizeof power, "e%+03d", magnitude);
-    return sign + mantissa + power;
+    std::vector<std::string> texts;
+    for (long long k : ks)
+        texts.push_back(k == 0  ? "0"
+                        : plain ? PlainText(k, exponent)
+                                : ExponentText(k, exponent, decimals));
+    return texts;
 }
 
 bool LabelFits(const LabelRoom& room, double position, double extent, double prevEnd) {
@@ -182,14 +210,17 @@ std::vector<Tick> ChooseTicks(Range range, double from, double to, const LabelRo
             long double last = std::floor(range.hi / step + 1e-9L);
             if (last - first >= pixels || std::fabs(first) > 1e15L || std::fabs(last) > 1e15L)
                 continue;  // finer than a pixel, or beyond exact integers
+            std::vector<long long> ks;
+            for (long double j = first; j <= last; ++j)
+                ks.push_back(static_cast<long long>(j) * multiple);
+            if (descending) std::reverse(ks.begin(), ks.end());
+            std::vector<std::string> texts = TickTexts(ks, exponent);  // one form for the axis
             std::vector<Tick> ticks;
             double prevEnd = -INFINITY;
             bool fit = true;
-            for (long double j = descending ? last : first; fit && j >= first && j <= last;
-                 j += descending ? -1 : 1) {
-                long long k = static_cast<long long>(j) * multiple;
-                double value = static_cast<double>(k * PowerOfTen(exponent));
-                Tick tick = {value, ToPixel(value, range, from, to), TickText(k, exponent)};
+            for (std::size_t i = 0; fit && i < ks.size(); ++i) {
+                double value = static_cast<double>(ks[i] * PowerOfTen(exponent));
+                Tick tick = {value, ToPixel(value, range, from, to), texts[i]};
                 double extent = room.extent(tick.text);
                 if (!LabelFits(room, tick.position, extent, -INFINITY)) continue;  // at an edge
                 fit = LabelFits(room, tick.position, extent, prevEnd);

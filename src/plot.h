@@ -76,10 +76,11 @@ struct Tick {
     std::string text;
 };
 
-// The label of tick value k * 10^exponent when ticks are a multiple of 10^exponent apart: a plain
-// number with as many decimals as the step needs ("0.0005", "200000", "-2.5"); exponent form
-// only for steps below 1e-10 or values of 1e15 and more.
-std::string TickText(long long k, int exponent);
+// The labels of an axis's tick values k * 10^exponent, ticks a multiple of 10^exponent apart, all
+// in one form: plain numbers with as many decimals as the step needs ("0.0005", "200000", "-2.5"),
+// or, where a step is below 1e-10 or a value reaches 1e15, exponent form with as many decimals
+// as the longest needs ("9.80e+14", "1.00e+15", "1.02e+15"). Zero is "0" in either.
+std::vector<std::string> TickTexts(const std::vector<long long>& ks, int exponent);
 
 // Where labels may go along an axis: each label is `extent` pixels long, centred on its tick,
 // lies within [edgeLo, edgeHi] and keeps `gap` pixels from its neighbours.

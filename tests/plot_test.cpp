@@ -108,7 +108,12 @@ TEST(PlotTicks, PlainLabelsThatNeverCollide) {
         {0, -3, "0"},         {5, -4, "0.0005"},     {-25, -1, "-2.5"},         {20, -1, "2.0"},
         {2, 5, "200000"},     {200010, 0, "200010"}, {1000001, -1, "100000.1"}, {1, 15, "1e+15"},
         {25, -12, "2.5e-11"}, {-30, 19, "-3e+20"}};
-    for (const auto& [k, exponent, text] : texts) EXPECT_EQ(TickText(k, exponent), text);
+    using Texts = std::vector<std::string>;
+    for (const auto& [k, exponent, text] : texts) EXPECT_EQ(TickTexts({k}, exponent), Texts{text});
+    // One form for the whole axis, never plain beside exponent form.
+    EXPECT_EQ(TickTexts({1100, 1080, 1000, 980}, 12),
+              (Texts{"1.10e+15", "1.08e+15", "1.00e+15", "9.80e+14"}));
+    EXPECT_EQ(TickTexts({-5, 0, 5, 10}, 14), (Texts{"-5e+14", "0", "5e+14", "1e+15"}));
 
     LabelRoom room = {0, 700, 20, [](const std::string& text) { return 7.0 * text.size(); }};
     EXPECT_TRUE(LabelFits(room, 10, 20, -INFINITY));
@@ -121,12 +126,14 @@ TEST(PlotTicks, PlainLabelsThatNeverCollide) {
         Range range;
         double from, to;
         std::string first, last;
+        bool exponentForm = false;
     } cases[] = {{{0, 1e-6}, 40, 660, "0", "0.0000010"},
                  {{-5e6, 5e6}, 40, 660, "-4000000", "4000000"},
                  {{199970, 200030}, 40, 660, "199970", "200030"},
                  {{-0.003, 0.001}, 400, 40, "0.001", "-0.003"},  // a y axis: top first
                  {FitRange(42, 42, 0), 400, 40, "46", "38"},
-                 {{0.3, 0.4}, 20, 40, "0.4", "0.4"}};  // no room for two
+                 {{0.3, 0.4}, 20, 40, "0.4", "0.4"},  // no room for two
+                 {{9.8e14, 1.1e15}, 400, 40, "1.10e+15", "1.00e+15", true}};
     for (const Case& c : cases) {
         std::vector<Tick> ticks = ChooseTicks(c.range, c.from, c.to, room);
         ASSERT_FALSE(ticks.empty()) << c.first;
@@ -141,7 +148,7 @@ TEST(PlotTicks, PlainLabelsThatNeverCollide) {
         for (const Tick& tick : ticks) {
             double extent = room.extent(tick.text);
             EXPECT_TRUE(LabelFits(room, tick.position, extent, prevEnd)) << tick.text;
-            EXPECT_EQ(tick.text.find('e'), std::string::npos) << tick.text;
+            EXPECT_EQ(tick.text.find('e') != std::string::npos, c.exponentForm) << tick.text;
             prevEnd = tick.position + extent / 2;
         }
     }
