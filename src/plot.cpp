@@ -140,8 +140,9 @@ std::string PlotTitle(int chartType, const std::string& logPath) {
 Range FitRange(double lo, double hi, double margin) {
     long double low = lo, high = hi;
     long double magnitude = std::max(std::fabs(low), std::fabs(high));
-    // Below this span the ticks' labels would need more digits than a double holds.
-    long double smallest = std::max(magnitude * 1e-9L, 1e-290L);
+    // Below this span, a few hundred units in the last place, ticks apart far enough for their
+    // labels would need more digits than a double holds.
+    long double smallest = std::max(magnitude * 1e-13L, 1e-290L);
     if (high - low < smallest) {
         long double middle = (low + high) / 2;
         long double half = middle == 0 ? 1.0L : std::max(std::fabs(middle) * 0.1L, smallest);

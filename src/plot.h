@@ -58,8 +58,8 @@ struct Range {
 };
 
 // The range an axis shows for samples from lo to hi: `margin` of their span added on each side;
-// a span too small to label (flat, or below a billionth of the values) widened around its middle.
-// Stays within the finite doubles.
+// a span too small to label in a double's digits (below 1e-13 of the values, a few hundred units
+// in the last place, or none) widened around its middle. Stays within the finite doubles.
 Range FitRange(double lo, double hi, double margin);
 
 // The ranges of a stretch's drawable records (time and value both finite); none: empty.
