@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
         RemoveTempFile();
         return StatusAfterOutput(0);
     }
-    viewer.logName = FileName(logName);
+    // As the window shows it: control bytes escaped, and well-formed UTF-8 for _NET_WM_NAME.
+    viewer.logName = PrintableUtf8(FileName(logName));
     if (command.follow) viewer.follower = &extraction;
     viewer.title = WindowTitle(viewer);
     if (!OpenGraphics(settings.fullscreen, viewer.title))
