@@ -322,7 +322,13 @@ struct LogExtraction::State {
     std::int64_t headerLeft = kHeaderSize;  // skipped as it is read, so pipes work too
     ColumnScanner scanner;
     TempWriter writer;
-    std::int64_t committed = 0;  // records in both files and counted in iFc
+    // The records in both files and counted in iFc, with their extreme and range: what stays
+    // when following stops, whatever the scanner took after them.
+    struct Taken {
+        std::int64_t records = 0;
+        double extreme = 0.0;
+        SampleRange range;
+    } committed;
     std::vector<char> block;
     bool follows = false;
     Fault fault = Fault::Read;  // what failed, with faultErrno
@@ -372,8 +378,8 @@ struct LogExtraction::State {
     // Writes out what is buffered and counts its records in iFc.
     bool Commit() {
         if (!writer.Flush()) return Fail(Fault::Write);
-        iFc += static_cast<int>(scanner.records() - committed);
-        committed = scanner.records();
+        iFc += static_cast<int>(scanner.records() - committed.records);
+        committed = {scanner.records(), scanner.extreme(), scanner.range()};
         return true;
     }
 
@@ -404,14 +410,14 @@ struct LogExtraction::State {
         offset = 0;
         headerLeft = kHeaderSize;
         scanner = ColumnScanner(column, kTimeColumn);
-        iFc -= static_cast<int>(committed);
-        committed = 0;
+        iFc -= static_cast<int>(committed.records);
+        committed = {};
         return writer.Cut(0) || Fail(Fault::Write);
     }
 
     // Ends following, keeping the records counted in iFc.
     void Stop() {
-        writer.Cut(static_cast<off_t>(committed) * kRecordSize);
+        writer.Cut(static_cast<off_t>(committed.records) * kRecordSize);
         writer.Close();
         close(log);
         log = -1;
@@ -468,7 +474,7 @@ bool LogExtraction::Start(bool follow, std::string& error) {
         if (!closed && done) done = s.Fail(Fault::Write);
     }
     if (!done) {
-        iFc -= static_cast<int>(s.committed);
+        iFc -= static_cast<int>(s.committed.records);
         error = s.StartFailure();
         RemoveTempFile();
         return false;
@@ -502,11 +508,11 @@ bool LogExtraction::following() const {
 }
 
 double LogExtraction::extreme() const {
-    return state->scanner.extreme();
+    return state->committed.extreme;
 }
 
 const SampleRange& LogExtraction::range() const {
-    return state->scanner.range();
+    return state->committed.range;
 }
 
 double MakeTempFile(const char* logName, int column, std::string& error, SampleRange* range) {

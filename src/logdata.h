@@ -108,7 +108,8 @@ class LogExtraction {
 
     // Started with `follow` and not stopped since.
     bool following() const;
-    // The finite sample of largest magnitude taken so far, with its sign (0.0 when none).
+    // The finite sample of largest magnitude of the records counted in iFc, with its sign (0.0
+    // when none), and their range.
     double extreme() const;
     const SampleRange& range() const;
 

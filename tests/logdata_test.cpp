@@ -514,8 +514,8 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     EXPECT_EQ(iFc, 2001);
     EXPECT_EQ(error, "");
 
-    // A full disk: following stops, the records taken stay.
-    append(burst);
+    // A full disk: following stops, the records taken stay, and so do their extreme and range.
+    append(burst + Row("5000"));
     FollowResult result;
     UnderSizeLimit(2001 * 23 + 100, [&] { result = follower.Follow(noDeadline, error); });
     EXPECT_TRUE(result.stopped);
@@ -525,4 +525,6 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     EXPECT_EQ(iFc, 2001);
     EXPECT_EQ(ReadFile(TempPath()).size(), 2001u * 23);
     EXPECT_EQ(czytaj(2001), 1999.0);
+    EXPECT_EQ(follower.extreme(), 1999.0);
+    EXPECT_EQ(follower.range().maximumRecord, 2001);
 }
