@@ -393,8 +393,8 @@ struct LogExtraction::State {
         fcntl(log, F_SETFL, fcntl(log, F_GETFL) | O_NONBLOCK);
     }
 
-    // Reads the file the log's path names now in place of the one read so far; false when it
-    // cannot be read (yet).
+    // Reads the file the log's path names now in place of the one read so far; false with errno
+    // when it cannot be opened.
     bool Reopen() {
         int fd = OpenLog(logName.c_str(), O_NONBLOCK);  // a FIFO without a writer: at once
         if (fd < 0) return false;
@@ -404,16 +404,34 @@ struct LogExtraction::State {
         return true;
     }
 
-    // Forgets the records taken, to take the log again from its first byte.
-    bool StartOver() {
+    // Takes what the file at the log's path gained since the last look, from the first byte
+    // when it is a new run (startedOver). A path naming no file (a name along it missing) gains
+    // nothing; one that names a file that cannot be opened fails, as a failed read does.
+    bool TakeNew(Clock::time_point deadline, bool& startedOver) {
+        struct stat named;
+        if (stat(logName.c_str(), &named) != 0) return Missing() || Fail(Fault::Read);
+        bool replaced = named.st_dev != device || named.st_ino != inode;
+        if (replaced && !Reopen()) return Missing() || Fail(Fault::Read);
+        // The idle pass costs this one stat.
+        if (!replaced && regular && named.st_size == offset) return true;
+        startedOver = replaced || (regular && named.st_size < offset);
+        if (startedOver) return StartOver(deadline);
+        return ReadOn(deadline) != Read::Failed && Commit();
+    }
+
+    // Forgets the records taken and takes the log again from its first byte.
+    bool StartOver(Clock::time_point deadline) {
         if (regular && lseek(log, 0, SEEK_SET) < 0) return Fail(Fault::Read);
         offset = 0;
         headerLeft = kHeaderSize;
         scanner = ColumnScanner(column, kTimeColumn);
         iFc -= static_cast<int>(committed.records);
         committed = {};
-        return writer.Cut(0) || Fail(Fault::Write);
+        if (!writer.Cut(0)) return Fail(Fault::Write);
+        return ReadOn(deadline) != Read::Failed && Commit();
     }
+
+    static bool Missing() { return errno == ENOENT || errno == ENOTDIR; }
 
     // Ends following, keeping the records counted in iFc.
     void Stop() {
@@ -486,17 +504,7 @@ bool LogExtraction::Start(bool follow, std::string& error) {
 FollowResult LogExtraction::Follow(Clock::time_point deadline, std::string& error) {
     State& s = *state;
     FollowResult result;
-    if (!s.follows) return result;
-    struct stat named;
-    if (stat(s.logName.c_str(), &named) != 0) return result;  // gone for now: keep what is shown
-    bool replaced = named.st_dev != s.device || named.st_ino != s.inode;
-    if (replaced && !s.Reopen()) return result;
-    // The idle pass costs this one stat.
-    if (!replaced && s.regular && named.st_size == s.offset) return result;
-    result.startedOver = replaced || (s.regular && named.st_size < s.offset);
-    bool went =
-        (!result.startedOver || s.StartOver()) && s.ReadOn(deadline) != Read::Failed && s.Commit();
-    if (went) return result;
+    if (!s.follows || s.TakeNew(deadline, result.startedOver)) return result;
     error = s.FollowFailure();
     s.Stop();
     result.stopped = true;

@@ -527,4 +527,12 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     EXPECT_EQ(czytaj(2001), 1999.0);
     EXPECT_EQ(follower.extreme(), 1999.0);
     EXPECT_EQ(follower.range().maximumRecord, 2001);
+
+    // A path naming a file that cannot be opened stops following too, with the reason.
+    LogExtraction again(log.c_str(), 2);
+    ASSERT_TRUE(again.Start(true, error));
+    std::remove(log.c_str());
+    std::filesystem::create_directory(log);
+    EXPECT_TRUE(again.Follow(noDeadline, error).stopped);
+    EXPECT_EQ(error, "plovo: stopped following '" + log + "': cannot read the log: Is a directory");
 }
