@@ -24,6 +24,9 @@
 
 namespace {
 constexpr std::size_t kBlockSize = 1 << 18;  // bytes read from the log, and written, at once
+// Bytes of a followed log kept from right before its offset, to tell a new run written over it:
+// about 15 lines, so that they hold samples, not only the last columns that runs often share.
+constexpr std::size_t kTailSize = 4096;
 
 bool IsCSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -319,6 +322,8 @@ struct LogExtraction::State {
     ino_t inode = 0;
     bool regular = true;                    // a regular file, whose size tells what is new
     std::int64_t offset = 0;                // bytes of the log read
+    std::string tail;                       // the last of them, up to kTailSize
+    timespec changed = {};                  // the log's ctime when it was last read on
     std::int64_t headerLeft = kHeaderSize;  // skipped as it is read, so pipes work too
     ColumnScanner scanner;
     TempWriter writer;
@@ -355,6 +360,7 @@ struct LogExtraction::State {
             }
             if (!follows) ReportProgress(got);  // the first extraction, which the user waits for
             offset += got;
+            KeepTail(block.data(), static_cast<std::size_t>(got));
             std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
             headerLeft -= skip;
             scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip),
@@ -366,6 +372,21 @@ struct LogExtraction::State {
             if (TooLong()) return Read::Failed;
             if (Clock::now() >= deadline) return Read::Later;
         }
+    }
+
+    // Keeps the last kTailSize bytes read, of which `bytes` are the newest.
+    void KeepTail(const char* bytes, std::size_t size) {
+        std::size_t keep = std::min(size, kTailSize);
+        tail.append(bytes + size - keep, keep);
+        if (tail.size() > kTailSize) tail.erase(0, tail.size() - kTailSize);
+    }
+
+    // Whether the log no longer holds `bytes` right before offset `at`: it was cut or rewritten
+    // since they were read. A failed read counts as rewritten, as taking the log again is safe.
+    bool Rewritten(const std::string& bytes, std::int64_t at) const {
+        std::string now(bytes.size(), '\0');
+        ssize_t got = pread(log, now.data(), now.size(), at - static_cast<off_t>(bytes.size()));
+        return got != static_cast<ssize_t>(bytes.size()) || now != bytes;
     }
 
     // iFc is an int: a log this long (hundreds of gigabytes) cannot be shown.
@@ -412,17 +433,30 @@ struct LogExtraction::State {
         if (stat(logName.c_str(), &named) != 0) return Missing() || Fail(Fault::Read);
         bool replaced = named.st_dev != device || named.st_ino != inode;
         if (replaced && !Reopen()) return Missing() || Fail(Fault::Read);
-        // The idle pass costs this one stat.
-        if (!replaced && regular && named.st_size == offset) return true;
-        startedOver = replaced || (regular && named.st_size < offset);
-        if (startedOver) return StartOver(deadline);
-        return ReadOn(deadline) != Read::Failed && Commit();
+        if (!replaced && regular && Unchanged(named)) return true;
+        changed = named.st_ctim;
+        startedOver = replaced;
+        if (replaced) return StartOver(deadline);
+        std::string before = tail;
+        std::int64_t at = offset;
+        if (ReadOn(deadline) == Read::Failed) return false;
+        // Checked after reading, so that a new run written over the log while it was being read
+        // is caught too; all of it is then taken again.
+        startedOver = regular && Rewritten(before, at);
+        return startedOver ? StartOver(deadline) : Commit();
+    }
+
+    // The idle pass costs this one stat: every write and truncation sets the ctime.
+    bool Unchanged(const struct stat& named) const {
+        return named.st_size == offset && named.st_ctim.tv_sec == changed.tv_sec &&
+               named.st_ctim.tv_nsec == changed.tv_nsec;
     }
 
     // Forgets the records taken and takes the log again from its first byte.
     bool StartOver(Clock::time_point deadline) {
         if (regular && lseek(log, 0, SEEK_SET) < 0) return Fail(Fault::Read);
         offset = 0;
+        tail.clear();
         headerLeft = kHeaderSize;
         scanner = ColumnScanner(column, kTimeColumn);
         iFc -= static_cast<int>(committed.records);

@@ -100,9 +100,10 @@ class LogExtraction {
 
     // Takes the complete lines the log has gained into the temporary files and iFc, until it has
     // caught up or `deadline` has passed (after one block of the log at least); the next call
-    // goes on from there. A log shorter than what was read, or another file at its path, starts
+    // goes on from there. A log that no longer holds the last bytes read before its offset
+    // (truncated, or rewritten in place, however far), or another file at its path, starts
     // over: iFc goes back to 0 and the temporary files are emptied and refilled from the new
-    // log. While the path names no file (a name along it missing), nothing changes. On a failure
+    // log. While the path names no file (a missing name along it), nothing changes. On a failure
     // following stops, the temporary files keep the iFc records taken, and error holds one line;
     // a path naming a file that cannot be opened is such a failure.
     FollowResult Follow(std::chrono::steady_clock::time_point deadline, std::string& error);

@@ -474,6 +474,10 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     ASSERT_TRUE(follower.Start(true, error));
     EXPECT_EQ(iFc, 1);
     auto append = [&](const std::string& bytes) { AppendFile(log, bytes); };
+    auto rewrite = [&](const std::string& bytes) {  // until a coarse clock gives it a new time
+        auto seen = std::filesystem::last_write_time(log);
+        while (std::filesystem::last_write_time(log) == seen) WriteFile(log, bytes);
+    };
     const auto noDeadline = std::chrono::steady_clock::time_point::max();
     struct Step {
         std::function<void()> change;
@@ -486,6 +490,9 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
         {[&] { append(Row("2", "\r\n")); }, "5 -3 2", 5, false},
         {[&] { WriteFile(log, Header().substr(0, 100)); }, "", 0, true},  // truncated
         {[&] { append(Header().substr(100) + Row("0.5")); }, "0.5", 0.5, false},
+        // New runs written in place past what was read, and to the same size.
+        {[&] { WriteFile(log, Header() + Row("4") + Row("4") + Row("4")); }, "4 4 4", 4, true},
+        {[&] { rewrite(Header() + Row("6") + Row("6") + Row("6")); }, "6 6 6", 6, true},
         {[&] {
              WriteFile(log + ".new", Header() + Row("7") + Row("8"));
              std::rename((log + ".new").c_str(), log.c_str());
