@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     const char* logName = args[1];
     UseNoDisplaySnapshot(command, std::getenv("DISPLAY"));
     std::string error = SameFileError({logName}, Outputs(command));
+    if (error.empty()) error = UnwritableError(Outputs(command));
     if (!error.empty()) FatalExit(error);
 
     Settings settings = LoadSettings(IniPathFor(argv[0]), std::cout);

@@ -69,6 +69,15 @@ bool PictureFormatKnown(const std::string& path) {
     return extension == "png" || extension == "bmp" || extension == "tga" || extension == "pcx";
 }
 
+std::string UnwritableError(const std::vector<std::string>& outputs) {
+    for (const std::string& output : outputs) {
+        std::string dir = SplitPath(ThroughLinks(output)).dir;
+        if (access(dir.c_str(), W_OK | X_OK) != 0)
+            return "plovo: cannot write '" + Printable(output) + "': " + std::strerror(errno);
+    }
+    return "";
+}
+
 std::string SameFileError(const std::vector<std::string>& inputs,
                           const std::vector<std::string>& outputs) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {

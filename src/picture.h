@@ -18,6 +18,11 @@ bool PictureFormatKnown(const std::string& path);
 std::string SameFileError(const std::vector<std::string>& inputs,
                           const std::vector<std::string>& outputs);
 
+// One line refusing the first output whose directory the process may not write in (or that
+// does not exist), or "". Call it before anything is read, so that a long extraction does not
+// end in that refusal.
+std::string UnwritableError(const std::vector<std::string>& outputs);
+
 // Writes or checks the file at `path` (a sibling of the output, created empty); false when it
 // could not, with one line in error or, left empty, the system's reason found for it.
 using FileStep = std::function<bool(const std::string& path, std::string& error)>;
