@@ -207,14 +207,18 @@ constexpr int kRetryMilliseconds = 100;  // pause before a new try, times the tr
 
 // Starts the graphics library on the X display, trying again while the display itself opens:
 // the library fails without saying why, so a connection of our own tells a lasting cause (no
-// server, a refusal, a bad name) from a passing one.
+// server, a refusal, a bad name) from a passing one. What the X library prints meanwhile (a
+// server's refusal) is kept for the reason, never shown as it is.
 bool StartOnDisplay() {
     for (int attempt = 1;; ++attempt) {
         // allegro_init creates the window, which takes its name and class from here.
         xwin_set_window_name("plovo", "plovo");
+        bool started = false;
         // No exit handler: the library is shut down by CloseGraphics, never from exit(), which
         // another thread may call while the library's own thread holds its locks.
-        if (install_allegro(SYSTEM_AUTODETECT, &errno, nullptr) == 0) return true;
+        std::string printed = CapturingStandardError(
+            [&] { started = install_allegro(SYSTEM_AUTODETECT, &errno, nullptr) == 0; });
+        if (started) return true;
         DisplayProbe probe = ProbeDisplay();
         if (!probe.opens) {
             failureReason = probe.reason;
@@ -222,7 +226,8 @@ bool StartOnDisplay() {
         }
         if (attempt == kStartAttempts) {
             failureReason = "the X display '" + Printable(std::getenv("DISPLAY")) +
-                            "' opens, but the graphics library could not start on it";
+                            "' opens, but the graphics library could not start on it" +
+                            (printed.empty() ? "" : ": " + Printable(printed));
             return false;
         }
         usleep(kRetryMilliseconds * 1000 * attempt);

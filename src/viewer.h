@@ -103,7 +103,7 @@ bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target);
 // button and the ending signals to the loop. From its start on, the X server going away ends the
 // process with status 1, leaving no file. A start that fails while the display opens is tried
 // again. False when the graphics mode cannot be had; then GraphicsFailureReason says why, as
-// found by a connection of our own.
+// found by a connection of our own, in one line.
 bool OpenGraphics(bool fullscreen, const std::string& title);
 std::string GraphicsFailureReason();
 

@@ -4,20 +4,30 @@
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform.h"
 
 namespace {
+// Standard error as the user sees it, also while CapturingStandardError holds it.
+std::atomic<int> userStandardError{STDERR_FILENO};
+const char kNotADisplayName[] = "not a display name";
+
 int OnBrokenConnection(Display*) {
     const char message[] = "plovo: lost the connection to the X server\n";
-    ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+    ssize_t written = write(userStandardError, message, sizeof message - 1);
     (void)written;
     RemoveTempFile();
     _exit(1);
@@ -46,35 +56,109 @@ int OnRequestError(Display*, XErrorEvent* error) {
     return 0;
 }
 
-// Runs connect() with standard error going into a pipe, and returns what was written there: the
-// X library prints a server's refusal (bad authorization, too many clients) instead of returning
-// it.
-template <typename Connect>
-std::string CapturingStandardError(Connect connect) {
-    int fds[2];
-    int saved = dup(STDERR_FILENO);
-    if (saved < 0 || pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        if (saved >= 0) close(saved);
-        connect();
-        return "";
+// The non-empty lines of `text`, each trimmed, joined by "; ".
+std::string OneLine(const std::string& text) {
+    std::string line, joined;
+    for (char c : text + "\n") {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        line.erase(0, line.find_first_not_of(" \t\r"));
+        line.erase(line.find_last_not_of(" \t\r") + 1);
+        if (!line.empty()) joined += (joined.empty() ? "" : "; ") + line;
+        line.clear();
     }
-    dup2(fds[1], STDERR_FILENO);
-    connect();
-    int connectErrno = errno;
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    close(fds[1]);
-    char text[1024];
-    ssize_t got = read(fds[0], text, sizeof text - 1);
-    close(fds[0]);
-    errno = connectErrno;
-    std::string said(text, got > 0 ? got : 0);
-    while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
-    return said;
+    return joined;
 }
 
 std::string Unopenable(const std::string& display, const std::string& why) {
     return "cannot open the X display '" + Printable(display) + "': " + why;
+}
+
+// Connects a new socket to `address`: 0 when it connects, else the error number.
+int ConnectionError(const sockaddr* address, socklen_t length, int flags) {
+    int fd = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+    if (fd < 0) return errno;
+    int error = connect(fd, address, length) == 0 ? 0 : errno;
+    close(fd);
+    return error;
+}
+
+// The same for a local socket (abstract when `path` begins with '\0'), without waiting for a
+// server whose queue is full.
+int LocalConnectionError(const std::string& path) {
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), std::min(path.size(), sizeof address.sun_path));
+    socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size());
+    return ConnectionError(reinterpret_cast<sockaddr*>(&address), length, SOCK_NONBLOCK);
+}
+
+// Why a TCP connection to `port` on `host` fails, made as the X library makes it ("[...]" is an
+// IPv6 address): "" when one opens.
+std::string TcpFailure(std::string host, int port) {
+    addrinfo hints = {};
+    hints.ai_flags = AI_NUMERICSERV;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+        hints.ai_flags |= AI_NUMERICHOST;
+        hints.ai_family = AF_INET6;
+    }
+    addrinfo* found = nullptr;
+    int lookup = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+    if (lookup != 0)
+        return "the host '" + Printable(host) + "' was not found: " +
+               (lookup == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(lookup));
+    int error = 0;
+    for (addrinfo* address = found; address != nullptr; address = address->ai_next) {
+        error = ConnectionError(address->ai_addr, address->ai_addrlen, 0);
+        if (error == 0) break;
+    }
+    freeaddrinfo(found);
+    if (error == 0) return "";
+    return "no connection to '" + Printable(host) + "' port " + std::to_string(port) + ": " +
+           std::strerror(error);
+}
+
+// Connects to the display's server with sockets of our own, in the X library's order, to tell
+// why the library's connection failed: "" when one opens. A name is [protocol/]host:number; a
+// local display (no host, or "unix") is the socket X<number> in /tmp/.X11-unix, first as an
+// abstract name, then as a file, then, for a bare ":number", TCP on localhost.
+std::string WhyNoConnection(const std::string& display) {
+    char* parsedHost = nullptr;
+    int number = 0;
+    if (xcb_parse_display(display.c_str(), &parsedHost, &number, nullptr) == 0)
+        return kNotADisplayName;
+    std::string host = parsedHost;
+    std::free(parsedHost);
+    std::string::size_type slash = display.rfind('/');
+    bool bare = slash == std::string::npos;
+    std::string protocol = bare ? "" : display.substr(0, slash);
+    if (!bare && protocol != "tcp" && protocol != "inet" && protocol != "inet6" &&
+        protocol != "unix")
+        return "'" + Printable(protocol) + "' is not a protocol (tcp, inet, inet6 or unix)";
+    int port = 6000 + number;
+    if (protocol != "unix" && !host.empty() && host != "unix") return TcpFailure(host, port);
+    if (!bare && protocol != "unix") return "the protocol '" + protocol + "' needs a host name";
+    std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
+    int error = LocalConnectionError('\0' + path);
+    if (error == ENOENT || error == ECONNREFUSED) error = LocalConnectionError(path);
+    if (error != 0 && bare && host.empty() && TcpFailure("localhost", port).empty()) error = 0;
+    return error == 0 ? "" : "no connection to " + path + ": " + std::strerror(error);
+}
+
+// Why the X library's connection failed as `failure`, from what it printed (the server's
+// refusal) or from a connection of our own: "" when that one opens.
+std::string WhyNotOpened(const std::string& display, int failure, const std::string& printed) {
+    if (failure == XCB_CONN_CLOSED_PARSE_ERR) return kNotADisplayName;
+    if (failure == XCB_CONN_CLOSED_INVALID_SCREEN) return "the server has no such screen";
+    if (failure == XCB_CONN_CLOSED_MEM_INSUFFICIENT) return "out of memory";
+    if (!printed.empty()) return "the server refused the connection: " + Printable(printed);
+    // Not errno: a failed setup leaves a stale one (the missing ~/.Xauthority's, say).
+    return WhyNoConnection(display);
 }
 }  // namespace
 
@@ -113,27 +197,41 @@ void SetUtf8WindowName(const std::string& name) {
 DisplayProbe ProbeDisplay() {
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0') return {false, "no X display: DISPLAY is not set"};
-    xcb_connection_t* connection = nullptr;
-    int screen = 0;
-    errno = 0;
-    std::string refusal =
-        CapturingStandardError([&] { connection = xcb_connect(nullptr, &screen); });
-    int failure = xcb_connection_has_error(connection);
-    // errno is the socket's when connecting failed; once connected, the non-blocking reads of
-    // the server's answer leave EAGAIN or nothing new.
-    int socketErrno = errno;
-    xcb_disconnect(connection);
-    if (failure == 0) return {true, ""};
-    if (failure == XCB_CONN_CLOSED_PARSE_ERR)
-        return {false, Unopenable(display, "not a display name")};
-    if (failure == XCB_CONN_CLOSED_INVALID_SCREEN)
-        return {false, Unopenable(display, "the server has no such screen")};
-    if (failure == XCB_CONN_CLOSED_MEM_INSUFFICIENT)
-        return {false, Unopenable(display, "out of memory")};
-    if (!refusal.empty())
-        return {false,
-                Unopenable(display, "the server refused the connection: " + Printable(refusal))};
-    if (socketErrno == 0 || socketErrno == EAGAIN)
-        return {false, Unopenable(display, "the server closed the connection")};
-    return {false, Unopenable(display, std::strerror(socketErrno))};
+    std::string why;
+    // A socket of ours that connects where the library's connection failed without a word: the
+    // server closed that one before it answered, or has come up only now. A second try tells.
+    for (int tries = 0; tries < 2 && why.empty(); ++tries) {
+        xcb_connection_t* connection = nullptr;
+        int screen = 0;
+        std::string printed =
+            CapturingStandardError([&] { connection = xcb_connect(display, &screen); });
+        int failure = xcb_connection_has_error(connection);
+        xcb_disconnect(connection);
+        if (failure == 0) return {true, ""};
+        why = WhyNotOpened(display, failure, printed);
+    }
+    return {false, Unopenable(display, why.empty() ? "the server closed the connection" : why)};
+}
+
+std::string CapturingStandardError(const std::function<void()>& connect) {
+    int fds[2];
+    int saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (saved < 0 || pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (saved >= 0) close(saved);
+        connect();
+        return "";
+    }
+    dup2(fds[1], STDERR_FILENO);
+    userStandardError = saved;
+    connect();
+    int connectErrno = errno;
+    dup2(saved, STDERR_FILENO);
+    userStandardError = STDERR_FILENO;
+    close(saved);
+    close(fds[1]);
+    char text[1024];
+    ssize_t got = read(fds[0], text, sizeof text - 1);
+    close(fds[0]);
+    errno = connectErrno;
+    return OneLine(std::string(text, got > 0 ? got : 0));
 }

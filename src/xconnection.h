@@ -1,6 +1,7 @@
 // Failures of the X connection: why a display cannot be opened, and a clean end when it breaks.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // From now on, the X library's report that the connection to the server broke (the server went
@@ -22,3 +23,8 @@ struct DisplayProbe {
     std::string reason;  // else why not, as "no X display: ..." or "cannot open the X display ..."
 };
 DisplayProbe ProbeDisplay();
+
+// Runs connect() with standard error going into a pipe, and returns what was written there as
+// one line ("" for nothing): the X library prints a server's refusal (bad authorization, too
+// many clients) instead of returning it. The broken-connection line still reaches the user.
+std::string CapturingStandardError(const std::function<void()>& connect);
