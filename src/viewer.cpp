@@ -204,12 +204,14 @@ std::string WindowTitle(const Viewer& viewer) {
 namespace {
 constexpr int kStartAttempts = 3;        // tries of the graphics library's start on a display
 constexpr int kRetryMilliseconds = 100;  // pause before a new try, times the tries so far
+constexpr int kStartSeconds = 15;        // the longest wait for the display's answers
 
 // Starts the graphics library on the X display, trying again while the display itself opens:
 // the library fails without saying why, so a connection of our own tells a lasting cause (no
 // server, a refusal, a bad name) from a passing one. What the X library prints meanwhile (a
 // server's refusal) is kept for the reason, never shown as it is.
 bool StartOnDisplay() {
+    StartDeadline deadline(kStartSeconds);
     for (int attempt = 1;; ++attempt) {
         // allegro_init creates the window, which takes its name and class from here.
         xwin_set_window_name("plovo", "plovo");
@@ -219,7 +221,9 @@ bool StartOnDisplay() {
         std::string printed = CapturingStandardError(
             [&] { started = install_allegro(SYSTEM_AUTODETECT, &errno, nullptr) == 0; });
         if (started) return true;
-        DisplayProbe probe = ProbeDisplay();
+        DisplayProbe probe = ProbeDisplay();  // cut at once, too, once the time is out
+        failureReason = deadline.Reason();
+        if (!failureReason.empty()) return false;
         if (!probe.opens) {
             failureReason = probe.reason;
             return false;

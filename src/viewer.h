@@ -102,8 +102,8 @@ bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target);
 // Opens the graphics mode and the keyboard with the window titled `title`, and routes the close
 // button and the ending signals to the loop. From its start on, the X server going away ends the
 // process with status 1, leaving no file. A start that fails while the display opens is tried
-// again. False when the graphics mode cannot be had; then GraphicsFailureReason says why, as
-// found by a connection of our own, in one line.
+// again; one that gets no answer for 15 s fails. False when the graphics mode cannot be
+// had; then GraphicsFailureReason says why, as found by a connection of our own, in one line.
 bool OpenGraphics(bool fullscreen, const std::string& title);
 std::string GraphicsFailureReason();
 

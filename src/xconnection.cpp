@@ -1,11 +1,14 @@
-// Failures of the X connection: why a display cannot be opened, and a clean end when it breaks.
+// Failures of the X connection: why a display cannot be opened, a time limit on the start, and a
+// clean end when it breaks.
 // Kept apart from the other files: Xlib's macros clash with ordinary names.
 #include "xconnection.h"
 
 #include <X11/Xlib.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -13,21 +16,33 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform.h"
 
 namespace {
 // Standard error as the user sees it, also while CapturingStandardError holds it.
 std::atomic<int> userStandardError{STDERR_FILENO};
+// The line for a connection that StartDeadline cut, once it has (then cutLine points to it).
+char cutText[256];
+std::atomic<const char*> cutLine{nullptr};
 const char kNotADisplayName[] = "not a display name";
 
 int OnBrokenConnection(Display*) {
-    const char message[] = "plovo: lost the connection to the X server\n";
-    ssize_t written = write(userStandardError, message, sizeof message - 1);
+    const char* cut = cutLine;
+    const char* message = cut != nullptr ? cut : "plovo: lost the connection to the X server\n";
+    ssize_t written = write(userStandardError, message, std::strlen(message));
     (void)written;
     RemoveTempFile();
     _exit(1);
@@ -160,6 +175,22 @@ std::string WhyNotOpened(const std::string& display, int failure, const std::str
     // Not errno: a failed setup leaves a stale one (the missing ~/.Xauthority's, say).
     return WhyNoConnection(display);
 }
+
+// The process's open sockets: each descriptor with its inode, which tells a socket opened later
+// under a reused number.
+std::vector<std::pair<int, ino_t>> OpenSockets() {
+    std::vector<std::pair<int, ino_t>> sockets;
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) return sockets;
+    while (dirent* entry = readdir(dir)) {
+        struct stat status;
+        int fd = std::atoi(entry->d_name);
+        if (entry->d_name[0] != '.' && fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode))
+            sockets.emplace_back(fd, status.st_ino);
+    }
+    closedir(dir);
+    return sockets;
+}
 }  // namespace
 
 void EndOnBrokenConnection() {
@@ -234,4 +265,54 @@ std::string CapturingStandardError(const std::function<void()>& connect) {
     close(fds[0]);
     errno = connectErrno;
     return OneLine(std::string(text, got > 0 ? got : 0));
+}
+
+struct StartDeadline::Watch {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool done = false;
+    std::atomic<bool> expired{false};
+    std::string reason;
+    std::vector<std::pair<int, ino_t>> before = OpenSockets();
+    std::thread thread;
+
+    void Run(int seconds) {
+        std::unique_lock<std::mutex> lock(mutex);
+        auto ended = [this] { return done; };
+        if (wake.wait_for(lock, std::chrono::seconds(seconds), ended)) return;
+        std::snprintf(cutText, sizeof cutText, "plovo: %s\n", reason.c_str());
+        cutLine = cutText;
+        expired = true;
+        // A new try or a probe after the cut would wait for ever too: cut again until the end.
+        do {
+            for (const auto& socket : OpenSockets()) {
+                bool old = std::find(before.begin(), before.end(), socket) != before.end();
+                if (!old) shutdown(socket.first, SHUT_RDWR);
+            }
+        } while (!wake.wait_for(lock, std::chrono::milliseconds(100), ended));
+    }
+};
+
+StartDeadline::StartDeadline(int seconds) : watch_(new Watch) {
+    const char* display = std::getenv("DISPLAY");
+    watch_->reason =
+        Unopenable(display ? display : "", "no answer within " + std::to_string(seconds) + " s");
+    try {
+        watch_->thread = std::thread(&Watch::Run, watch_.get(), seconds);
+    } catch (const std::system_error&) {
+        // No thread: the start goes on without a time limit.
+    }
+}
+
+StartDeadline::~StartDeadline() {
+    {
+        std::lock_guard<std::mutex> lock(watch_->mutex);
+        watch_->done = true;
+    }
+    watch_->wake.notify_one();
+    if (watch_->thread.joinable()) watch_->thread.join();
+}
+
+std::string StartDeadline::Reason() const {
+    return watch_->expired ? watch_->reason : "";
 }

@@ -1,7 +1,9 @@
-// Failures of the X connection: why a display cannot be opened, and a clean end when it breaks.
+// Failures of the X connection: why a display cannot be opened, a time limit on the start, and a
+// clean end when it breaks.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 // From now on, the X library's report that the connection to the server broke (the server went
@@ -28,3 +30,19 @@ DisplayProbe ProbeDisplay();
 // one line ("" for nothing): the X library prints a server's refusal (bad authorization, too
 // many clients) instead of returning it. The broken-connection line still reaches the user.
 std::string CapturingStandardError(const std::function<void()>& connect);
+
+// While it lives, watches the time of a start on the X display: once `seconds` have passed, it
+// cuts (shuts down) every socket opened since it was made, and any opened later, so that the X
+// library, which waits for ever on a server that accepts and never answers and cannot be
+// interrupted, fails as if the server had closed the connection.
+class StartDeadline {
+  public:
+    explicit StartDeadline(int seconds);
+    ~StartDeadline();
+    // "" while the time lasts; after, the reason for the failed start ("cannot open ...").
+    std::string Reason() const;
+
+  private:
+    struct Watch;
+    std::unique_ptr<Watch> watch_;
+};
