@@ -57,14 +57,14 @@ enum class Opt {
     Version
 };
 
-struct OptionSpec {
+struct KnownOption {
     const char* name;  // after "--"
     char letter;       // after "-", or 0; options with a letter take no value
     bool takesValue;
     Opt id;
 };
 
-const OptionSpec kOptions[] = {
+const KnownOption kOptions[] = {
     {"start", 0, true, Opt::Start},        {"at", 0, true, Opt::At},
     {"snapshot", 0, true, Opt::Snapshot},  {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
     {"overview", 0, true, Opt::Overview},  {"stats", 0, false, Opt::Stats},
@@ -75,12 +75,12 @@ const OptionSpec kOptions[] = {
 // The option `written` (a long name after "--", without "=value") names: the one with that
 // name, else the only one whose name begins with it. Null, with one line in error, when none or
 // several do.
-const OptionSpec* FindLong(const std::string& written, std::string& error) {
-    std::vector<const OptionSpec*> candidates;
-    for (const OptionSpec& spec : kOptions) {
-        if (written == spec.name) return &spec;
-        if (!written.empty() && std::string(spec.name).rfind(written, 0) == 0)
-            candidates.push_back(&spec);
+const KnownOption* FindLong(const std::string& written, std::string& error) {
+    std::vector<const KnownOption*> candidates;
+    for (const KnownOption& known : kOptions) {
+        if (written == known.name) return &known;
+        if (!written.empty() && std::string(known.name).rfind(written, 0) == 0)
+            candidates.push_back(&known);
     }
     if (candidates.size() == 1) return candidates[0];
     const std::string shown = "--" + Printable(written);
@@ -94,9 +94,9 @@ const OptionSpec* FindLong(const std::string& written, std::string& error) {
     return nullptr;
 }
 
-const OptionSpec* FindShort(char letter, std::string& error) {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.letter == letter) return &spec;
+const KnownOption* FindShort(char letter, std::string& error) {
+    for (const KnownOption& known : kOptions)
+        if (known.letter == letter) return &known;
     error = "plovo: unknown option " + Printable(std::string("-") + letter);
     return nullptr;
 }
@@ -193,24 +193,24 @@ std::string TakeOption(int argc, char** argv, int& i, CommandLine& command) {
     std::string arg = argv[i], error;
     if (arg[1] != '-') {  // one or more letters
         for (char letter : arg.substr(1)) {
-            const OptionSpec* spec = FindShort(letter, error);
-            if (spec != nullptr) error = Apply(spec->id, "", command);
+            const KnownOption* known = FindShort(letter, error);
+            if (known != nullptr) error = Apply(known->id, "", command);
             if (!error.empty()) return error;
         }
         return "";
     }
     std::string::size_type equals = arg.find('=');
     std::string written = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-    const OptionSpec* spec = FindLong(written, error);
-    if (spec == nullptr) return error;
+    const KnownOption* known = FindLong(written, error);
+    if (known == nullptr) return error;
     const std::string shown = "plovo: option --" + Printable(written);
-    if (!spec->takesValue && equals != std::string::npos) return shown + " takes no value";
-    if (spec->takesValue && equals == std::string::npos && i + 1 == argc)
+    if (!known->takesValue && equals != std::string::npos) return shown + " takes no value";
+    if (known->takesValue && equals == std::string::npos && i + 1 == argc)
         return shown + " needs a value";
-    std::string value = !spec->takesValue             ? ""
+    std::string value = !known->takesValue            ? ""
                         : equals != std::string::npos ? arg.substr(equals + 1)
                                                       : argv[++i];
-    return Apply(spec->id, value, command);
+    return Apply(known->id, value, command);
 }
 }  // namespace
 
