@@ -39,16 +39,16 @@ bool SavePictures(const CommandLine& command, Viewer& viewer, const SampleRange&
     return command.overview.empty() || SaveOverview(command.overview, isFp, range, error);
 }
 
-// The plot's records: the window as it opens, or from where it was asked to open to --to.
-RecordSpan PlotRecords(const CommandLine& command, std::int64_t opening) {
-    if (!command.to) return {opening, std::min<std::int64_t>(opening + iscrWidth - 1, iFc)};
-    std::int64_t first = command.at ? FirstRecordAt(*command.at) : command.start;
-    return first == 0 ? RecordSpan{} : RecordsUpTo(first, *command.to);
+// The plot's records: the window as it opens (at isFp), or from the record asked for (`start`,
+// past the end when none is) up to --to.
+RecordSpan PlotRecords(const CommandLine& command, std::int64_t start) {
+    if (!command.to) return {isFp, std::min<std::int64_t>(isFp + iscrWidth - 1, iFc)};
+    return RecordsUpTo(start, *command.to);
 }
 
-bool SavePlot(const CommandLine& command, const std::string& logName, int chartType,
-              std::string& error) {
-    RecordSpan span = PlotRecords(command, isFp);
+bool SavePlot(const CommandLine& command, std::int64_t start, const std::string& logName,
+              int chartType, std::string& error) {
+    RecordSpan span = PlotRecords(command, start);
     Stretch stretch = [span](const StretchVisit& visit) {
         ForEachRecord(span.first, span.last,
                       [&](std::int64_t, double time, double sample) { visit(time, sample); });
@@ -79,24 +79,23 @@ void UseNoDisplaySnapshot(CommandLine& command, const char* display) {
     command.standIn = true;
 }
 
-bool WriteBatch(const CommandLine& command, Viewer& viewer, const std::string& logName,
-                int chartType, const SampleRange& range, std::string& error) {
+bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
+                const std::string& logName, int chartType, const SampleRange& range,
+                std::string& error) {
     if (!command.snapshot.empty() || !command.overview.empty()) {
         if (!OpenPictureGraphics(error)) return false;
         bool saved = SavePictures(command, viewer, range, error);
         ClosePictureGraphics();
         if (!saved) return false;
     }
-    if (!command.plot.empty() && !SavePlot(command, logName, chartType, error)) return false;
+    if (!command.plot.empty() && !SavePlot(command, start, logName, chartType, error)) return false;
     if (command.standIn)
         std::cout << "plovo: no display (DISPLAY is not set); the chart is in " +
                          Printable(command.snapshot)
                   << std::endl;
-    if (!command.stats) return true;
-    std::cout << StatsText(logName, chartType, range) << std::flush;
-    if (std::cout) return true;
-    error = "plovo: cannot write the figures to standard output";
-    return false;
+    // A failed write to standard output is reported by StatusAfterOutput, as for every line.
+    if (command.stats) std::cout << StatsText(logName, chartType, range);
+    return true;
 }
 
 std::string StatsText(const std::string& logName, int chartType, const SampleRange& range) {

@@ -18,8 +18,10 @@ void UseNoDisplaySnapshot(CommandLine& command, const char* display);
 // overview with the viewer's window marked, the figures on standard output; for a stand-in
 // snapshot, the line that says where it went. `range` is the
 // extraction's. False with one line in error at the first that fails.
-bool WriteBatch(const CommandLine& command, Viewer& viewer, const std::string& logName,
-                int chartType, const SampleRange& range, std::string& error);
+// `start` is the record the command asks to open at (past the end when --at finds none).
+bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
+                const std::string& logName, int chartType, const SampleRange& range,
+                std::string& error);
 
 // "log: ...", "chart: ...", "samples: ...", "time: ...", "min: ...", "max: ..." lines for the
 // extracted log; numbers as the shortest text that reads back as the same double.

@@ -190,33 +190,31 @@ bool IsEmptyLine(std::int64_t length, char firstByte) {
 void ColumnScanner::WholeLine(const char* line, std::size_t length, std::string& out,
                               std::string* secondOut) {
     if (IsEmptyLine(static_cast<std::int64_t>(length), length ? line[0] : 0)) return;
-    auto fieldSize = [&](const Field& field) {
-        std::int64_t size = std::min<std::int64_t>(length - field.start, kRecordSize);
+    // A field the line is too short for is empty.
+    auto start = [&](const Field& field) {
+        return line + std::clamp<std::int64_t>(field.start, 0, static_cast<std::int64_t>(length));
+    };
+    auto size = [&](const Field& field) {
+        std::int64_t size = std::min<std::int64_t>(std::int64_t(length) - field.start, kRecordSize);
         return static_cast<std::size_t>(std::max<std::int64_t>(size, 0));
     };
-    const Field& field = fields[0];
-    std::size_t size = fieldSize(field);
-    const char* text = size ? line + field.start : line;
-    std::size_t textLength = AppendRecord(text, size, out);
-    ++count;
-    Note(ParseNumber(text, textLength));
-    if (fieldCount == 2 && secondOut != nullptr) {
-        std::size_t secondSize = fieldSize(fields[1]);
-        AppendRecord(secondSize ? line + fields[1].start : line, secondSize, *secondOut);
-    }
+    Emit(start(fields[0]), size(fields[0]), start(fields[1]), size(fields[1]), out, secondOut);
 }
 
 void ColumnScanner::EndLine(std::string& out, std::string* secondOut) {
-    if (!IsEmptyLine(lineLength, firstByte)) {
-        Field& field = fields[0];
-        std::size_t text = AppendRecord(field.bytes, field.length, out);
-        ++count;
-        Note(ParseNumber(field.bytes, text));
-        if (fieldCount == 2 && secondOut != nullptr)
-            AppendRecord(fields[1].bytes, fields[1].length, *secondOut);
-    }
+    if (!IsEmptyLine(lineLength, firstByte))
+        Emit(fields[0].bytes, fields[0].length, fields[1].bytes, fields[1].length, out, secondOut);
     lineLength = 0;
     for (Field& field : fields) field.length = 0;
+}
+
+// Appends the records of one line: the column's, counted and noted, and the second column's.
+void ColumnScanner::Emit(const char* first, std::size_t firstSize, const char* second,
+                         std::size_t secondSize, std::string& out, std::string* secondOut) {
+    std::size_t text = AppendRecord(first, firstSize, out);
+    ++count;
+    Note(ParseNumber(first, text));
+    if (fieldCount == 2 && secondOut != nullptr) AppendRecord(second, secondSize, *secondOut);
 }
 
 // Keeps the extreme and the range up to date with the sample of record `count`.
@@ -665,9 +663,7 @@ std::int64_t OpeningRecord(std::int64_t start) {
 }
 
 void FillWindow(kolejka& window) {
-    RecordStream samples(TempPath(), 1);  // in blocks, not a file opened per record
-    for (ieFp = 1; ieFp <= iscrWidth; ++ieFp) window.push_back(samples.Next());
-    --ieFp;
+    RefillWindow(window, 1);
 }
 
 void FillWindowAt(kolejka& window, std::int64_t start) {

@@ -61,6 +61,8 @@ class ColumnScanner {
     void Take(const char* bytes, std::size_t size);
     void WholeLine(const char* line, std::size_t length, std::string& out, std::string* secondOut);
     void EndLine(std::string& out, std::string* secondOut);
+    void Emit(const char* first, std::size_t firstSize, const char* second, std::size_t secondSize,
+              std::string& out, std::string* secondOut);
     void Note(double sample);
 
     Field fields[2];

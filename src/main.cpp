@@ -58,11 +58,13 @@ int main(int argc, char** argv) {
 
     kolejka window(iscrWidth);
     TypeOfChart(settings.chartType);
-    FillWindowAt(window, command.at ? StartAt(*command.at) : command.start);
+    std::int64_t start = command.at ? StartAt(*command.at) : command.start;
+    FillWindowAt(window, start);
     Viewer viewer(window);
 
     if (WantsBatch(command)) {
-        if (!WriteBatch(command, viewer, logName, settings.chartType, extraction.range(), error))
+        if (!WriteBatch(command, start, viewer, logName, settings.chartType, extraction.range(),
+                        error))
             FatalExit(error);
         RemoveTempFile();
         return StatusAfterOutput(0);

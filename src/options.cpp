@@ -23,7 +23,7 @@ std::optional<std::int64_t> ReadStart(const std::string& text) {
     std::int64_t number = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
-        number = std::min<std::int64_t>(number * 10 + (c - '0'), INT64_MAX / 16);
+        number = std::min<std::int64_t>(number * 10 + (c - '0'), kPastTheEnd);
     }
     if (number < 1) return std::nullopt;
     return number;
@@ -101,21 +101,24 @@ const KnownOption* FindShort(char letter, std::string& error) {
     return nullptr;
 }
 
-// --plot and --plot-size, whose values plot.h reads.
-std::string TakePlotOption(Opt id, const std::string& value, CommandLine& command) {
-    std::string error;
-    if (id == Opt::Plot) {
-        command.plot = value;
-        ParsePlotFormat(value, command.plotFormat, error);
-    } else {
-        command.plotSizeGiven = ParsePlotSize(value, command.plotSize, error);
-    }
-    return error;
+// A picture's name into `slot`; the message when its format is not known.
+std::string TakePicture(std::string& slot, const std::string& value) {
+    slot = value;
+    return PictureFormatKnown(value) ? "" : PictureNameError(value.c_str());
+}
+
+// A time into `slot`; the message naming `option` when it is not a finite number of seconds.
+std::string TakeSeconds(const char* option, std::optional<double>& slot, const std::string& value) {
+    slot = ReadSeconds(value.c_str());
+    if (slot) return "";
+    return "plovo: " + std::string(option) + " takes a time in seconds, not '" + Printable(value) +
+           "'";
 }
 
 // Takes one option and its value ("" for none) into command; the message when the value is
 // refused.
 std::string Apply(Opt id, const std::string& value, CommandLine& command) {
+    std::string error;  // from plot.h's readers
     switch (id) {
         case Opt::Start:
             if (std::optional<std::int64_t> start = ReadStart(value)) {
@@ -126,29 +129,25 @@ std::string Apply(Opt id, const std::string& value, CommandLine& command) {
             return "plovo: --start takes a sample number of 1 or more, not '" + Printable(value) +
                    "'";
         case Opt::At:
-            command.at = ReadSeconds(value.c_str());
-            if (command.at) return "";
-            return "plovo: --at takes a time in seconds, not '" + Printable(value) + "'";
+            return TakeSeconds("--at", command.at, value);
         case Opt::Snapshot:
-            command.snapshot = value;
-            return PictureFormatKnown(value) ? "" : PictureNameError(value.c_str());
+            return TakePicture(command.snapshot, value);
         case Opt::NoDisplaySnapshot:
-            command.noDisplaySnapshot = value;
-            return PictureFormatKnown(value) ? "" : PictureNameError(value.c_str());
+            return TakePicture(command.noDisplaySnapshot, value);
         case Opt::Overview:
-            command.overview = value;
-            return PictureFormatKnown(value) ? "" : PictureNameError(value.c_str());
+            return TakePicture(command.overview, value);
         case Opt::Stats:
             command.stats = true;
             return "";
         case Opt::Plot:
-            return TakePlotOption(id, value, command);
+            command.plot = value;
+            ParsePlotFormat(value, command.plotFormat, error);
+            return error;
         case Opt::To:
-            command.to = ReadSeconds(value.c_str());
-            if (command.to) return "";
-            return "plovo: --to takes a time in seconds, not '" + Printable(value) + "'";
+            return TakeSeconds("--to", command.to, value);
         case Opt::PlotSize:
-            return TakePlotOption(id, value, command);
+            command.plotSizeGiven = ParsePlotSize(value, command.plotSize, error);
+            return error;
         case Opt::Follow:
             command.follow = true;
             return "";
@@ -229,7 +228,7 @@ CommandLine ParseOptions(int argc, char** argv) {
     }
     if (command.error.empty()) command.error = Conflict(command);
     // A followed log opens on its last full screen, as a start past its end would.
-    if (command.follow && !command.startGiven && !command.at) command.start = INT64_MAX / 16;
+    if (command.follow && !command.startGiven && !command.at) command.start = kPastTheEnd;
     return command;
 }
 

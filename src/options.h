@@ -13,6 +13,10 @@ extern const char* const kUsage;
 // The program's version, from the build.
 extern const char* const kVersion;
 
+// A sample number past the end of any log: the window opens on the last full screen. Larger
+// numbers given to --start saturate here.
+constexpr std::int64_t kPastTheEnd = INT64_MAX / 16;
+
 // What the options ask for, and the arguments left once they are taken out.
 struct CommandLine {
     bool help = false;
