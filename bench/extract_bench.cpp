@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "extraction.h"
 #include "globals.h"
-#include "logdata.h"
-#include "platform.h"
+#include "number.h"
+#include "records.h"
+#include "tempfiles.h"
 
 namespace {
 constexpr double kMiB = 1024.0 * 1024.0;
@@ -84,7 +86,7 @@ Extraction TimeExtraction(const std::string& log, int column) {
         if (child == 0) {
             std::string error;
             auto start = std::chrono::steady_clock::now();
-            MakeTempFile(log.c_str(), column, error);
+            MakeTempFile(log.c_str(), column, &error);
             double seconds = Seconds(start);
             RemoveTempFile();
             if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());

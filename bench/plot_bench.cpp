@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "extraction.h"
 #include "globals.h"
-#include "logdata.h"
-#include "platform.h"
+#include "number.h"
 #include "plot.h"
+#include "records.h"
+#include "tempfiles.h"
 
 namespace {
 constexpr int kRuns = 3;
@@ -35,11 +37,12 @@ Stretch Records(std::int64_t first, std::int64_t last) {
 bool ExtractAndPlot(const std::string& log, int column, const PlotFormat* format,
                     const std::string& out) {
     std::string error;
-    MakeTempFile(log.c_str(), column, error);
+    MakeTempFile(log.c_str(), column, &error);
     Plot plot;
     plot.title = PlotTitle(column, log);
     plot.yLabel = PlotLabel(column);
-    bool done = error.empty() && (!format || WritePlot(Records(1, iFc), plot, *format, out, error));
+    bool done =
+        error.empty() && (!format || WritePlot(Records(1, iFc), plot, *format, out, &error));
     RemoveTempFile();
     if (!done) std::fprintf(stderr, "plot_bench: %s\n", error.c_str());
     return done;
@@ -120,15 +123,15 @@ int DrawSample(const std::string& dir) {
          {Chart{2, "velocity"}, Chart{9, "brake-pressure"}, Chart{11, "motor-current"}}) {
         std::string log = PLOVO_SOURCE_DIR "/examples/sample.dat", error;
         iFc = 0;
-        MakeTempFile(log.c_str(), chart.type, error);
+        MakeTempFile(log.c_str(), chart.type, &error);
         Plot plot;
         plot.title = PlotTitle(chart.type, log);
         plot.yLabel = PlotLabel(chart.type);
         for (const char* extension : {".png", ".svg", ".pdf"}) {
             std::string path = dir + "/" + chart.name + extension;
             PlotFormat format;
-            if (!error.empty() || !ParsePlotFormat(path, format, error) ||
-                !WritePlot(Between(270, 330), plot, format, path, error)) {
+            if (!error.empty() || !ParsePlotFormat(path, &format, &error) ||
+                !WritePlot(Between(270, 330), plot, format, path, &error)) {
                 std::fprintf(stderr, "plot_bench: %s: %s\n", path.c_str(), error.c_str());
                 RemoveTempFile();
                 return 1;

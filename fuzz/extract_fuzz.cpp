@@ -10,12 +10,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "chart.h"
-#include "logdata.h"
-#include "platform.h"
+#include "charttypes.h"
+#include "number.h"
+#include "scanner.h"
 #include "settings.h"
+#include "text.h"
 
 namespace {
 void CheckParse(const char* text, std::size_t size) {

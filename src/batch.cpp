@@ -5,11 +5,17 @@
 #include <iostream>
 
 #include "chart.h"
+#include "charttypes.h"
 #include "globals.h"
+#include "graphics.h"
+#include "number.h"
+#include "outputfile.h"
 #include "overview.h"
+#include "paths.h"
 #include "picture.h"
-#include "platform.h"
 #include "plot.h"
+#include "records.h"
+#include "text.h"
 
 namespace {
 // "<v> at sample <i> (<t> s)", or "none".
@@ -19,24 +25,42 @@ std::string Occurrence(double sample, std::int64_t record) {
            ExactText(RecordTime(static_cast<int>(record))) + " s)";
 }
 
+std::string OutOfMemory(const std::string& path) {
+    return "plovo: cannot draw the picture for '" + Printable(path) + "': out of memory";
+}
+
+// Draws the frame the viewer shows after its first pass and saves it as `path`.
+bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string* err) {
+    BITMAP* picture = create_bitmap(iscrWidth, iscrHeight);
+    bool saved = false;
+    if (picture == nullptr || !ShowFirstFrame(viewer, picture)) {
+        *err = OutOfMemory(path);
+    } else {
+        ViewerPass(viewer, KeySnapshot{}, picture);
+        saved = WritePicture(picture, path, err);
+    }
+    if (picture != nullptr) destroy_bitmap(picture);
+    DestroyCanvases(viewer.canvases);
+    return saved;
+}
+
 bool SaveOverview(const std::string& path, std::int64_t first, const SampleRange& range,
-                  std::string& error) {
+                  std::string* err) {
     Canvases canvases;
     bool saved = CreateCanvases(canvases);
-    if (!saved)
-        error = "plovo: cannot draw the picture for '" + Printable(path) + "': out of memory";
+    if (!saved) *err = OutOfMemory(path);
     if (saved) {
         DrawOverview(canvases, first, range);
-        saved = WritePicture(canvases.frame, path, error);
+        saved = WritePicture(canvases.frame, path, err);
     }
     DestroyCanvases(canvases);
     return saved;
 }
 
 bool SavePictures(const CommandLine& command, Viewer& viewer, const SampleRange& range,
-                  std::string& error) {
-    if (!command.snapshot.empty() && !SaveSnapshot(viewer, command.snapshot, error)) return false;
-    return command.overview.empty() || SaveOverview(command.overview, isFp, range, error);
+                  std::string* err) {
+    if (!command.snapshot.empty() && !SaveSnapshot(viewer, command.snapshot, err)) return false;
+    return command.overview.empty() || SaveOverview(command.overview, isFp, range, err);
 }
 
 // The plot's records: the window as it opens (at isFp), or from the record asked for (`start`,
@@ -47,7 +71,7 @@ RecordSpan PlotRecords(const CommandLine& command, std::int64_t start) {
 }
 
 bool SavePlot(const CommandLine& command, std::int64_t start, const std::string& logName,
-              int chartType, std::string& error) {
+              int chartType, std::string* err) {
     RecordSpan span = PlotRecords(command, start);
     Stretch stretch = [span](const StretchVisit& visit) {
         ForEachRecord(span.first, span.last,
@@ -57,12 +81,12 @@ bool SavePlot(const CommandLine& command, std::int64_t start, const std::string&
     plot.size = command.plotSize;
     plot.title = PlotTitle(chartType, logName);
     plot.yLabel = PlotLabel(chartType);
-    auto write = [&](const std::string& sibling, std::string& reason) {
+    auto write = [&](const std::string& sibling, std::string* reason) {
         if (WritePlot(stretch, plot, command.plotFormat, sibling, reason)) return true;
-        reason = "plovo: cannot write '" + Printable(command.plot) + "': " + reason;
+        *reason = "plovo: cannot write '" + Printable(command.plot) + "': " + *reason;
         return false;
     };
-    return ReplaceFile(command.plot, write, error);
+    return ReplaceFile(command.plot, write, err);
 }
 }  // namespace
 
@@ -81,14 +105,14 @@ void UseNoDisplaySnapshot(CommandLine& command, const char* display) {
 
 bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
                 const std::string& logName, int chartType, const SampleRange& range,
-                std::string& error) {
+                std::string* err) {
     if (!command.snapshot.empty() || !command.overview.empty()) {
-        if (!OpenPictureGraphics(error)) return false;
-        bool saved = SavePictures(command, viewer, range, error);
+        if (!OpenPictureGraphics(err)) return false;
+        bool saved = SavePictures(command, viewer, range, err);
         ClosePictureGraphics();
         if (!saved) return false;
     }
-    if (!command.plot.empty() && !SavePlot(command, start, logName, chartType, error)) return false;
+    if (!command.plot.empty() && !SavePlot(command, start, logName, chartType, err)) return false;
     if (command.standIn)
         std::cout << "plovo: no display (DISPLAY is not set); the chart is in " +
                          Printable(command.snapshot)

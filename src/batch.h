@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "logdata.h"
 #include "options.h"
+#include "scanner.h"
 #include "viewer.h"
 
 // True when the command asks for outputs rather than the window.
@@ -16,12 +16,12 @@ void UseNoDisplaySnapshot(CommandLine& command, const char* display);
 
 // Writes what the command asks for, in this order: the snapshot of the viewer's first frame, the
 // overview with the viewer's window marked, the figures on standard output; for a stand-in
-// snapshot, the line that says where it went. `range` is the
-// extraction's. False with one line in error at the first that fails.
+// snapshot, the line that says where it went. `range` is the extraction's. False with one line
+// in err at the first that fails.
 // `start` is the record the command asks to open at (past the end when --at finds none).
 bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
                 const std::string& logName, int chartType, const SampleRange& range,
-                std::string& error);
+                std::string* err);
 
 // "log: ...", "chart: ...", "samples: ...", "time: ...", "min: ...", "max: ..." lines for the
 // extracted log; numbers as the shortest text that reads back as the same double.

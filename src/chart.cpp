@@ -1,14 +1,13 @@
-// Chart rendering: the vertical scale, the four canvases, the zero-line strip, the dot plot, the
-// cursor line, the status bar and the chart labels.
+// The viewer's frame: the vertical scale, the canvases, the zero line, the dots, the cursor line
+// and the status bar.
 #include "chart.h"
 
-#include <cctype>
 #include <cmath>
 #include <sstream>
 
 #include "globals.h"
 #include "kolejka.h"
-#include "logdata.h"
+#include "sliding.h"
 
 namespace {
 double scaleExtreme = 0.0;  // the extreme SetScale was given, for ScaledSample
@@ -28,30 +27,6 @@ int Blue() {
 }
 int Yellow() {
     return makecol(255, 255, 0);
-}
-
-// Each chart type's name on the command line and its label on screen, in number order.
-const struct {
-    const char* name;
-    const char* label;
-} kChartTypeTable[kChartTypes] = {
-    {"time", "Time [s]"},
-    {"velocity", "Velocity [m/s]"},
-    {"acceleration", "Acceleration [m/ss]"},
-    {"coupler-distance", "Coupler.Dist[m]"},
-    {"coupler-force", "Coupler.Force[N]"},
-    {"traction-force", "TractionForce [kN]"},
-    {"friction-force", "FrictionForce [kN]"},
-    {"brake-force", "BrakeForce [kN]"},
-    {"brake-pressure", "BrakePress [MPa]"},
-    {"pipe-pressure", "PipePress [MPa]"},
-    {"motor-current", "MotorCurrent [A]"},
-};
-
-std::string Lowercase(const std::string& text) {
-    std::string lower;
-    for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
 }
 
 BITMAP* Cleared(BITMAP* bitmap) {
@@ -143,31 +118,6 @@ void DrawChart(kolejka& window, BITMAP* chart, BITMAP* strip, int direction, int
 
 void DrawCursorLine(BITMAP* frame, int column) {
     vline(frame, column, 0, frame->h, Yellow());
-}
-
-const char* ChartLabel(int chartType) {
-    bool known = chartType >= 1 && chartType <= kChartTypes;
-    return known ? kChartTypeTable[chartType - 1].label : "Not supported!";
-}
-
-const char* ChartName(int chartType) {
-    bool known = chartType >= 1 && chartType <= kChartTypes;
-    return known ? kChartTypeTable[chartType - 1].name : "";
-}
-
-std::vector<int> ChartTypesNamed(const std::string& name) {
-    std::string lower = Lowercase(name);
-    std::vector<int> types;
-    for (int type = 1; type <= kChartTypes && !lower.empty(); ++type) {
-        std::string candidate = kChartTypeTable[type - 1].name;
-        if (candidate == lower) return {type};
-        if (candidate.compare(0, lower.size(), lower) == 0) types.push_back(type);
-    }
-    return types;
-}
-
-void TypeOfChart(int chartType) {
-    cType = ChartLabel(chartType);
 }
 
 std::string StatusText() {

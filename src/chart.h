@@ -1,12 +1,11 @@
-// Chart rendering: the vertical scale, the four canvases, the zero-line strip, the dot plot, the
-// cursor line, the status bar and the chart labels.
+// The viewer's frame: the vertical scale, the canvases, the zero line, the dots, the cursor line
+// and the status bar.
 #pragma once
 
 #include <allegro.h>
 
 #include <optional>
 #include <string>
-#include <vector>
 
 class kolejka;
 
@@ -53,19 +52,6 @@ void DrawChart(kolejka& window, BITMAP* chart, BITMAP* strip, int direction, int
 
 // The yellow cursor line through the whole frame at screen column `column`.
 void DrawCursorLine(BITMAP* frame, int column);
-
-constexpr int kChartTypes = 11;  // chart types 1 .. 11 have names and labels
-
-// The label of a chart type; "Not supported!" outside 1 .. kChartTypes.
-const char* ChartLabel(int chartType);
-// The name of a chart type on the command line ("velocity"); "" outside 1 .. kChartTypes.
-const char* ChartName(int chartType);
-// The chart types whose names `name` is, or begins, in any case: one for a name or a unique
-// prefix, several for an ambiguous prefix, none otherwise.
-std::vector<int> ChartTypesNamed(const std::string& name);
-
-// Sets cType to the label of a chart type.
-void TypeOfChart(int chartType);
 
 // "(isFp : ieFp)     cType      Value: value", numbers as an output stream formats them.
 std::string StatusText();

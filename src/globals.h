@@ -11,7 +11,7 @@ extern int iscrHeight;  // screen height in pixels
 extern int ZeroLine;       // pixel row of the zero line in the chart bitmap
 extern double multiplier;  // pixel rows per data unit
 
-// logdata.cpp: the extracted column and the window's place in it.
+// extraction.cpp (iFc) and sliding.cpp: the extracted column and the window's place in it.
 extern int iFc;       // number of records in the temporary file
 extern int isFp;      // 1-based record number of the window's first sample
 extern int ieFp;      // 1-based record number of the window's last sample

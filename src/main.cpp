@@ -8,13 +8,21 @@
 
 #include "batch.h"
 #include "chart.h"
+#include "charttypes.h"
+#include "console.h"
+#include "extraction.h"
 #include "globals.h"
+#include "graphics.h"
 #include "kolejka.h"
-#include "logdata.h"
 #include "options.h"
-#include "picture.h"
-#include "platform.h"
+#include "outputfile.h"
+#include "paths.h"
+#include "records.h"
 #include "settings.h"
+#include "signals.h"
+#include "sliding.h"
+#include "tempfiles.h"
+#include "text.h"
 #include "viewer.h"
 
 namespace {
@@ -24,8 +32,9 @@ const char* const kGraphicsFailure = "GFX init failure! Abnormal termination!";
 int main(int argc, char** argv) {
     GuardStandardStreams();
     InstallSignalHandlers();
-    CommandLine command = ParseOptions(argc, argv);
-    if (!command.error.empty()) FatalExit(command.error + "\n" + kUsage);
+    CommandLine command;
+    std::string error;
+    if (!ParseOptions(argc, argv, &command, &error)) FatalExit(error + "\n" + kUsage);
     if (command.help || command.version) {
         std::cout << (command.help ? HelpText() : "plovo " + std::string(kVersion) + "\n");
         return StatusAfterOutput(0);
@@ -40,20 +49,22 @@ int main(int argc, char** argv) {
     for (const std::string& arg : command.args) args.push_back(arg.c_str());
     const char* logName = args[1];
     UseNoDisplaySnapshot(command, std::getenv("DISPLAY"));
-    std::string error = SameFileError({logName}, Outputs(command));
-    if (error.empty()) error = UnwritableError(Outputs(command));
-    if (!error.empty()) FatalExit(error);
+    if (!CheckOutputsAreNotInputs({logName}, Outputs(command), &error) ||
+        !CheckOutputsWritable(Outputs(command), &error))
+        FatalExit(error);
 
-    Settings settings = LoadSettings(IniPathFor(argv[0]), std::cout);
-    if (!settings.iniFailure.empty()) std::cerr << settings.iniFailure << std::endl;
+    Settings settings;
+    if (!LoadSettings(IniPathFor(argv[0]), &settings, &error)) {
+        std::cout << "IniFile error!!! Loading default settings..." << std::endl;
+        std::cerr << error << std::endl;
+    }
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
-    error = SettingsError(settings);
-    if (!error.empty()) FatalExit(error + "\n" + kUsage);
+    if (!CheckSettings(settings, &error)) FatalExit(error + "\n" + kUsage);
     iscrWidth = settings.width;
     iscrHeight = settings.height;
 
     LogExtraction extraction(logName, settings.chartType);
-    if (!extraction.Start(command.follow, error)) FatalExit(error);
+    if (!extraction.Start(command.follow, &error)) FatalExit(error);
     SetScale(extraction.extreme());
 
     kolejka window(iscrWidth);
@@ -64,7 +75,7 @@ int main(int argc, char** argv) {
 
     if (WantsBatch(command)) {
         if (!WriteBatch(command, start, viewer, logName, settings.chartType, extraction.range(),
-                        error))
+                        &error))
             FatalExit(error);
         RemoveTempFile();
         return StatusAfterOutput(0);
@@ -73,14 +84,14 @@ int main(int argc, char** argv) {
     viewer.logName = PrintableUtf8(FileName(logName));
     if (command.follow) viewer.follower = &extraction;
     viewer.title = WindowTitle(viewer);
-    if (!OpenGraphics(settings.fullscreen, viewer.title))
-        FatalExit(kGraphicsFailure, GraphicsFailureReason());
+    if (!OpenGraphics(settings.fullscreen, viewer.title, &error))
+        FatalExit(kGraphicsFailure, error);
     if (!ShowFirstFrame(viewer, screen))
         FatalExit(kGraphicsFailure, "plovo: out of memory for the off-screen bitmaps");
     int status = RunViewer(viewer);
 
     EndWithin(status);
-    CloseGraphics(viewer);
+    CloseGraphics(viewer.canvases);
     RemoveTempFile();
     return StatusAfterOutput(status);
 }

@@ -8,10 +8,10 @@
 #include <optional>
 #include <sstream>
 
-#include "chart.h"
-#include "logdata.h"
+#include "charttypes.h"
+#include "number.h"
 #include "picture.h"
-#include "platform.h"
+#include "text.h"
 
 const char* const kUsage = "plovo <file>.dat chart_type\nDetails: ReadMe.txt";
 const char* const kVersion = PLOVO_VERSION;
@@ -35,11 +35,6 @@ std::optional<double> ReadSeconds(const char* text) {
     double seconds = std::strtod(text, &end);
     if (end == text || *end != '\0' || !std::isfinite(seconds)) return std::nullopt;
     return seconds;
-}
-
-std::string PictureNameError(const char* name) {
-    return "plovo: cannot save a picture as '" + Printable(name) +
-           "': the name must end in .png, .bmp, .tga or .pcx";
 }
 
 enum class Opt {
@@ -73,9 +68,9 @@ const KnownOption kOptions[] = {
     {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version}};
 
 // The option `written` (a long name after "--", without "=value") names: the one with that
-// name, else the only one whose name begins with it. Null, with one line in error, when none or
+// name, else the only one whose name begins with it. Null, with one line in err, when none or
 // several do.
-const KnownOption* FindLong(const std::string& written, std::string& error) {
+const KnownOption* FindLong(const std::string& written, std::string* err) {
     std::vector<const KnownOption*> candidates;
     for (const KnownOption& known : kOptions) {
         if (written == known.name) return &known;
@@ -85,151 +80,158 @@ const KnownOption* FindLong(const std::string& written, std::string& error) {
     if (candidates.size() == 1) return candidates[0];
     const std::string shown = "--" + Printable(written);
     if (candidates.empty()) {
-        error = "plovo: unknown option " + shown;
+        *err = "plovo: unknown option " + shown;
         return nullptr;
     }
-    error = "plovo: option " + shown + " is ambiguous: --" + candidates[0]->name;
+    *err = "plovo: option " + shown + " is ambiguous: --" + candidates[0]->name;
     for (std::size_t k = 1; k < candidates.size(); ++k)
-        error += std::string(", --") + candidates[k]->name;
+        *err += std::string(", --") + candidates[k]->name;
     return nullptr;
 }
 
-const KnownOption* FindShort(char letter, std::string& error) {
+const KnownOption* FindShort(char letter, std::string* err) {
     for (const KnownOption& known : kOptions)
         if (known.letter == letter) return &known;
-    error = "plovo: unknown option " + Printable(std::string("-") + letter);
+    *err = "plovo: unknown option " + Printable(std::string("-") + letter);
     return nullptr;
 }
 
-// A picture's name into `slot`; the message when its format is not known.
-std::string TakePicture(std::string& slot, const std::string& value) {
-    slot = value;
-    return PictureFormatKnown(value) ? "" : PictureNameError(value.c_str());
+// Fills err with `message` and returns false, for refusals.
+bool Refuse(std::string* err, const std::string& message) {
+    *err = message;
+    return false;
 }
 
-// A time into `slot`; the message naming `option` when it is not a finite number of seconds.
-std::string TakeSeconds(const char* option, std::optional<double>& slot, const std::string& value) {
-    slot = ReadSeconds(value.c_str());
-    if (slot) return "";
-    return "plovo: " + std::string(option) + " takes a time in seconds, not '" + Printable(value) +
-           "'";
+// A picture's name into `slot`; refused when its format is not known.
+bool TakePicture(std::string* slot, const std::string& value, std::string* err) {
+    *slot = value;
+    return PictureFormatKnown(value) ||
+           Refuse(err, "plovo: cannot save a picture as '" + Printable(value) +
+                           "': the name must end in .png, .bmp, .tga or .pcx");
 }
 
-// Takes one option and its value ("" for none) into command; the message when the value is
-// refused.
-std::string Apply(Opt id, const std::string& value, CommandLine& command) {
-    std::string error;  // from plot.h's readers
+// A time into `slot`; refused, naming `option`, when it is not a finite number of seconds.
+bool TakeSeconds(const char* option, std::optional<double>* slot, const std::string& value,
+                 std::string* err) {
+    *slot = ReadSeconds(value.c_str());
+    return slot->has_value() ||
+           Refuse(err, "plovo: " + std::string(option) + " takes a time in seconds, not '" +
+                           Printable(value) + "'");
+}
+
+// Takes one option and its value ("" for none) into command; false when the value is refused.
+bool Apply(Opt id, const std::string& value, CommandLine* command, std::string* err) {
     switch (id) {
         case Opt::Start:
             if (std::optional<std::int64_t> start = ReadStart(value)) {
-                command.start = *start;
-                command.startGiven = true;
-                return "";
+                command->start = *start;
+                command->startGiven = true;
+                return true;
             }
-            return "plovo: --start takes a sample number of 1 or more, not '" + Printable(value) +
-                   "'";
+            return Refuse(err, "plovo: --start takes a sample number of 1 or more, not '" +
+                                   Printable(value) + "'");
         case Opt::At:
-            return TakeSeconds("--at", command.at, value);
+            return TakeSeconds("--at", &command->at, value, err);
         case Opt::Snapshot:
-            return TakePicture(command.snapshot, value);
+            return TakePicture(&command->snapshot, value, err);
         case Opt::NoDisplaySnapshot:
-            return TakePicture(command.noDisplaySnapshot, value);
+            return TakePicture(&command->noDisplaySnapshot, value, err);
         case Opt::Overview:
-            return TakePicture(command.overview, value);
+            return TakePicture(&command->overview, value, err);
         case Opt::Stats:
-            command.stats = true;
-            return "";
+            command->stats = true;
+            return true;
         case Opt::Plot:
-            command.plot = value;
-            ParsePlotFormat(value, command.plotFormat, error);
-            return error;
+            command->plot = value;
+            return ParsePlotFormat(value, &command->plotFormat, err);
         case Opt::To:
-            return TakeSeconds("--to", command.to, value);
+            return TakeSeconds("--to", &command->to, value, err);
         case Opt::PlotSize:
-            command.plotSizeGiven = ParsePlotSize(value, command.plotSize, error);
-            return error;
+            command->plotSizeGiven = ParsePlotSize(value, &command->plotSize, err);
+            return command->plotSizeGiven;
         case Opt::Follow:
-            command.follow = true;
-            return "";
+            command->follow = true;
+            return true;
         case Opt::Help:
-            command.help = true;
-            return "";
+            command->help = true;
+            return true;
         case Opt::Version:
-            command.version = true;
-            return "";
+            command->version = true;
+            return true;
     }
-    return "";
+    return true;
 }
 
-// An output that describes the log as it is, asked for with --follow, which needs the window.
-std::string FollowConflict(const CommandLine& command) {
+// Refuses an output that describes the log as it is, asked for with --follow, which needs the
+// window.
+bool CheckFollow(const CommandLine& command, std::string* err) {
     const char* output = !command.snapshot.empty()   ? "--snapshot"
                          : !command.overview.empty() ? "--overview"
                          : command.stats             ? "--stats"
                          : !command.plot.empty()     ? "--plot"
                                                      : nullptr;
-    if (output == nullptr) return "";
-    return std::string("plovo: ") + output +
-           " describes the log as it is, and --follow needs the window: give one of them";
+    return output == nullptr ||
+           Refuse(err, std::string("plovo: ") + output +
+                           " describes the log as it is, and --follow needs the window: give one "
+                           "of them");
 }
 
-// Options that cannot go together.
-std::string Conflict(const CommandLine& command) {
+// Refuses options that cannot go together.
+bool CheckConflicts(const CommandLine& command, std::string* err) {
     if (command.at && command.startGiven)
-        return "plovo: --at and --start both say where to open: give one of them";
+        return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
     if (command.plot.empty() && (command.to || command.plotSizeGiven))
-        return std::string("plovo: ") + (command.to ? "--to" : "--plot-size") +
-               " goes with --plot, which is not given";
+        return Refuse(err, std::string("plovo: ") + (command.to ? "--to" : "--plot-size") +
+                               " goes with --plot, which is not given");
     if (command.to && command.at && *command.to < *command.at)
-        return "plovo: --to " + ExactText(*command.to) + " is earlier than --at " +
-               ExactText(*command.at);
-    return command.follow ? FollowConflict(command) : "";
+        return Refuse(err, "plovo: --to " + ExactText(*command.to) + " is earlier than --at " +
+                               ExactText(*command.at));
+    return !command.follow || CheckFollow(command, err);
 }
 
-// Takes the option in argv[i] (and its value, which may be the next argument); the message
-// when it is refused.
-std::string TakeOption(int argc, char** argv, int& i, CommandLine& command) {
-    std::string arg = argv[i], error;
+// Takes the option in argv[i] (and its value, which may be the next argument); false when it
+// is refused.
+bool TakeOption(int argc, char** argv, int& i, CommandLine* command, std::string* err) {
+    std::string arg = argv[i];
     if (arg[1] != '-') {  // one or more letters
         for (char letter : arg.substr(1)) {
-            const KnownOption* known = FindShort(letter, error);
-            if (known != nullptr) error = Apply(known->id, "", command);
-            if (!error.empty()) return error;
+            const KnownOption* known = FindShort(letter, err);
+            if (known == nullptr || !Apply(known->id, "", command, err)) return false;
         }
-        return "";
+        return true;
     }
     std::string::size_type equals = arg.find('=');
     std::string written = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-    const KnownOption* known = FindLong(written, error);
-    if (known == nullptr) return error;
+    const KnownOption* known = FindLong(written, err);
+    if (known == nullptr) return false;
     const std::string shown = "plovo: option --" + Printable(written);
-    if (!known->takesValue && equals != std::string::npos) return shown + " takes no value";
+    if (!known->takesValue && equals != std::string::npos)
+        return Refuse(err, shown + " takes no value");
     if (known->takesValue && equals == std::string::npos && i + 1 == argc)
-        return shown + " needs a value";
+        return Refuse(err, shown + " needs a value");
     std::string value = !known->takesValue            ? ""
                         : equals != std::string::npos ? arg.substr(equals + 1)
                                                       : argv[++i];
-    return Apply(known->id, value, command);
+    return Apply(known->id, value, command, err);
 }
 }  // namespace
 
-CommandLine ParseOptions(int argc, char** argv) {
-    CommandLine command;
-    for (int i = 1; i < argc && command.error.empty(); ++i) {
+bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err) {
+    for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--") {
-            command.args.insert(command.args.end(), argv + i + 1, argv + argc);
+            command->args.insert(command->args.end(), argv + i + 1, argv + argc);
             break;
         }
         if (arg.size() < 2 || arg[0] != '-')
-            command.args.push_back(arg);
-        else
-            command.error = TakeOption(argc, argv, i, command);
+            command->args.push_back(arg);
+        else if (!TakeOption(argc, argv, i, command, err))
+            return false;
     }
-    if (command.error.empty()) command.error = Conflict(command);
+    if (!CheckConflicts(*command, err)) return false;
     // A followed log opens on its last full screen, as a start past its end would.
-    if (command.follow && !command.startGiven && !command.at) command.start = kPastTheEnd;
-    return command;
+    if (command->follow && !command->startGiven && !command->at) command->start = kPastTheEnd;
+    return true;
 }
 
 std::vector<std::string> Outputs(const CommandLine& command) {

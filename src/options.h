@@ -36,14 +36,14 @@ struct CommandLine {
     PlotSize plotSize;         // pixels
     bool plotSizeGiven = false;
     std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order
-    std::string error;              // one line when an option is wrong
 };
 
-// Takes the options out of argv wherever they stand (until "--"). A long option may be
-// shortened to any beginning that names it alone.
-CommandLine ParseOptions(int argc, char** argv);
+// Takes the options out of argv wherever they stand (until "--") into command. A long option
+// may be shortened to any beginning that names it alone. False with one line in err when an
+// option is wrong.
+bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err);
 
-// The files the run writes, for SameFileError.
+// The files the run writes, for CheckOutputsAreNotInputs.
 std::vector<std::string> Outputs(const CommandLine& command);
 
 // The text of --help.

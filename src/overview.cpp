@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "globals.h"
-#include "platform.h"
+#include "tempfiles.h"
 
 namespace {
 // The smallest and largest finite sample of one column, as rows of the chart bitmap.

@@ -15,8 +15,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "chart.h"
-#include "platform.h"
+#include "charttypes.h"
+#include "paths.h"
+#include "text.h"
 
 namespace {
 constexpr double kValueMargin = 0.05;  // of the value span, above and below the samples
@@ -90,23 +91,23 @@ std::string ExponentText(long long k, int exponent, std::size_t decimals) {
 }
 }  // namespace
 
-bool ParsePlotFormat(const std::string& path, PlotFormat& format, std::string& error) {
+bool ParsePlotFormat(const std::string& path, PlotFormat* format, std::string* err) {
     std::string::size_type dot = path.rfind('.');
     std::string extension = dot == std::string::npos || path.find('/', dot) != std::string::npos
                                 ? ""
                                 : Lowercase(path.substr(dot + 1));
     if (extension == "png" || extension == "svg" || extension == "pdf") {
-        format = extension == "png"   ? PlotFormat::kPng
-                 : extension == "svg" ? PlotFormat::kSvg
-                                      : PlotFormat::kPdf;
+        *format = extension == "png"   ? PlotFormat::kPng
+                  : extension == "svg" ? PlotFormat::kSvg
+                                       : PlotFormat::kPdf;
         return true;
     }
-    error = "plovo: cannot write a plot as '" + Printable(path) +
-            "': the name must end in .png, .svg or .pdf";
+    *err = "plovo: cannot write a plot as '" + Printable(path) +
+           "': the name must end in .png, .svg or .pdf";
     return false;
 }
 
-bool ParsePlotSize(const std::string& text, PlotSize& size, std::string& error) {
+bool ParsePlotSize(const std::string& text, PlotSize* size, std::string* err) {
     int sides[2] = {0, 0};
     std::size_t at = 0;
     for (int side = 0; side < 2; ++side) {
@@ -120,11 +121,11 @@ bool ParsePlotSize(const std::string& text, PlotSize& size, std::string& error) 
     bool fits = std::all_of(std::begin(sides), std::end(sides),
                             [](int side) { return side >= kMinPlotSide && side <= kMaxPlotSide; });
     if (at != text.size() || !fits) {
-        error = "plovo: --plot-size takes WIDTHxHEIGHT, each 100 to 10000 pixels, not '" +
-                Printable(text) + "'";
+        *err = "plovo: --plot-size takes WIDTHxHEIGHT, each 100 to 10000 pixels, not '" +
+               Printable(text) + "'";
         return false;
     }
-    size = {sides[0], sides[1]};
+    *size = {sides[0], sides[1]};
     return true;
 }
 
@@ -555,13 +556,13 @@ cairo_surface_t* CreateSurface(PlotFormat format, const Plot& plot, Sink& sink) 
 }  // namespace
 
 bool WritePlot(const Stretch& stretch, const Plot& given, PlotFormat format,
-               const std::string& path, std::string& error) {
+               const std::string& path, std::string* err) {
     Plot plot = given;  // cairo refuses text that is not UTF-8, a file name's included
     for (std::string* text : {&plot.title, &plot.xLabel, &plot.yLabel})
         *text = PrintableUtf8(*text);
     Sink sink = {std::fopen(path.c_str(), "wbe")};
     if (sink.file == nullptr) {
-        error = std::strerror(errno);
+        *err = std::strerror(errno);
         return false;
     }
     cairo_surface_t* surface = CreateSurface(format, plot, sink);
@@ -577,8 +578,8 @@ bool WritePlot(const Stretch& stretch, const Plot& given, PlotFormat format,
     errno = 0;
     if (std::fclose(sink.file) != 0 && sink.error == 0) sink.error = errno != 0 ? errno : EIO;
     if (sink.error != 0)
-        error = std::strerror(sink.error);
+        *err = std::strerror(sink.error);
     else if (status != CAIRO_STATUS_SUCCESS)
-        error = cairo_status_to_string(status);
+        *err = cairo_status_to_string(status);
     return sink.error == 0 && status == CAIRO_STATUS_SUCCESS;
 }

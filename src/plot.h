@@ -15,8 +15,8 @@ using Stretch = std::function<void(const StretchVisit& visit)>;
 enum class PlotFormat { kPng, kSvg, kPdf };
 
 // The format named by the file name's extension (.png, .svg or .pdf, any case). False for any
-// other name, with one line in error.
-bool ParsePlotFormat(const std::string& path, PlotFormat& format, std::string& error);
+// other name, with one line in err.
+bool ParsePlotFormat(const std::string& path, PlotFormat* format, std::string* err);
 
 // Picture size in pixels (points for PDF, px for SVG).
 struct PlotSize {
@@ -27,8 +27,8 @@ constexpr int kMinPlotSide = 100;
 constexpr int kMaxPlotSide = 10000;
 
 // Reads "WxH", each a whole number from kMinPlotSide to kMaxPlotSide. False with one line in
-// error for anything else.
-bool ParsePlotSize(const std::string& text, PlotSize& size, std::string& error);
+// err for anything else.
+bool ParsePlotSize(const std::string& text, PlotSize* size, std::string* err);
 
 // The y axis's label: the chart's label for types 1 .. 11, "Column <N>" above.
 std::string PlotLabel(int chartType);
@@ -44,10 +44,10 @@ struct Plot {
 
 // Draws the stretch as `plot` describes and writes it to `path` in `format` (whatever the
 // path's name says); the texts are drawn with control bytes and bytes that are not UTF-8 shown
-// as \xHH escapes. False with the reason in error (one line, such as "No space left on
+// as \xHH escapes. False with the reason in err (one line, such as "No space left on
 // device"); the file may then hold part of a picture.
 bool WritePlot(const Stretch& stretch, const Plot& plot, PlotFormat format, const std::string& path,
-               std::string& error);
+               std::string* err);
 
 // The pieces of the drawing, pure, for their tests.
 

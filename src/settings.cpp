@@ -12,10 +12,9 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <ostream>
 
-#include "chart.h"
-#include "platform.h"
+#include "charttypes.h"
+#include "text.h"
 
 namespace {
 // The first problem iniparser met in the file being loaded; "" when none.
@@ -134,26 +133,25 @@ std::string IniFailure(const std::string& path, const std::string& why) {
 
 }  // namespace
 
-Settings LoadSettings(const std::string& iniPath, std::ostream& out) {
-    Settings settings;
-    settings.iniPath = iniPath;
+bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* err) {
+    *settings = Settings();
+    settings->iniPath = iniPath;
     std::string why = UnreadableIni(iniPath);
     parseProblem.clear();
     iniparser_set_error_callback(NoteIniparserError);
     dictionary* ini = why.empty() ? iniparser_load(iniPath.c_str()) : nullptr;
     if (ini == nullptr) {
-        out << "IniFile error!!! Loading default settings..." << std::endl;
-        settings.iniFailure = IniFailure(iniPath, why.empty() ? parseProblem : why);
-        return settings;
+        *err = IniFailure(iniPath, why.empty() ? parseProblem : why);
+        return false;
     }
-    settings.chartTypeSource = "from display:default in '" + Printable(iniPath) + "'";
-    ReadInt(ini, "display:width", settings.width, settings.widthText);
-    ReadInt(ini, "display:height", settings.height, settings.heightText);
-    settings.fullscreen = iniparser_getboolean(ini, "display:fullscreen", 0) != 0;
+    settings->chartTypeSource = "from display:default in '" + Printable(iniPath) + "'";
+    ReadInt(ini, "display:width", settings->width, settings->widthText);
+    ReadInt(ini, "display:height", settings->height, settings->heightText);
+    settings->fullscreen = iniparser_getboolean(ini, "display:fullscreen", 0) != 0;
     if (const char* type = iniparser_getstring(ini, "display:default", nullptr))
-        ReadChartType(type, 0, settings);
+        ReadChartType(type, 0, *settings);
     iniparser_freedict(ini);
-    return settings;
+    return true;
 }
 
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings) {
@@ -163,23 +161,26 @@ void ApplyCommandLine(int argc, const char* const* argv, Settings& settings) {
     ReadChartType(argv[2], 10, settings);
 }
 
-std::string SettingsError(const Settings& settings) {
+bool CheckSettings(const Settings& settings, std::string* err) {
     const std::string inIni = "in '" + Printable(settings.iniPath) + "'";
     auto shown = [](int number, const std::string& unfit) {
         return unfit.empty() ? std::to_string(number) : Printable(unfit);
     };
     if (!settings.widthText.empty() || settings.width < kMinWidth || settings.width > kMaxSize)
-        return OutOfRange("display:width", shown(settings.width, settings.widthText), inIni,
+        *err = OutOfRange("display:width", shown(settings.width, settings.widthText), inIni,
                           "1 to 16384");
-    if (!settings.heightText.empty() || settings.height < kMinHeight || settings.height > kMaxSize)
-        return OutOfRange("display:height", shown(settings.height, settings.heightText), inIni,
+    else if (!settings.heightText.empty() || settings.height < kMinHeight ||
+             settings.height > kMaxSize)
+        *err = OutOfRange("display:height", shown(settings.height, settings.heightText), inIni,
                           "23 to 16384");
-    if (settings.chartTypeName)
-        return UnknownChartType(*settings.chartTypeName, settings.chartTypeFromCommandLine
+    else if (settings.chartTypeName)
+        *err = UnknownChartType(*settings.chartTypeName, settings.chartTypeFromCommandLine
                                                              ? ""
                                                              : " " + settings.chartTypeSource);
-    if (!settings.chartTypeText.empty() || settings.chartType < 1)
-        return OutOfRange("chart type", shown(settings.chartType, settings.chartTypeText),
+    else if (!settings.chartTypeText.empty() || settings.chartType < 1)
+        *err = OutOfRange("chart type", shown(settings.chartType, settings.chartTypeText),
                           settings.chartTypeSource, "1 or more (1 to 11 name the log's columns)");
-    return "";
+    else
+        return true;
+    return false;
 }

@@ -1,7 +1,6 @@
 // The settings from plovo.ini and the plain command line's chart type, and their limits.
 #pragma once
 
-#include <iosfwd>
 #include <optional>
 #include <string>
 
@@ -24,14 +23,13 @@ struct Settings {
     // A chart type given as a text that names no chart type, or several.
     std::optional<std::string> chartTypeName;
     bool chartTypeFromCommandLine = false;
-    // When plovo.ini could not be loaded: one line naming the path tried and why; else "".
-    std::string iniFailure;
 };
 
-// Reads the four "display" keys from iniPath, each falling back to its default on its own.
-// When the file cannot be loaded (missing, not a regular file, over kMaxIniSize, or not INI),
-// writes the INI error line to out and returns the defaults, with the reason in iniFailure.
-Settings LoadSettings(const std::string& iniPath, std::ostream& out);
+// Reads the four "display" keys from iniPath into settings, each falling back to its default
+// on its own. False when the file cannot be loaded (missing, not a regular file, over
+// kMaxIniSize, or not INI), with the defaults in settings and one line in err naming the path
+// tried and why.
+bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* err);
 constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 
 // With exactly two arguments (argc 3) the second is the chart type: a number as atoi reads it,
@@ -39,5 +37,6 @@ constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 // display:default may be too).
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings);
 
-// One line saying what is wrong with the settings, or "" when the viewer can use them.
-std::string SettingsError(const Settings& settings);
+// False with one line in err saying what is wrong with the settings, true when the viewer can
+// use them.
+bool CheckSettings(const Settings& settings, std::string* err);

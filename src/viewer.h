@@ -1,5 +1,5 @@
-// The viewer: graphics start-up, the keyboard loop with its decision table and the rule for a
-// followed log, and shutdown.
+// The viewer: the keyboard loop with its decision table, the rule for a followed log, and the
+// window's title.
 #pragma once
 
 #include <allegro.h>
@@ -99,25 +99,6 @@ std::string WindowTitle(const Viewer& viewer);
 // viewer has a log name); an idle pass leaves both alone. False on Escape.
 bool ViewerPass(Viewer& viewer, const KeySnapshot& keys, BITMAP* target);
 
-// Opens the graphics mode and the keyboard with the window titled `title`, and routes the close
-// button and the ending signals to the loop. From its start on, the X server going away ends the
-// process with status 1, leaving no file. A start that fails while the display opens is tried
-// again; one that gets no answer for 15 s fails. False when the graphics mode cannot be
-// had; then GraphicsFailureReason says why, as found by a connection of our own, in one line.
-bool OpenGraphics(bool fullscreen, const std::string& title);
-std::string GraphicsFailureReason();
-
-// Starts the graphics library for pictures only: memory bitmaps, no display. False with one line
-// in error.
-bool OpenPictureGraphics(std::string& error);
-void ClosePictureGraphics();
-
-// Draws the frame the viewer shows after its first pass, with no display (after
-// OpenPictureGraphics), and saves it as a picture in `path` (format by its extension), replacing
-// any file there only once the new one is complete. False with one line in error when it cannot;
-// RemoveTempFile then removes what it left.
-bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string& error);
-
 // Creates the canvases and presents the first frame on `target`. False when a canvas cannot be
 // created.
 bool ShowFirstFrame(Viewer& viewer, BITMAP* target);
@@ -125,6 +106,3 @@ bool ShowFirstFrame(Viewer& viewer, BITMAP* target);
 // Runs passes until Escape, the close button or a signal ends the loop. Returns the exit
 // status: 0, or 128 + the signal's number.
 int RunViewer(Viewer& viewer);
-
-// Releases the keyboard, the canvases and the graphics library.
-void CloseGraphics(Viewer& viewer);

@@ -3,7 +3,8 @@
 // Kept apart from the other files: Xlib's macros clash with ordinary names.
 #include "xconnection.h"
 
-#include <X11/Xlib.h>
+#include <allegro.h>
+// After allegro.h, which it needs; it brings Xlib along.
 #include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <xalleg.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -29,7 +31,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform.h"
+#include "tempfiles.h"
+#include "text.h"
 
 namespace {
 // Standard error as the user sees it, also while CapturingStandardError holds it.
@@ -46,19 +49,6 @@ int OnBrokenConnection(Display*) {
     (void)written;
     RemoveTempFile();
     _exit(1);
-}
-
-// The first fields of the graphics library's own X state (its X header is not installed): its
-// connection and the window it draws in, which lies inside the window the desktop sees.
-extern "C" {
-extern struct {
-    Display* display;
-    volatile int lock_count;
-    int screen;
-    Window window;
-} _xwin;
-void _xwin_lock();
-void _xwin_unlock();
 }
 
 volatile sig_atomic_t windowLost = 0;
@@ -205,7 +195,9 @@ bool WindowLost() {
 void SetUtf8WindowName(const std::string& name) {
     static Window topLevel = 0;
     static Atom netWmName = 0, utf8String = 0;
-    _xwin_lock();
+    // The graphics library's own X state: its connection, and the window it draws in, which lies
+    // inside the window the desktop sees.
+    XLOCK();
     Display* display = _xwin.display;
     if (display != nullptr && topLevel == 0 && _xwin.window != 0) {
         Window root = 0, *children = nullptr;
@@ -222,7 +214,11 @@ void SetUtf8WindowName(const std::string& name) {
                         static_cast<int>(name.size()));
         XFlush(display);
     }
-    _xwin_unlock();
+    XUNLOCK();
+}
+
+void NameTheNextWindow(const char* name) {
+    xwin_set_window_name(name, name);
 }
 
 DisplayProbe ProbeDisplay() {

@@ -15,6 +15,10 @@
 void EndOnBrokenConnection();
 bool WindowLost();
 
+// Sets the name and class, as window managers see them, of the window the graphics library
+// creates when it starts next.
+void NameTheNextWindow(const char* name);
+
 // Names the graphics library's window in UTF-8 (_NET_WM_NAME) beside the library's own title,
 // which keeps only the characters of Latin-1. `name` must be well-formed UTF-8.
 void SetUtf8WindowName(const std::string& name);

@@ -1,9 +1,10 @@
-// Rendering into memory bitmaps, with no graphics mode: the strip, the row of a sample, the plot,
-// the cursor line, the labels, the status text and where the bar lands in the frame.
+// Rendering into memory bitmaps, with no graphics mode: the scale, the strip, the row of a
+// sample, the plot, the cursor line, the status text and where the bar lands in the frame.
 #include "chart.h"
 
 #include <cmath>
 
+#include "charttypes.h"
 #include "kolejka.h"
 #include "test_util.h"
 #include "viewer.h"
@@ -147,37 +148,6 @@ TEST_F(Chart, CursorLineCrossesTheWholeFrame) {
     EXPECT_TRUE(RowsOf(canvases.frame, 638, yellow).empty());
 }
 
-TEST(Labels, EveryNumberOutsideOneToElevenIsNotSupported) {
-    std::vector<std::pair<int, std::string>> labels = {
-        {1, "Time [s]"},           {2, "Velocity [m/s]"},    {3, "Acceleration [m/ss]"},
-        {4, "Coupler.Dist[m]"},    {5, "Coupler.Force[N]"},  {6, "TractionForce [kN]"},
-        {7, "FrictionForce [kN]"}, {8, "BrakeForce [kN]"},   {9, "BrakePress [MPa]"},
-        {10, "PipePress [MPa]"},   {11, "MotorCurrent [A]"}, {0, "Not supported!"},
-        {-1, "Not supported!"},    {12, "Not supported!"}};
-    for (const auto& [number, label] : labels) {
-        TypeOfChart(number);
-        EXPECT_EQ(cType, label) << number;
-    }
-    // {given, the chart types it names}: a name or its unique beginning, in any case.
-    std::vector<std::pair<std::string, std::vector<int>>> names = {
-        {"velocity", {2}}, {"MOTOR-current", {11}},
-        {"brake-p", {9}},  {"brake", {8, 9}},
-        {"c", {4, 5}},     {"", {}},
-        {"speed", {}},     {"time-", {}}};
-    for (const auto& [given, types] : names) EXPECT_EQ(ChartTypesNamed(given), types) << given;
-}
-
-TEST(Title, NamesTheSampleUnderTheCursorWithItsTimeAndValue) {
-    EXPECT_EQ(TitleText({"run17.dat", "Velocity [m/s]", 4001, true, 280.25, -3.14159265}),
-              "plovo - run17.dat - Velocity [m/s] - sample 4001 at 280.25 s: -3.14159");
-    EXPECT_EQ(TitleText({"a b.dat", "Not supported!", 2, true, 1e6, 0}),
-              "plovo - a b.dat - Not supported! - sample 2 at 1e+06 s: 0");
-    EXPECT_EQ(TitleText({"short.dat", "Time [s]", 640, false, 0, 0}),
-              "plovo - short.dat - Time [s] - sample 640: no data");
-    EXPECT_EQ(TitleText({"run.dat", "Time [s]", 9, false, 0, 0, true}),
-              "plovo - run.dat - Time [s] - sample 9: no data - following");
-}
-
 TEST(StatusText, FormatsLikeADefaultOutputStream) {
     ResetGlobals();
     ieFp = 640;
@@ -220,4 +190,17 @@ TEST_F(Chart, StatusBarLandsAtTheBottomOfTheFrame) {
     EXPECT_LE(textRows.back(), 473);
     EXPECT_GE(leftmost, 10);
     EXPECT_LT(leftmost, 18);  // the first glyph, "(", starts in the first character cell
+}
+
+TEST(Scale, MagnitudeOfTheExtremeSpansHalfTheChart) {
+    iscrHeight = 480;
+    SetScale(-458.0);
+    EXPECT_EQ(ZeroLine, 230);
+    EXPECT_DOUBLE_EQ(multiplier, 0.5);  // half-height 229 over |-458|
+    iscrHeight = 481;
+    SetScale(23.0);
+    EXPECT_EQ(ZeroLine, 230);
+    EXPECT_DOUBLE_EQ(multiplier, 10.0);
+    SetScale(0.0);
+    EXPECT_EQ(multiplier, 1.0);
 }

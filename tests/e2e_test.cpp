@@ -9,7 +9,10 @@
 #include <thread>
 
 #include "chart.h"
+#include "charttypes.h"
 #include "kolejka.h"
+#include "records.h"
+#include "sliding.h"
 #include "test_util.h"
 #include "viewer.h"
 
@@ -107,7 +110,7 @@ class Window : public ::testing::Test {
         // The expected frames are rendered from this process's own extraction of the sample.
         setenv("TMPDIR", work.path.c_str(), 1);
         std::string error;
-        SetScale(MakeTempFile(kSample.c_str(), 2, error));
+        SetScale(MakeTempFile(kSample.c_str(), 2, &error));
         ASSERT_EQ(error, "");
         TypeOfChart(2);
         ASSERT_TRUE(CreateCanvases(canvases));
@@ -347,7 +350,7 @@ TEST_F(Window, FollowsAGrowingLogWhileItShowsItsEnd) {
     auto extract = [&] {  // this process's own extraction, for the expected titles and frames
         iFc = 0;
         std::string error;
-        SetScale(MakeTempFile(log.c_str(), 2, error));
+        SetScale(MakeTempFile(log.c_str(), 2, &error));
     };
     auto title = [](int record, bool following) {
         return TitleText({"run.dat", "Velocity [m/s]", record, true, RecordTime(record),

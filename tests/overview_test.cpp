@@ -1,7 +1,9 @@
 // The overview: which records each column shows, and the picture drawn from them.
 #include "overview.h"
 
+#include "charttypes.h"
 #include "kolejka.h"
+#include "sliding.h"
 #include "test_util.h"
 
 TEST(Overview, ColumnsShareTheRecordsOutInOrder) {

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "test_util.h"
+#include "text.h"
 
 namespace {
 // A stretch of the samples given, one per 0.1 s from `start` seconds.
@@ -30,13 +31,13 @@ TEST(PlotOptions, FormatSizeAndLabels) {
     for (const auto& [path, expected] : formats) {
         PlotFormat format = PlotFormat::kPng;
         std::string error;
-        EXPECT_EQ(ParsePlotFormat(path, format, error) ? static_cast<int>(format) : -1, expected)
+        EXPECT_EQ(ParsePlotFormat(path, &format, &error) ? static_cast<int>(format) : -1, expected)
             << path;
         EXPECT_EQ(error.empty(), expected >= 0) << path;
     }
     std::string error;
     PlotFormat format;
-    ParsePlotFormat("r.jpg", format, error);
+    ParsePlotFormat("r.jpg", &format, &error);
     EXPECT_EQ(error,
               "plovo: cannot write a plot as 'r.jpg': the name must end in .png, .svg or .pdf");
 
@@ -54,7 +55,7 @@ TEST(PlotOptions, FormatSizeAndLabels) {
     for (const auto& [text, expected] : sizes) {
         PlotSize size{0, 0};
         error.clear();
-        ParsePlotSize(text, size, error);
+        ParsePlotSize(text, &size, &error);
         EXPECT_EQ(std::make_pair(size.width, size.height), expected) << text;
         EXPECT_EQ(error.empty(), expected.first > 0) << text;
     }
@@ -237,10 +238,10 @@ TEST(WritePlot, EachFormatReadsBack) {
     std::string error;
     for (const char* name : {"p.png", "p.svg", "p.pdf", "empty.png"}) {
         PlotFormat format;
-        ASSERT_TRUE(ParsePlotFormat(name, format, error));
+        ASSERT_TRUE(ParsePlotFormat(name, &format, &error));
         Stretch stretch =
             Samples(std::string(name) == "empty.png" ? std::vector<double>{} : values);
-        EXPECT_TRUE(WritePlot(stretch, plot, format, dir.File(name), error)) << error;
+        EXPECT_TRUE(WritePlot(stretch, plot, format, dir.File(name), &error)) << error;
     }
     cairo_surface_t* png = cairo_image_surface_create_from_png(dir.File("p.png").c_str());
     ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
@@ -261,8 +262,8 @@ TEST(WritePlot, EachFormatReadsBack) {
     EXPECT_EQ(std::system(("xmllint --noout " + dir.File("p.svg")).c_str()), 0);
     EXPECT_EQ(ReadFile(dir.File("p.pdf")).substr(0, 5), "%PDF-");
 
-    EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kSvg, "/dev/full", error));
+    EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kSvg, "/dev/full", &error));
     EXPECT_EQ(error, "No space left on device");
-    EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kPng, dir.File("no/p.png"), error));
+    EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kPng, dir.File("no/p.png"), &error));
     EXPECT_EQ(error, "No such file or directory");
 }

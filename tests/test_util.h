@@ -6,20 +6,23 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "extraction.h"
 #include "globals.h"
-#include "logdata.h"
-#include "platform.h"
+#include "tempfiles.h"
 
 // A fresh directory that is deleted with everything in it at the end of the test.
 class ScratchDir {
@@ -68,6 +71,29 @@ inline std::string Line(const std::vector<std::string>& fields, const std::strin
     std::string line;
     for (const auto& field : fields) line += Column(field);
     return line + eol;
+}
+
+// Eleven columns whose column 2 holds `field`.
+inline std::string Row(const std::string& field, const std::string& eol = "\n") {
+    return Line({"1.0", field, "3", "4", "5", "6", "7", "8", "9", "10", "11"}, eol);
+}
+
+// A field as its record in the temporary file holds it: right-aligned, 23 bytes.
+inline std::string Padded(const std::string& field) {
+    return Column(field).substr(0, 23);
+}
+
+// Runs `run` under a file size limit of `bytes`, which stands in for a full disk.
+inline void UnderSizeLimit(rlim_t bytes, const std::function<void()>& run) {
+    struct rlimit saved, small;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    small = saved;
+    small.rlim_cur = bytes;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    run();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 extern char** environ;
@@ -158,7 +184,7 @@ class PlovoTest : public ::testing::Test {
         std::string log = work.File("records.dat");
         WriteFile(log, Header() + body);
         std::string error;
-        MakeTempFile(log.c_str(), 1, error);
+        MakeTempFile(log.c_str(), 1, &error);
         ASSERT_EQ(error, "");
     }
 

@@ -2,7 +2,8 @@
 #include "viewer.h"
 
 #include "kolejka.h"
-#include "logdata.h"
+#include "records.h"
+#include "sliding.h"
 #include "test_util.h"
 
 namespace {
@@ -168,4 +169,15 @@ TEST_F(Pass, ScrollingStopsAtBothEnds) {
     Run("Shift Left", 10);
     EXPECT_EQ(isFp, 1);
     EXPECT_EQ(ieFp, 40);
+}
+
+TEST(Title, NamesTheSampleUnderTheCursorWithItsTimeAndValue) {
+    EXPECT_EQ(TitleText({"run17.dat", "Velocity [m/s]", 4001, true, 280.25, -3.14159265}),
+              "plovo - run17.dat - Velocity [m/s] - sample 4001 at 280.25 s: -3.14159");
+    EXPECT_EQ(TitleText({"a b.dat", "Not supported!", 2, true, 1e6, 0}),
+              "plovo - a b.dat - Not supported! - sample 2 at 1e+06 s: 0");
+    EXPECT_EQ(TitleText({"short.dat", "Time [s]", 640, false, 0, 0}),
+              "plovo - short.dat - Time [s] - sample 640: no data");
+    EXPECT_EQ(TitleText({"run.dat", "Time [s]", 9, false, 0, 0, true}),
+              "plovo - run.dat - Time [s] - sample 9: no data - following");
 }

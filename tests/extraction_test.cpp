@@ -1,46 +1,18 @@
-// Column extraction into the temporary file, number parsing, record reading and sliding.
-#include "logdata.h"
-
-#include <dlfcn.h>
-#include <sys/resource.h>
+// The extraction into the temporary files, and the follower that goes on with a growing log.
+#include "extraction.h"
 
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <random>
-#include <sstream>
 
-#include "kolejka.h"
-#include "progress.h"
+#include "records.h"
 #include "test_util.h"
 
 namespace {
-// Eleven columns whose column 2 holds `field`.
-std::string Row(const std::string& field, const std::string& eol = "\n") {
-    return Line({"1.0", field, "3", "4", "5", "6", "7", "8", "9", "10", "11"}, eol);
-}
-
 std::string Record(const std::string& text) {
     return text + std::string(23 - text.size(), ' ');
-}
-
-std::string Padded(const std::string& field) {
-    return Column(field).substr(0, 23);
-}
-
-// Runs `run` under a file size limit of `bytes`, which stands in for a full disk.
-void UnderSizeLimit(rlim_t bytes, const std::function<void()>& run) {
-    struct rlimit saved, small;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    small = saved;
-    small.rlim_cur = bytes;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    run();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
 }
 
 class Extraction : public PlovoTest {
@@ -50,7 +22,7 @@ class Extraction : public PlovoTest {
         std::string log = work.File("log.dat");
         WriteFile(log, Header() + body);
         std::string error;
-        extreme = MakeTempFile(log.c_str(), column, error, &range);
+        extreme = MakeTempFile(log.c_str(), column, &error, &range);
         EXPECT_EQ(error, "");
         return ReadFile(TempPath());
     }
@@ -58,80 +30,6 @@ class Extraction : public PlovoTest {
     SampleRange range;
 };
 }  // namespace
-
-TEST(ParseNumber, AgreesWithAtof) {
-    const char* cases[] = {"",
-                           "   ",
-                           "12.5",
-                           "  -3.14159265",
-                           "+7",
-                           "--5",
-                           "+-5",
-                           "- 5",
-                           "1e3",
-                           "1e",
-                           "1e+",
-                           ".5",
-                           ".",
-                           "-.5e-2",
-                           "abc",
-                           "12abc",
-                           "inf",
-                           "-INF",
-                           "infinity",
-                           "infinit",
-                           "nan",
-                           "-nan",
-                           "nan(12)",
-                           "1e999",
-                           "-1e999",
-                           "1e-999",
-                           "4e-320",
-                           "0x1A",
-                           "-0x1p4",
-                           "0x",
-                           "00012",
-                           "\t\v\f\r 8",
-                           "1.7976931348623157e308",
-                           "123456789012345678901234"};
-    for (const char* text : cases) {
-        double expected = std::atof(text);
-        double got = ParseNumber(text, std::strlen(text));
-        if (std::isnan(expected)) {
-            EXPECT_TRUE(std::isnan(got)) << text;
-        } else {
-            EXPECT_EQ(got, expected) << text;
-            EXPECT_EQ(std::signbit(got), std::signbit(expected)) << text;
-        }
-    }
-}
-
-TEST(ParseNumber, AgreesWithAtofOnRandomFields) {
-    const std::string alphabet = "0123456789+-.eExXinfaINFA \t\r";
-    std::mt19937 random(42);
-    for (int i = 0; i < 200000; ++i) {
-        std::string text(random() % 24, ' ');
-        for (char& c : text) c = alphabet[random() % alphabet.size()];
-        double expected = std::atof(text.c_str());
-        double got = ParseNumber(text.data(), text.size());
-        if (std::isnan(expected)) {
-            ASSERT_TRUE(std::isnan(got)) << '"' << text << '"';
-        } else {
-            ASSERT_EQ(got, expected) << '"' << text << '"';
-        }
-    }
-}
-
-TEST(ParseNumber, StopsAtNul) {
-    EXPECT_EQ(ParseNumber("12\0"
-                          "34",
-                          5),
-              12.0);
-    EXPECT_EQ(ParseNumber("\0"
-                          "5",
-                          2),
-              0.0);
-}
 
 TEST_F(Extraction, LineEndsDoNotChangeTheRecords) {
     std::string lf = Extract(Row("1.5") + Row("-2.25") + Row("3"));
@@ -244,7 +142,7 @@ TEST_F(Extraction, LogsWithoutDataLinesGiveAnEmptyTempFile) {
         std::string log = work.File("log.dat");
         WriteFile(log, whole);
         std::string error;
-        EXPECT_EQ(MakeTempFile(log.c_str(), 2, error), 0.0);
+        EXPECT_EQ(MakeTempFile(log.c_str(), 2, &error), 0.0);
         EXPECT_EQ(error, "");
         EXPECT_EQ(iFc, 0);
         EXPECT_EQ(ReadFile(TempPath()), "");
@@ -254,9 +152,9 @@ TEST_F(Extraction, LogsWithoutDataLinesGiveAnEmptyTempFile) {
 TEST_F(Extraction, UnopenableLogIsReportedAndLeavesNoTempFile) {
     std::string error;
     std::string missing = work.File("missing.dat");
-    MakeTempFile(missing.c_str(), 2, error);
+    MakeTempFile(missing.c_str(), 2, &error);
     EXPECT_EQ(error, "plovo: cannot open log '" + missing + "': No such file or directory");
-    MakeTempFile(work.path.c_str(), 2, error);
+    MakeTempFile(work.path.c_str(), 2, &error);
     EXPECT_EQ(error, "plovo: cannot open log '" + work.path + "': Is a directory");
     EXPECT_TRUE(tmp.Entries().empty());
     EXPECT_STREQ(TempPath(), "");
@@ -281,35 +179,6 @@ TEST_F(Extraction, TempFileIsPrivateAndUnique) {
     EXPECT_EQ(tmp.Entries().size(), 1u);
 }
 
-// This binary's mkstemps: the C library's, then, when asked, a signal right as it returns.
-namespace {
-int signalAfterCreate = 0;
-}
-extern "C" int mkstemps(char* pattern, int suffix) {
-    using Create = int (*)(char*, int);
-    static Create create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "mkstemps"));
-    int fd = create(pattern, suffix);
-    if (signalAfterCreate != 0) raise(signalAfterCreate);
-    return fd;
-}
-
-TEST_F(Extraction, ASignalAsTheFileIsCreatedStillRemovesIt) {
-    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        pid_t child = fork();
-        if (child == 0) {
-            InstallSignalHandlers();
-            signalAfterCreate = number;
-            std::string error;
-            CreateTempFile(error);
-            _exit(0);
-        }
-        int status;
-        waitpid(child, &status, 0);
-        EXPECT_EQ(ExitStatus(status), 128 + number);
-        EXPECT_TRUE(tmp.Entries().empty()) << number;
-    }
-}
-
 TEST_F(Extraction, UnwritableTempFileIsReportedAndRemoved) {
     std::string log = work.File("log.dat");
     std::string body;
@@ -318,152 +187,16 @@ TEST_F(Extraction, UnwritableTempFileIsReportedAndRemoved) {
     std::string error;
 
     setenv("TMPDIR", work.File("no-such-dir").c_str(), 1);
-    MakeTempFile(log.c_str(), 2, error);
+    MakeTempFile(log.c_str(), 2, &error);
     EXPECT_EQ(error, "plovo: cannot create temporary file in '" + work.File("no-such-dir") +
                          "': No such file or directory");
 
     setenv("TMPDIR", tmp.path.c_str(), 1);
-    UnderSizeLimit(4096, [&] { MakeTempFile(log.c_str(), 2, error); });
+    UnderSizeLimit(4096, [&] { MakeTempFile(log.c_str(), 2, &error); });
     EXPECT_EQ(error.rfind("plovo: cannot write temporary file '" + tmp.path + "/plovo-", 0), 0u)
         << error;
     EXPECT_TRUE(tmp.Entries().empty());
     EXPECT_EQ(iFc, 0);
-}
-
-TEST(Progress, PercentOfAKnownSizeElseMegabytes) {
-    const std::string reading = "plovo: reading the log: ";
-    EXPECT_EQ(ProgressText(0, 1000), reading + "0%");
-    EXPECT_EQ(ProgressText(8'589'934'592, 21'474'836'480), reading + "40%");
-    EXPECT_EQ(ProgressText(1500, 1000), reading + "100%");   // a log that grows
-    EXPECT_EQ(ProgressText(3 << 20, -1), reading + "3 MB");  // a pipe
-    EXPECT_EQ(ProgressText(5, 0), reading + "0 MB");
-}
-
-TEST(ColumnScanner, PiecesOfAnySizeGiveTheSameRecords) {
-    std::string body = Row("1") + "\r\n" + Line({"1"}) + Row("-2", "\r\n") + "\n" + Column("1") +
-                       " 3" + "\n" + Row("4", "");
-    ColumnScanner whole(2, 1);
-    std::string expected, expectedTimes;
-    whole.Feed(body.data(), body.size(), expected, &expectedTimes);
-    whole.Finish(expected, &expectedTimes);
-    EXPECT_EQ(expectedTimes.substr(0, 23), Padded("1.0"));
-    for (std::size_t piece = 1; piece <= 29; ++piece) {
-        ColumnScanner scanner(2, 1);
-        std::string out, times;
-        for (std::size_t at = 0; at < body.size(); at += piece)
-            scanner.Feed(body.data() + at, std::min(piece, body.size() - at), out, &times);
-        scanner.Finish(out, &times);
-        EXPECT_EQ(out, expected) << piece;
-        EXPECT_EQ(times, expectedTimes) << piece;
-        EXPECT_EQ(scanner.records(), 5);
-        EXPECT_EQ(scanner.extreme(), 4.0);
-    }
-}
-
-namespace {
-class Records : public PlovoTest {
-  protected:
-    std::vector<double> Window(kolejka& window) {
-        std::vector<double> samples;
-        window.reset_iter();
-        for (int i = 0; i < iscrWidth; ++i) samples.push_back(window.k_get());
-        return samples;
-    }
-    std::vector<double> Range(int first, int last) {
-        std::vector<double> samples;
-        for (int k = first; k <= last; ++k) samples.push_back(k);
-        return samples;
-    }
-};
-}  // namespace
-
-TEST_F(Records, ReadByNumberAndZeroOutsideTheFile) {
-    MakeRecords(3);
-    EXPECT_EQ(czytaj(1), 1.0);
-    EXPECT_EQ(czytaj(2), 2.0);
-    EXPECT_EQ(czytaj(3), 3.0);
-    EXPECT_EQ(czytaj(4), 0.0);
-    EXPECT_EQ(czytaj(0), 0.0);
-    EXPECT_EQ(czytaj(-1), 0.0);
-    EXPECT_EQ(czytaj(2147483647), 0.0);  // byte offset past 2^32: no overflow
-    RemoveTempFile();
-    EXPECT_EQ(czytaj(1), 0.0);
-}
-
-TEST_F(Records, SlidingStopsAtBothEndsAndPartway) {
-    MakeRecords(20);
-    iscrWidth = 5;
-    kolejka window(iscrWidth);
-    FillWindow(window);
-    EXPECT_EQ(ieFp, 5);
-    EXPECT_EQ(Window(window), Range(1, 5));
-
-    AddToQueue(window, 10, 0);  // already at record 1
-    EXPECT_EQ(isFp, 1);
-    AddToQueue(window, 12, 1);
-    EXPECT_EQ(isFp, 13);
-    EXPECT_EQ(ieFp, 17);
-    AddToQueue(window, 10, 1);  // 3 records left
-    EXPECT_EQ(isFp, 16);
-    EXPECT_EQ(ieFp, 20);
-    EXPECT_EQ(Window(window), Range(16, 20));
-    AddToQueue(window, 1, 1);  // already at the last record
-    EXPECT_EQ(ieFp, 20);
-
-    AddToQueue(window, 2, 2);
-    AddToQueue(window, 2, -1);
-    AddToQueue(window, 0, 0);
-    AddToQueue(window, -3, 1);
-    EXPECT_EQ(isFp, 16);
-
-    AddToQueue(window, 1, 0);
-    EXPECT_EQ(Window(window), Range(15, 19));
-    AddToQueue(window, 20, 0);
-    EXPECT_EQ(isFp, 1);
-    EXPECT_EQ(ieFp, 5);
-    EXPECT_EQ(Window(window), Range(1, 5));
-}
-
-TEST_F(Records, FillWindowAtStartsAsFarAsRightWouldAndNoFurther) {
-    MakeRecords(20);
-    iscrWidth = 5;
-    // {asked, first record shown}: the last full window starts at 16.
-    for (auto [start, first] : std::vector<std::pair<std::int64_t, int>>{
-             {1, 1}, {2, 2}, {16, 16}, {17, 16}, {INT64_MAX / 16, 16}}) {
-        kolejka window(iscrWidth);
-        isFp = 1;
-        FillWindowAt(window, start);
-        EXPECT_EQ(isFp, first) << start;
-        EXPECT_EQ(ieFp, first + 4) << start;
-        EXPECT_EQ(Window(window), Range(first, first + 4)) << start;
-    }
-}
-
-TEST_F(Records, ShortLogFillsWithZerosAndDoesNotScrollPastItsEnd) {
-    MakeRecords(3);
-    iscrWidth = 6;
-    kolejka window(iscrWidth);
-    FillWindowAt(window, 3);  // no later start: the same fill as from record 1
-    EXPECT_EQ(isFp, 1);
-    EXPECT_EQ(ieFp, 6);
-    EXPECT_EQ(Window(window), (std::vector<double>{1, 2, 3, 0, 0, 0}));
-    AddToQueue(window, 10, 1);
-    EXPECT_EQ(isFp, 1);
-    EXPECT_EQ(ieFp, 6);
-}
-
-TEST_F(Records, GetValueReadsTheSampleUnderTheCursorColumn) {
-    MakeRecords(30);
-    iscrWidth = 8;
-    kolejka window(iscrWidth);
-    FillWindow(window);
-    AddToQueue(window, 10, 1);
-    GetValue(window, 0);
-    EXPECT_EQ(value, 11.0);
-    GetValue(window, iscrWidth - 1);
-    EXPECT_EQ(value, 18.0);
-    GetValue(window, -1);  // no sample read: value stays
-    EXPECT_EQ(value, 18.0);
 }
 
 TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
@@ -471,7 +204,7 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     WriteFile(log, Header() + Row("5") + row.substr(0, 30));
     LogExtraction follower(log.c_str(), 2);
     std::string error;
-    ASSERT_TRUE(follower.Start(true, error));
+    ASSERT_TRUE(follower.Start(true, &error));
     EXPECT_EQ(iFc, 1);
     auto append = [&](const std::string& bytes) { AppendFile(log, bytes); };
     auto rewrite = [&](const std::string& bytes) {  // until a coarse clock gives it a new time
@@ -502,7 +235,7 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
         {[&] { WriteFile(log, Header() + Row("-9") + "  1"); }, "-9", -9, true}};
     for (const Step& step : steps) {
         step.change();
-        FollowResult result = follower.Follow(noDeadline, error);
+        FollowResult result = follower.Follow(noDeadline, &error);
         std::string expected, field;
         for (std::istringstream fields(step.records); fields >> field;) expected += Padded(field);
         EXPECT_EQ(ReadFile(TempPath()), expected) << step.records;
@@ -515,16 +248,16 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     std::string burst;
     for (int i = 0; i < 2000; ++i) burst += Row(std::to_string(i));
     append(burst);
-    follower.Follow(std::chrono::steady_clock::time_point(), error);
+    follower.Follow(std::chrono::steady_clock::time_point(), &error);
     EXPECT_LT(iFc, 1500);
-    follower.Follow(noDeadline, error);
+    follower.Follow(noDeadline, &error);
     EXPECT_EQ(iFc, 2001);
     EXPECT_EQ(error, "");
 
     // A full disk: following stops, the records taken stay, and so do their extreme and range.
     append(burst + Row("5000"));
     FollowResult result;
-    UnderSizeLimit(2001 * 23 + 100, [&] { result = follower.Follow(noDeadline, error); });
+    UnderSizeLimit(2001 * 23 + 100, [&] { result = follower.Follow(noDeadline, &error); });
     EXPECT_TRUE(result.stopped);
     EXPECT_FALSE(follower.following());
     EXPECT_EQ(error, "plovo: stopped following '" + log +
@@ -537,9 +270,9 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
 
     // A path naming a file that cannot be opened stops following too, with the reason.
     LogExtraction again(log.c_str(), 2);
-    ASSERT_TRUE(again.Start(true, error));
+    ASSERT_TRUE(again.Start(true, &error));
     std::remove(log.c_str());
     std::filesystem::create_directory(log);
-    EXPECT_TRUE(again.Follow(noDeadline, error).stopped);
+    EXPECT_TRUE(again.Follow(noDeadline, &error).stopped);
     EXPECT_EQ(error, "plovo: stopped following '" + log + "': cannot read the log: Is a directory");
 }

@@ -1,0 +1,28 @@
+// The graphics library's start and end: the window with its keyboard and close button, or
+// memory bitmaps alone for pictures.
+#pragma once
+
+#include <string>
+
+#include "chart.h"
+
+// Opens the graphics mode and the keyboard with the window titled `title`, and routes the close
+// button and the ending signals to the loop. From its start on, the X server going away ends the
+// process with status 1, leaving no file. A start that fails while the display opens is tried
+// again; one that gets no answer for 15 s fails. False when the graphics mode cannot be had,
+// with one line in err saying why, as found by a connection of our own.
+bool OpenGraphics(bool fullscreen, const std::string& title, std::string* err);
+
+// Whether the window's close button was pressed.
+bool CloseRequested();
+// Whether the key was pressed since the last call for it (from the library's input thread), so
+// that a key pressed and released between two looks (a quick tap, a script's key) still counts.
+bool PressedSinceLastLook(int scancode);
+
+// Releases the keyboard, the canvases and the graphics library.
+void CloseGraphics(Canvases& canvases);
+
+// Starts the graphics library for pictures only: memory bitmaps, no display. False with one line
+// in err.
+bool OpenPictureGraphics(std::string* err);
+void ClosePictureGraphics();

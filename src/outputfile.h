@@ -1,0 +1,32 @@
+// Output files: never an input, refused before anything is read when they cannot be written,
+// and replaced only by a complete new file.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Refuses the first output that is the same file (device and inode, symbolic links followed) as
+// an input or as another output, with one line in err. An output that does not exist yet is
+// told by its directory and name. Call it before anything is read, so that an output can never
+// replace the log it was made from.
+bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
+                              const std::vector<std::string>& outputs, std::string* err);
+
+// Refuses the first output whose directory the process may not write in (or that does not
+// exist), with one line in err. Call it before anything is read, so that a long extraction does
+// not end in that refusal.
+bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err);
+
+// Writes or checks the file at `path` (a sibling of the output, created empty); false when it
+// could not, with one line in err or, left empty, the system's reason found for it.
+using FileStep = std::function<bool(const std::string& path, std::string* err)>;
+
+// Replaces `path` with what `write` puts into a hidden file beside it (.plovo-XXXXXX with the
+// output's extension, which tells a writer the format), once `verify` (when given) accepts it:
+// an existing file is replaced only by a complete one, which keeps its mode, and its owner and
+// group where the process may set them. Where `path` is a symbolic link, the file it leads to is
+// replaced and the link stays. On failure `path` is untouched, the sibling is removed, and err
+// holds one line.
+bool ReplaceFile(const std::string& path, const FileStep& write, std::string* err,
+                 const FileStep& verify = nullptr);

@@ -1,0 +1,33 @@
+// Path names: the settings file's place, a path's folder and file name, links followed.
+#include "paths.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+std::string IniPathFor(const std::string& argv0) {
+    std::string::size_type slash = argv0.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string() : argv0.substr(0, slash + 1);
+    return dir + "plovo.ini";
+}
+
+std::string FileName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+PathParts SplitPath(const std::string& path) {
+    std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), FileName(path)};
+}
+
+std::string ThroughLinks(std::string path) {
+    for (int links = 0; links < 40; ++links) {
+        char target[PATH_MAX];
+        ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+        if (length <= 0) break;
+        std::string next(target, static_cast<std::size_t>(length));
+        path = next[0] == '/' ? next : SplitPath(path).dir + "/" + next;
+    }
+    return path;
+}

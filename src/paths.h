@@ -1,0 +1,22 @@
+// Path names: the settings file's place, a path's folder and file name, links followed.
+#pragma once
+
+#include <string>
+
+// argv[0] up to and including its last '/', then "plovo.ini"; just "plovo.ini" without a '/'.
+std::string IniPathFor(const std::string& argv0);
+
+// The file name of `path` without its folder: what follows its last '/'.
+std::string FileName(const std::string& path);
+
+// A path's directory ("." for a bare name, "/" at the root) and the name in it after the last
+// '/' (empty when the path ends in one).
+struct PathParts {
+    std::string dir, name;
+};
+PathParts SplitPath(const std::string& path);
+
+// The file a path leads to through its symbolic links, at most 40 of them: writing through a
+// link replaces what it points to, as an editor's save does, not the link. A relative target
+// counts from the link's directory.
+std::string ThroughLinks(std::string path);

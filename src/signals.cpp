@@ -1,0 +1,153 @@
+// The ending signals, the exit guard and the shutdown deadline: every way out removes plovo's
+// files.
+#include "signals.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+
+#include "progress.h"
+#include "tempfiles.h"
+
+namespace {
+volatile sig_atomic_t signalsDeferred = 0;
+volatile sig_atomic_t pendingSignal = 0;
+volatile sig_atomic_t exitGuardArmed = 0;
+
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+volatile sig_atomic_t deadlineStatus = -1;  // the exit status EndWithin set, or -1
+constexpr unsigned kShutdownSeconds = 2;
+
+void OnDeadline(int) {
+    RemoveTempFile();
+    _exit(deadlineStatus);
+}
+
+// Only async-signal-safe calls: it also runs in the handler of a deferred signal.
+void ArmDeadline(int status) {
+    if (deadlineStatus >= 0) return;
+    deadlineStatus = status;
+    struct sigaction action = {};
+    action.sa_handler = OnDeadline;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, nullptr);
+    alarm(kShutdownSeconds);
+}
+
+void OnEndingSignal(int number) {
+    if (signalsDeferred) {
+        // The loop ends on it; the deadline ends the process should the X server keep the loop
+        // or the shutdown waiting.
+        pendingSignal = number;
+        ArmDeadline(128 + number);
+        return;
+    }
+    RemoveTempFile();
+    EndProgress();
+    _exit(128 + number);
+}
+
+void SetHandlers() {
+    struct sigaction action = {};
+    action.sa_handler = OnEndingSignal;
+    sigemptyset(&action.sa_mask);
+    for (int number : kEndingSignals) sigaction(number, &action, nullptr);
+}
+
+sigset_t EndingSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number : kEndingSignals) sigaddset(&set, number);
+    return set;
+}
+
+// The watcher: a thread that reads the held ending signals from a signalfd while the graphics
+// library starts, and a wake-up descriptor that releases it at once.
+pthread_t watcher;
+int signalFd = -1;
+int releaseFd = -1;
+
+// Ends the process cleanly on an ending signal held from the other threads; returns when
+// releaseFd is written.
+void* WatchEndingSignals(void*) {
+    pollfd fds[2] = {{signalFd, POLLIN, 0}, {releaseFd, POLLIN, 0}};
+    while (poll(fds, 2, -1) < 0 && errno == EINTR) {
+    }
+    signalfd_siginfo info;
+    if ((fds[0].revents & POLLIN) && read(signalFd, &info, sizeof info) == sizeof info) {
+        RemoveTempFile();
+        _exit(128 + static_cast<int>(info.ssi_signo));
+    }
+    return nullptr;
+}
+
+void CloseWatcherFds() {
+    for (int* fd : {&signalFd, &releaseFd}) {
+        if (*fd >= 0) close(*fd);
+        *fd = -1;
+    }
+}
+
+void OnExit() {
+    if (!exitGuardArmed) return;
+    RemoveTempFile();
+    _exit(1);
+}
+}  // namespace
+
+void InstallSignalHandlers() {
+    signalsDeferred = 0;
+    SetHandlers();
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+void DeferSignals() {
+    signalsDeferred = 1;
+    SetHandlers();
+}
+
+int PendingSignal() {
+    return pendingSignal;
+}
+
+void EndWithin(int status) {
+    ArmDeadline(status);
+}
+
+void HoldEndingSignals(bool hold) {
+    sigset_t set = EndingSignalSet();
+    if (hold) {
+        // Threads started from now on (the watcher, the graphics library's) inherit the mask.
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        signalFd = signalfd(-1, &set, SFD_CLOEXEC);
+        releaseFd = eventfd(0, EFD_CLOEXEC);
+        bool started = signalFd >= 0 && releaseFd >= 0 &&
+                       pthread_create(&watcher, nullptr, WatchEndingSignals, nullptr) == 0;
+        if (!started) CloseWatcherFds();
+        return;
+    }
+    if (releaseFd >= 0) {
+        const std::uint64_t one = 1;
+        ssize_t written = write(releaseFd, &one, sizeof one);
+        (void)written;  // an eventfd takes 8 bytes at once unless its count is full
+        pthread_join(watcher, nullptr);
+        CloseWatcherFds();
+    }
+    // A signal that came meanwhile is still pending: our handlers take it now.
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void ArmExitGuard(bool armed) {
+    static bool registered = false;
+    if (armed && !registered) registered = std::atexit(OnExit) == 0;
+    exitGuardArmed = armed;
+}

@@ -1,0 +1,17 @@
+// Reading records back from the temporary file.
+#include "records.h"
+
+#include "test_util.h"
+
+TEST_F(PlovoTest, RecordsAreReadByNumberAndZeroOutsideTheFile) {
+    MakeRecords(3);
+    EXPECT_EQ(czytaj(1), 1.0);
+    EXPECT_EQ(czytaj(2), 2.0);
+    EXPECT_EQ(czytaj(3), 3.0);
+    EXPECT_EQ(czytaj(4), 0.0);
+    EXPECT_EQ(czytaj(0), 0.0);
+    EXPECT_EQ(czytaj(-1), 0.0);
+    EXPECT_EQ(czytaj(2147483647), 0.0);  // byte offset past 2^32: no overflow
+    RemoveTempFile();
+    EXPECT_EQ(czytaj(1), 0.0);
+}
