@@ -39,8 +39,8 @@ bool ExtractAndPlot(const std::string& log, int column, const PlotFormat* format
     std::string error;
     MakeTempFile(log.c_str(), column, &error);
     Plot plot;
-    plot.title = PlotTitle(column, log);
-    plot.yLabel = PlotLabel(column);
+    plot.title = PlotTitle(ColumnChannel(column), log);
+    plot.yLabel = PlotLabel(ColumnChannel(column));
     bool done =
         error.empty() && (!format || WritePlot(Records(1, iFc), plot, *format, out, &error));
     RemoveTempFile();
@@ -125,8 +125,8 @@ int DrawSample(const std::string& dir) {
         iFc = 0;
         MakeTempFile(log.c_str(), chart.type, &error);
         Plot plot;
-        plot.title = PlotTitle(chart.type, log);
-        plot.yLabel = PlotLabel(chart.type);
+        plot.title = PlotTitle(ColumnChannel(chart.type), log);
+        plot.yLabel = PlotLabel(ColumnChannel(chart.type));
         for (const char* extension : {".png", ".svg", ".pdf"}) {
             std::string path = dir + "/" + chart.name + extension;
             PlotFormat format;

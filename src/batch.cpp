@@ -71,7 +71,7 @@ RecordSpan PlotRecords(const CommandLine& command, std::int64_t start) {
 }
 
 bool SavePlot(const CommandLine& command, std::int64_t start, const std::string& logName,
-              int chartType, std::string* err) {
+              const Channel& chart, std::string* err) {
     RecordSpan span = PlotRecords(command, start);
     Stretch stretch = [span](const StretchVisit& visit) {
         ForEachRecord(span.first, span.last,
@@ -79,8 +79,8 @@ bool SavePlot(const CommandLine& command, std::int64_t start, const std::string&
     };
     Plot plot;
     plot.size = command.plotSize;
-    plot.title = PlotTitle(chartType, logName);
-    plot.yLabel = PlotLabel(chartType);
+    plot.title = PlotTitle(chart, logName);
+    plot.yLabel = PlotLabel(chart);
     auto write = [&](const std::string& sibling, std::string* reason) {
         if (WritePlot(stretch, plot, command.plotFormat, sibling, reason)) return true;
         *reason = "plovo: cannot write '" + Printable(command.plot) + "': " + *reason;
@@ -104,7 +104,7 @@ void UseNoDisplaySnapshot(CommandLine& command, const char* display) {
 }
 
 bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
-                const std::string& logName, int chartType, const SampleRange& range,
+                const std::string& logName, const Channel& chart, const SampleRange& range,
                 std::string* err) {
     if (!command.snapshot.empty() || !command.overview.empty()) {
         if (!OpenPictureGraphics(err)) return false;
@@ -112,19 +112,19 @@ bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
         ClosePictureGraphics();
         if (!saved) return false;
     }
-    if (!command.plot.empty() && !SavePlot(command, start, logName, chartType, err)) return false;
+    if (!command.plot.empty() && !SavePlot(command, start, logName, chart, err)) return false;
     if (command.standIn)
         std::cout << "plovo: no display (DISPLAY is not set); the chart is in " +
                          Printable(command.snapshot)
                   << std::endl;
     // A failed write to standard output is reported by StatusAfterOutput, as for every line.
-    if (command.stats) std::cout << StatsText(logName, chartType, range);
+    if (command.stats) std::cout << StatsText(logName, chart, range);
     return true;
 }
 
-std::string StatsText(const std::string& logName, int chartType, const SampleRange& range) {
+std::string StatsText(const std::string& logName, const Channel& chart, const SampleRange& range) {
     std::string text = "log: " + Printable(logName) + "\n";
-    text += "chart: " + std::to_string(chartType) + " " + ChartLabel(chartType) + "\n";
+    text += "chart: " + ChannelId(chart) + " " + ChannelLabel(chart) + "\n";
     text += "samples: " + std::to_string(iFc) + "\n";
     text += iFc == 0 ? std::string("time: none\n")
                      : "time: " + ExactText(RecordTime(1)) + " to " + ExactText(RecordTime(iFc)) +

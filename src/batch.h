@@ -3,8 +3,9 @@
 
 #include <string>
 
+#include "charttypes.h"
+#include "figures.h"
 #include "options.h"
-#include "scanner.h"
 #include "viewer.h"
 
 // True when the command asks for outputs rather than the window.
@@ -20,9 +21,9 @@ void UseNoDisplaySnapshot(CommandLine& command, const char* display);
 // in err at the first that fails.
 // `start` is the record the command asks to open at (past the end when --at finds none).
 bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
-                const std::string& logName, int chartType, const SampleRange& range,
+                const std::string& logName, const Channel& chart, const SampleRange& range,
                 std::string* err);
 
 // "log: ...", "chart: ...", "samples: ...", "time: ...", "min: ...", "max: ..." lines for the
 // extracted log; numbers as the shortest text that reads back as the same double.
-std::string StatsText(const std::string& logName, int chartType, const SampleRange& range);
+std::string StatsText(const std::string& logName, const Channel& chart, const SampleRange& range);

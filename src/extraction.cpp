@@ -7,13 +7,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
-#include <vector>
 
+#include "derived.h"
 #include "globals.h"
+#include "number.h"
 #include "progress.h"
+#include "records.h"
+#include "scanner.h"
 #include "tempfiles.h"
 #include "text.h"
 
@@ -54,72 +59,204 @@ int OpenLog(const char* logName, int flags = 0) {
     return log;
 }
 
-// The temporary files being written and the records not yet written to them.
-struct TempWriter {
-    int samples = -1, times = -1;  // times is -1 when the samples are the time column
-    std::string sampleRecords, timeRecords;
+// Appends a field's record: its text up to a NUL, padded so that later records keep their
+// places (a line too short for the column leaves the text empty). Returns the text's length.
+std::size_t AppendRecord(const FieldText& field, std::string& out) {
+    const void* nul = std::memchr(field.text, '\0', field.length);
+    std::size_t text = nul ? static_cast<const char*>(nul) - field.text : field.length;
+    char record[kRecordSize];
+    std::memset(record, ' ', sizeof record);
+    std::memcpy(record, field.text, text);
+    out.append(record, sizeof record);
+    return text;
+}
 
-    const char* failedPath = "";  // the file a write or close failed on, with errno
+// Appends a computed value's record: the shortest text that reads back as exactly `value`, or,
+// where that would not fit a record, the value rounded to 16 significant digits. Returns the
+// value the record reads back as.
+double AppendValue(double value, std::string& out) {
+    char record[kRecordSize + 8];
+    std::size_t length = std::to_chars(record, record + sizeof record, value).ptr - record;
+    if (length > kRecordSize) {
+        length = static_cast<std::size_t>(std::snprintf(record, sizeof record, "%.16g", value));
+        value = ParseNumber(record, length);
+    }
+    std::memset(record + length, ' ', kRecordSize - length);
+    out.append(record, kRecordSize);
+    return value;
+}
 
-    // Writes what is buffered once it reaches `atLeast` bytes.
-    bool Flush(std::size_t atLeast = 0) {
-        if (sampleRecords.size() < atLeast) return true;
-        if (!WriteAll(samples, sampleRecords)) return Failed(TempPath());
-        if (times >= 0 && !WriteAll(times, timeRecords)) return Failed(TimePath());
-        sampleRecords.clear();
-        timeRecords.clear();
-        return true;
-    }
-    // Drops what is buffered and cuts both files to `size` bytes, to write on from there.
-    bool Cut(off_t size) {
-        sampleRecords.clear();
-        timeRecords.clear();
-        if (ftruncate(samples, size) != 0 || lseek(samples, size, SEEK_SET) < 0)
-            return Failed(TempPath());
-        if (times >= 0 && (ftruncate(times, size) != 0 || lseek(times, size, SEEK_SET) < 0))
-            return Failed(TimePath());
-        return true;
-    }
-    bool Close() {
-        if (samples < 0) return true;
-        bool closed = close(samples) == 0 || Failed(TempPath());
-        if (times >= 0) closed = (close(times) == 0 || Failed(TimePath())) && closed;
-        samples = times = -1;
-        return closed;
-    }
-    bool Failed(const char* path) {
-        failedPath = path;
-        return false;
-    }
-    std::string* TimeOut() { return times >= 0 ? &timeRecords : nullptr; }
+double Parse(const FieldText& field) {
+    return ParseNumber(field.text, field.length);
+}
+
+// A temporary file of records: its name, its descriptor (open for reading and writing), and the
+// records not yet written to it.
+struct RecordFile {
+    std::string path;
+    int fd = -1;
+    std::string pending;
 };
 
-// Creates the temporary files for `column`: the samples and, unless they are the time column,
-// the times. False with a message in error, with nothing left.
-bool CreateTempFiles(int column, TempWriter& writer, std::string* err) {
-    if (!CreateTempFile(&writer.samples, err)) return false;
-    if (column == kTimeColumn) return true;
-    if (CreateTimeFile(&writer.times, err)) return true;
-    close(writer.samples);
-    writer.samples = -1;
-    RemoveTempFile();
-    return false;
-}
+// Makes the records of each line: one per channel, and the time's.
+class RecordMaker : public LineSink {
+  public:
+    RecordMaker(const std::vector<Channel>& channels, std::vector<RecordFile>& files)
+        : files(files) {
+        FieldOf(kTimeColumn);  // field 0: the time
+        for (const Channel& channel : channels) {
+            derives = derives || channel.derived != Derived::kNone;
+            bool measured = channel.derived == Derived::kNone;
+            plans.push_back({channel.derived, measured ? FieldOf(channel.column) : 0});
+        }
+        if (derives) {
+            velocityField = FieldOf(kVelocityColumn);
+            forceField = FieldOf(kForceColumn);
+        }
+    }
+
+    // The log's columns the scanner cuts, in the order of the fields OnLine gets.
+    const std::vector<int>& Columns() const { return columns; }
+
+    void OnLine(const FieldText* fields) override {
+        ++records;
+        if (derives)
+            derived.Next(Parse(fields[0]), Parse(fields[velocityField]), Parse(fields[forceField]));
+        for (std::size_t i = 0; i < plans.size(); ++i) {
+            std::string& out = files[i].pending;
+            const Plan& plan = plans[i];
+            double sample = 0.0;
+            if (plan.derived == Derived::kNone) {
+                std::size_t text = AppendRecord(fields[plan.field], out);
+                if (i == 0) sample = ParseNumber(fields[plan.field].text, text);
+            } else {
+                sample = AppendValue(DerivedValue(plan.derived), out);
+            }
+            if (i == 0) figures.Note(sample, records);
+        }
+        if (files.size() > plans.size()) AppendRecord(fields[0], files.back().pending);
+    }
+
+    // Forgets every line, for a new run.
+    void Reset() {
+        records = 0;
+        figures = SampleFigures();
+        derived.Reset();
+    }
+
+    std::int64_t records = 0;
+    SampleFigures figures;  // of the first channel
+
+  private:
+    struct Plan {
+        Derived derived;
+        std::size_t field;  // of a measured channel
+    };
+
+    // The index of `column` among the fields, added when it is not there yet.
+    std::size_t FieldOf(int column) {
+        auto at = std::find(columns.begin(), columns.end(), column);
+        if (at != columns.end()) return static_cast<std::size_t>(at - columns.begin());
+        columns.push_back(column);
+        return columns.size() - 1;
+    }
+
+    double DerivedValue(Derived which) const {
+        switch (which) {
+            case Derived::kDistance:
+                return derived.distance();
+            case Derived::kTractionPower:
+                return derived.power();
+            case Derived::kTractionEnergy:
+                return derived.energy();
+            case Derived::kNone:
+                break;
+        }
+        return 0.0;
+    }
+
+    std::vector<RecordFile>& files;
+    std::vector<int> columns;
+    std::vector<Plan> plans;
+    bool derives = false;
+    std::size_t velocityField = 0, forceField = 0;
+    DerivedChannels derived;
+};
+
+// The temporary files of an extraction: one per channel, then the time column's unless the
+// only channel is the time column.
+class RecordFiles {
+  public:
+    std::vector<RecordFile> files;
+    const char* failedPath = "";  // the file a write failed on, with errno
+
+    // Creates the files. False with one line in err, with nothing left.
+    bool Create(const std::vector<Channel>& channels, std::string* err) {
+        std::size_t count = channels.size();
+        bool timeAlone = count == 1 && channels[0] == ColumnChannel(kTimeColumn);
+        files.resize(timeAlone ? 1 : count + 1);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const char* suffix = i < count ? ".dat" : ".time";
+            if (!CreatePrivateFile(suffix, &files[i].fd, &files[i].path, err)) {
+                Remove();
+                return false;
+            }
+            files[i].pending.reserve(kBlockSize + kRecordSize);
+        }
+        return true;
+    }
+    // Writes what is pending once the first file's records reach `atLeast` bytes.
+    bool Flush(std::size_t atLeast = 0) {
+        if (files[0].pending.size() < atLeast) return true;
+        for (RecordFile& file : files) {
+            if (!WriteAll(file.fd, file.pending)) return Failed(file);
+            file.pending.clear();
+        }
+        return true;
+    }
+    // Drops what is pending and cuts every file to `size` bytes, to write on from there.
+    bool Cut(off_t size) {
+        for (RecordFile& file : files) {
+            file.pending.clear();
+            if (ftruncate(file.fd, size) != 0 || lseek(file.fd, size, SEEK_SET) < 0)
+                return Failed(file);
+        }
+        return true;
+    }
+    // Closes and removes the files.
+    void Remove() {
+        for (RecordFile& file : files) {
+            if (file.fd >= 0) close(file.fd);
+            if (!file.path.empty()) RemoveRegisteredFile(file.path);
+        }
+        files.clear();
+    }
+    int TimeFile() const { return files.empty() ? -1 : files.back().fd; }
+
+  private:
+    bool Failed(const RecordFile& file) {
+        failedPath = file.path.c_str();
+        return false;
+    }
+};
 
 enum class Read { End, Later, Failed };  // how far ReadOn got
 enum class Fault { Read, Write, TooLong };
 }  // namespace
 
 struct LogExtraction::State {
-    State(const char* name, int chartColumn)
-        : logName(name), column(chartColumn), scanner(chartColumn, kTimeColumn) {}
+    State(const char* name, const std::vector<Channel>& chartChannels)
+        : logName(name),
+          channels(chartChannels),
+          maker(channels, output.files),
+          scanner(maker.Columns()) {}
     ~State() {
         if (log >= 0) close(log);
-        writer.Close();
+        output.Remove();
     }
 
     std::string logName;
-    int column;
+    std::vector<Channel> channels;
     int log = -1;
     dev_t device = 0;  // the open log's identity, to tell another file at its path
     ino_t inode = 0;
@@ -128,14 +265,14 @@ struct LogExtraction::State {
     std::string tail;                       // the last of them, up to kTailSize
     timespec changed = {};                  // the log's ctime when it was last read on
     std::int64_t headerLeft = kHeaderSize;  // skipped as it is read, so pipes work too
+    RecordFiles output;
+    RecordMaker maker;
     ColumnScanner scanner;
-    TempWriter writer;
-    // The records in both files and counted in iFc, with their extreme and range: what stays
-    // when following stops, whatever the scanner took after them.
+    // The records in the files, with their figures: what stays when following stops, whatever
+    // the scanner took after them.
     struct Taken {
         std::int64_t records = 0;
-        double extreme = 0.0;
-        SampleRange range;
+        SampleFigures figures;
     } committed;
     std::vector<char> block;
     bool follows = false;
@@ -166,9 +303,8 @@ struct LogExtraction::State {
             KeepTail(block.data(), static_cast<std::size_t>(got));
             std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
             headerLeft -= skip;
-            scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip),
-                         writer.sampleRecords, writer.TimeOut());
-            if (!writer.Flush(kBlockSize)) {
+            scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip), maker);
+            if (!output.Flush(kBlockSize)) {
                 Fail(Fault::Write);
                 return Read::Failed;
             }
@@ -192,18 +328,18 @@ struct LogExtraction::State {
         return got != static_cast<ssize_t>(bytes.size()) || now != bytes;
     }
 
-    // iFc is an int: a log this long (hundreds of gigabytes) cannot be shown.
+    // The viewer counts records in an int: a log this long (hundreds of gigabytes) cannot be
+    // shown.
     bool TooLong() {
-        if (scanner.records() <= INT_MAX) return false;
+        if (maker.records <= INT_MAX) return false;
         Fail(Fault::TooLong);
         return true;
     }
 
-    // Writes out what is buffered and counts its records in iFc.
+    // Writes out what is pending; its records then count.
     bool Commit() {
-        if (!writer.Flush()) return Fail(Fault::Write);
-        iFc += static_cast<int>(scanner.records() - committed.records);
-        committed = {scanner.records(), scanner.extreme(), scanner.range()};
+        if (!output.Flush()) return Fail(Fault::Write);
+        committed = {maker.records, maker.figures};
         return true;
     }
 
@@ -261,19 +397,18 @@ struct LogExtraction::State {
         offset = 0;
         tail.clear();
         headerLeft = kHeaderSize;
-        scanner = ColumnScanner(column, kTimeColumn);
-        iFc -= static_cast<int>(committed.records);
+        scanner = ColumnScanner(maker.Columns());
+        maker.Reset();
         committed = {};
-        if (!writer.Cut(0)) return Fail(Fault::Write);
+        if (!output.Cut(0)) return Fail(Fault::Write);
         return ReadOn(deadline) != Read::Failed && Commit();
     }
 
     static bool Missing() { return errno == ENOENT || errno == ENOTDIR; }
 
-    // Ends following, keeping the records counted in iFc.
+    // Ends following, keeping the records committed.
     void Stop() {
-        writer.Cut(static_cast<off_t>(committed.records) * kRecordSize);
-        writer.Close();
+        output.Cut(static_cast<off_t>(committed.records) * kRecordSize);
         close(log);
         log = -1;
         follows = false;
@@ -284,7 +419,7 @@ struct LogExtraction::State {
             return "plovo: log '" + Printable(logName) + "' has more than " +
                    std::to_string(INT_MAX) + " data lines";
         if (fault == Fault::Write)
-            return Failure("write temporary file", writer.failedPath, faultErrno);
+            return Failure("write temporary file", output.failedPath, faultErrno);
         return Failure("read log", logName, faultErrno);
     }
 
@@ -299,8 +434,8 @@ struct LogExtraction::State {
     }
 };
 
-LogExtraction::LogExtraction(const char* logName, int column)
-    : state(std::make_unique<State>(logName, column)) {}
+LogExtraction::LogExtraction(const char* logName, const std::vector<Channel>& channels)
+    : state(std::make_unique<State>(logName, channels)) {}
 
 LogExtraction::~LogExtraction() = default;
 
@@ -311,26 +446,25 @@ bool LogExtraction::Start(bool follow, std::string* err) {
         *err = Failure("open log", s.logName, errno);
         return false;
     }
-    if (!CreateTempFiles(s.column, s.writer, err)) return false;
-    s.writer.sampleRecords.reserve(kBlockSize + kRecordSize);
-    if (s.writer.TimeOut()) s.writer.timeRecords.reserve(kBlockSize + kRecordSize);
+    if (!s.output.Create(s.channels, err)) {
+        close(s.log);
+        s.log = -1;
+        return false;
+    }
     if (follow) s.Watch();
 
     StartProgress(s.log);
     bool read = s.ReadOn(Clock::time_point::max()) != Read::Failed;
     EndProgress();
-    if (read && !follow) s.scanner.Finish(s.writer.sampleRecords, s.writer.TimeOut());
+    if (read && !follow) s.scanner.Finish(s.maker);
     bool done = read && !s.TooLong() && s.Commit();
     if (!follow || !done) {
         close(s.log);
         s.log = -1;
-        bool closed = s.writer.Close();
-        if (!closed && done) done = s.Fail(Fault::Write);
     }
     if (!done) {
-        iFc -= static_cast<int>(s.committed.records);
         *err = s.StartFailure();
-        RemoveTempFile();
+        s.output.Remove();
         return false;
     }
     s.follows = follow;
@@ -351,17 +485,63 @@ bool LogExtraction::following() const {
     return state->follows;
 }
 
+std::int64_t LogExtraction::records() const {
+    return state->committed.records;
+}
+
 double LogExtraction::extreme() const {
-    return state->committed.extreme;
+    return state->committed.figures.extreme;
 }
 
 const SampleRange& LogExtraction::range() const {
-    return state->committed.range;
+    return state->committed.figures.range;
 }
 
+int LogExtraction::file(std::size_t channel) const {
+    const std::vector<RecordFile>& files = state->output.files;
+    return channel < files.size() ? files[channel].fd : -1;
+}
+
+int LogExtraction::timeFile() const {
+    return state->output.TimeFile();
+}
+
+const std::string& LogExtraction::path(std::size_t channel) const {
+    static const std::string none;
+    const std::vector<RecordFile>& files = state->output.files;
+    return channel < files.size() ? files[channel].path : none;
+}
+
+const std::string& LogExtraction::timePath() const {
+    return path(state->output.files.size() - 1);
+}
+
+namespace {
+// The extraction of the last MakeTempFile, whose files the record readers read.
+std::unique_ptr<LogExtraction> lastMade;
+}  // namespace
+
 double MakeTempFile(const char* logName, int column, std::string* err, SampleRange* range) {
-    LogExtraction extraction(logName, column);
-    if (!extraction.Start(false, err)) return 0.0;
-    if (range != nullptr) *range = extraction.range();
-    return extraction.extreme();
+    return MakeTempFile(logName, ColumnChannel(column), err, range);
+}
+
+double MakeTempFile(const char* logName, const Channel& channel, std::string* err,
+                    SampleRange* range) {
+    lastMade.reset();  // its files go first, as a new one replaces them
+    auto extraction = std::make_unique<LogExtraction>(logName, std::vector<Channel>{channel});
+    if (!extraction->Start(false, err)) return 0.0;
+    iFc += static_cast<int>(extraction->records());
+    UseRecordFiles(extraction->file(0), extraction->timeFile());
+    if (range != nullptr) *range = extraction->range();
+    lastMade = std::move(extraction);
+    return lastMade->extreme();
+}
+
+const char* TempPath() {
+    return lastMade ? lastMade->path(0).c_str() : "";
+}
+
+const char* TimePath() {
+    if (!lastMade || lastMade->timeFile() == lastMade->file(0)) return "";
+    return lastMade->timePath().c_str();
 }

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "scanner.h"
+#include "charttypes.h"
+#include "figures.h"
 
 // What a call to LogExtraction::Follow did.
 struct FollowResult {
@@ -14,49 +16,70 @@ struct FollowResult {
     bool stopped = false;      // a failure stopped following; the records taken stay
 };
 
-// The extraction of column `column` (at least 1) of a log into a new temporary file, and of the
-// time column into a second one in the same pass (the same file for column 1), kept so that it
-// can go on while the log grows: the log open with its offset, the scanner's state, the header
-// still to skip, both files appended in step. The temporary files outlive it (RemoveTempFile
-// removes them).
+// The extraction of channels of a log into temporary files of 23-byte records, one file per
+// channel and one for the time column (none when the only channel is the time column), all in
+// one pass, kept so that it can go on while the log grows: the log open with its offset, the
+// scanner's state, the header still to skip, the derived channels' running values, the files
+// appended in step. A measured channel's record is its field as the log holds it; a derived
+// channel's is the shortest text that reads back as its value (rounded to 16 significant digits
+// where that would not fit). The files stay open for reading (file()) and are removed with the
+// extraction, or by RemoveTempFile.
 class LogExtraction {
   public:
-    LogExtraction(const char* logName, int column);
+    LogExtraction(const char* logName, const std::vector<Channel>& channels);
     ~LogExtraction();
     LogExtraction(const LogExtraction&) = delete;
     LogExtraction& operator=(const LogExtraction&) = delete;
 
-    // Extracts the log as it is now and adds its records to iFc. When `follow`, only lines ended
-    // by a line feed count (the rest waits for Follow), a FIFO gives what it holds now, and the
-    // log stays open; otherwise a last line without its line feed counts too and all is closed.
-    // False with one line in err, and no temporary file left.
+    // Extracts the log as it is now. When `follow`, only lines ended by a line feed count (the
+    // rest waits for Follow), a FIFO gives what it holds now, and the log stays open; otherwise
+    // a last line without its line feed counts too and the log is closed. False with one line
+    // in err, and no temporary file left.
     bool Start(bool follow, std::string* err);
 
-    // Takes the complete lines the log has gained into the temporary files and iFc, until it has
-    // caught up or `deadline` has passed (after one block of the log at least); the next call
-    // goes on from there. A log that no longer holds the last bytes read before its offset
-    // (truncated, or rewritten in place, however far), or another file at its path, starts
-    // over: iFc goes back to 0 and the temporary files are emptied and refilled from the new
-    // log. While the path names no file (a missing name along it), nothing changes. On a failure
-    // following stops, the temporary files keep the iFc records taken, and err holds one line;
-    // a path naming a file that cannot be opened is such a failure.
+    // Takes the complete lines the log has gained into the temporary files, until it has caught
+    // up or `deadline` has passed (after one block of the log at least); the next call goes on
+    // from there. A log that no longer holds the last bytes read before its offset (truncated,
+    // or rewritten in place, however far), or another file at its path, starts over: the
+    // records go back to none and the files are emptied and refilled from the new log. While the
+    // path names no file (a missing name along it), nothing changes. On a failure following
+    // stops, the files keep the records taken, and err holds one line; a path naming a file that
+    // cannot be opened is such a failure.
     FollowResult Follow(std::chrono::steady_clock::time_point deadline, std::string* err);
 
     // Started with `follow` and not stopped since.
     bool following() const;
-    // The finite sample of largest magnitude of the records counted in iFc, with its sign (0.0
-    // when none), and their range.
+    // The records in the files.
+    std::int64_t records() const;
+    // The first channel's finite sample of largest magnitude, with its sign (0.0 when none), and
+    // its range.
     double extreme() const;
     const SampleRange& range() const;
+
+    // Descriptors of the files, open for reading: a channel's (in the order given) and the time
+    // column's (the channel's own when it is the time column). -1 before Start.
+    int file(std::size_t channel) const;
+    int timeFile() const;
+    // Their paths.
+    const std::string& path(std::size_t channel) const;
+    const std::string& timePath() const;
 
   private:
     struct State;
     std::unique_ptr<State> state;
 };
 
-// Runs a LogExtraction once to the log's end: adds the number of records to iFc and returns the
-// extreme sample (0.0 when there is none); `range`, when given, gets the column's smallest and
-// largest samples. On failure it returns 0.0, err holds one line naming what failed and why,
-// and no temporary file is left.
+// Extracts chart type `column` (at least 1) of a log once to its end, adds the number of records
+// to iFc, has czytaj and RecordTime read the new files, and returns the extreme sample (0.0 when
+// there is none); `range`, when given, gets the column's smallest and largest samples. The files
+// stay until the next call or RemoveTempFile. On failure it returns 0.0, err holds one line
+// naming what failed and why, and no temporary file is left.
 double MakeTempFile(const char* logName, int column, std::string* err,
                     SampleRange* range = nullptr);
+// The same for any channel.
+double MakeTempFile(const char* logName, const Channel& channel, std::string* err,
+                    SampleRange* range = nullptr);
+// The paths of the files of the last MakeTempFile: the samples and the times ("" when the
+// samples are the time column); "" while there are none.
+const char* TempPath();
+const char* TimePath();

@@ -63,18 +63,20 @@ int main(int argc, char** argv) {
     iscrWidth = settings.width;
     iscrHeight = settings.height;
 
-    LogExtraction extraction(logName, settings.chartType);
+    LogExtraction extraction(logName, {settings.chart});
     if (!extraction.Start(command.follow, &error)) FatalExit(error);
+    iFc = static_cast<int>(extraction.records());
+    UseRecordFiles(extraction.file(0), extraction.timeFile());
     SetScale(extraction.extreme());
 
     kolejka window(iscrWidth);
-    TypeOfChart(settings.chartType);
+    TypeOfChart(settings.chart);
     std::int64_t start = command.at ? StartAt(*command.at) : command.start;
     FillWindowAt(window, start);
     Viewer viewer(window);
 
     if (WantsBatch(command)) {
-        if (!WriteBatch(command, start, viewer, logName, settings.chartType, extraction.range(),
+        if (!WriteBatch(command, start, viewer, logName, settings.chart, extraction.range(),
                         &error))
             FatalExit(error);
         RemoveTempFile();

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "globals.h"
-#include "tempfiles.h"
 
 namespace {
 // The smallest and largest finite sample of one column, as rows of the chart bitmap.
@@ -29,7 +28,7 @@ struct ColumnExtent {
 
 // One pass over the samples, each column drawn once its last record has been read.
 void PlotColumns(BITMAP* chart, std::int64_t records, int width) {
-    RecordStream samples(TempPath(), 1);
+    RecordStream samples(SampleFile(), 1);
     int x = 0;
     RecordSpan span = OverviewColumnRecords(x, records, width);
     ColumnExtent extent;

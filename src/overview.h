@@ -5,8 +5,8 @@
 #include <string>
 
 #include "chart.h"
+#include "figures.h"
 #include "records.h"
-#include "scanner.h"
 
 // The records column x (0-based) of the overview shows of n records in a picture `width` columns
 // wide: with n >= width, floor(x·n/width)+1 .. floor((x+1)·n/width); else record x+1 alone, while

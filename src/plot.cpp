@@ -129,13 +129,13 @@ bool ParsePlotSize(const std::string& text, PlotSize* size, std::string* err) {
     return true;
 }
 
-std::string PlotLabel(int chartType) {
-    bool named = chartType >= 1 && chartType <= kChartTypes;
-    return named ? ChartLabel(chartType) : "Column " + std::to_string(chartType);
+std::string PlotLabel(const Channel& chart) {
+    bool named = chart.derived != Derived::kNone || chart.column <= kChartTypes;
+    return named ? ChannelLabel(chart) : "Column " + std::to_string(chart.column);
 }
 
-std::string PlotTitle(int chartType, const std::string& logPath) {
-    return PlotLabel(chartType) + " - " + Printable(FileName(logPath));
+std::string PlotTitle(const Channel& chart, const std::string& logPath) {
+    return PlotLabel(chart) + " - " + Printable(FileName(logPath));
 }
 
 Range FitRange(double lo, double hi, double margin) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "charttypes.h"
+
 // One record of a stretch: its time in seconds and its value.
 using StretchVisit = std::function<void(double time, double value)>;
 // Calls visit for each record of the stretch, in order. The plot replays it: one pass for the
@@ -30,10 +32,11 @@ constexpr int kMaxPlotSide = 10000;
 // err for anything else.
 bool ParsePlotSize(const std::string& text, PlotSize* size, std::string* err);
 
-// The y axis's label: the chart's label for types 1 .. 11, "Column <N>" above.
-std::string PlotLabel(int chartType);
+// The y axis's label: the chart's label for types 1 .. 11 and derived channels, "Column <N>"
+// above 11.
+std::string PlotLabel(const Channel& chart);
 // "<label> - <log file name>", the name without its folder, control bytes escaped.
-std::string PlotTitle(int chartType, const std::string& logPath);
+std::string PlotTitle(const Channel& chart, const std::string& logPath);
 
 struct Plot {
     PlotSize size;

@@ -11,7 +11,6 @@
 #include "globals.h"
 #include "logformat.h"
 #include "number.h"
-#include "tempfiles.h"
 
 namespace {
 constexpr std::size_t kBlockSize = 1 << 18;  // bytes read at once
@@ -22,39 +21,46 @@ double ParseRecord(const char* field, std::size_t size) {
     return ParseNumber(field, lf ? static_cast<const char*>(lf) - field : size);
 }
 
-double ReadRecord(const char* path, int record) {
-    if (record < 1) return 0.0;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0.0;
+double ReadRecord(int fd, int record) {
+    if (record < 1 || fd < 0) return 0.0;
     char field[kRecordSize];
     ssize_t got = pread(fd, field, sizeof field, (static_cast<off_t>(record) - 1) * kRecordSize);
-    close(fd);
     return got <= 0 ? 0.0 : ParseRecord(field, static_cast<std::size_t>(got));
 }
 
-// The time column's file: the samples' own when they are the time column.
-const char* TimeColumnPath() {
-    return TimePath()[0] != '\0' ? TimePath() : TempPath();
+int sampleFile = -1;
+int timeFile = -1;  // -1: the samples are the times
+
+// A duplicate of `fd` that replaces `*kept`, or -1.
+void Keep(int fd, int* kept) {
+    if (*kept >= 0) close(*kept);
+    *kept = fd >= 0 ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
 }
 }  // namespace
 
+void UseRecordFiles(int samples, int times) {
+    Keep(samples, &sampleFile);
+    Keep(times == samples ? -1 : times, &timeFile);
+}
+
+int SampleFile() {
+    return sampleFile;
+}
+
+int TimeFile() {
+    return timeFile >= 0 ? timeFile : sampleFile;
+}
+
 double czytaj(int record) {
-    return ReadRecord(TempPath(), record);
+    return ReadRecord(sampleFile, record);
 }
 
 double RecordTime(int record) {
-    return ReadRecord(TimeColumnPath(), record);
+    return ReadRecord(TimeFile(), record);
 }
 
-RecordStream::RecordStream(const char* path, std::int64_t first)
-    : fd(open(path, O_RDONLY | O_CLOEXEC)) {
-    if (fd >= 0)
-        lseek(fd, static_cast<off_t>(std::max<std::int64_t>(first, 1) - 1) * kRecordSize, SEEK_SET);
-}
-
-RecordStream::~RecordStream() {
-    if (fd >= 0) close(fd);
-}
+RecordStream::RecordStream(int fd, std::int64_t first)
+    : fd(fd), offset((std::max<std::int64_t>(first, 1) - 1) * kRecordSize) {}
 
 double RecordStream::Next() {
     if (block.size() - at < kRecordSize) Refill();
@@ -72,10 +78,11 @@ void RecordStream::Refill() {
     std::size_t have = block.size();
     block.resize(kBlockSize / kRecordSize * kRecordSize);
     while (fd >= 0 && have < kRecordSize) {
-        ssize_t got = read(fd, &block[have], block.size() - have);
+        ssize_t got = pread(fd, &block[have], block.size() - have, offset);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         have += static_cast<std::size_t>(got);
+        offset += got;
     }
     block.resize(have);
 }
@@ -84,7 +91,7 @@ void ForEachRecord(std::int64_t first, std::int64_t last,
                    const std::function<void(std::int64_t, double, double)>& visit) {
     first = std::max<std::int64_t>(first, 1);
     last = std::min<std::int64_t>(last, iFc);
-    RecordStream samples(TempPath(), first), times(TimeColumnPath(), first);
+    RecordStream samples(SampleFile(), first), times(TimeFile(), first);
     for (std::int64_t record = first; record <= last; ++record) {
         double time = times.Next();
         visit(record, time, samples.Next());
@@ -92,7 +99,7 @@ void ForEachRecord(std::int64_t first, std::int64_t last,
 }
 
 std::int64_t FirstRecordAt(double seconds, std::int64_t first) {
-    RecordStream times(TimeColumnPath(), first);
+    RecordStream times(TimeFile(), first);
     for (std::int64_t record = first; record <= iFc; ++record)
         if (times.Next() >= seconds) return record;
     return 0;
@@ -100,7 +107,7 @@ std::int64_t FirstRecordAt(double seconds, std::int64_t first) {
 
 RecordSpan RecordsUpTo(std::int64_t first, double seconds) {
     if (first < 1 || first > iFc) return {};
-    RecordStream times(TimeColumnPath(), first + 1);
+    RecordStream times(TimeFile(), first + 1);
     std::int64_t last = first;
     while (last < iFc && !(times.Next() > seconds)) ++last;
     return {first, last};

@@ -5,22 +5,28 @@
 #include <functional>
 #include <string>
 
+// Makes czytaj, RecordTime and the readers below without a file of their own read these
+// temporary files: the chart's samples and the times (-1: the samples are the times). The
+// readers keep duplicates of the descriptors, so that the files read on even when their names
+// are removed (a cleaner of the temporary folder) and after their extraction has ended.
+void UseRecordFiles(int samples, int times);
+// The descriptors the readers read; -1 while there is none.
+int SampleFile();
+int TimeFile();
+
 // The value of record `record` (1-based) of the temporary file; 0.0 for a record that is not
-// there or cannot be read. Opens the file anew for every read.
+// there or cannot be read.
 double czytaj(int record);
 
 // The time of record `record` (1-based) from the time column, in seconds; 0.0 as czytaj gives it
 // for a record that is not there.
 double RecordTime(int record);
 
-// Reads the records of a temporary file in order from record `first` on, in large blocks, for
-// passes over a whole column.
+// Reads the records of the temporary file open on `fd` in order from record `first` on, in
+// large blocks, for passes over a whole column.
 class RecordStream {
   public:
-    RecordStream(const char* path, std::int64_t first);
-    ~RecordStream();
-    RecordStream(const RecordStream&) = delete;
-    RecordStream& operator=(const RecordStream&) = delete;
+    RecordStream(int fd, std::int64_t first);
     // The next record's value, as czytaj reads it; 0.0 past the end.
     double Next();
 
@@ -28,6 +34,7 @@ class RecordStream {
     void Refill();
 
     int fd;
+    std::int64_t offset;  // of the file's next byte to read into block
     std::string block;
     std::size_t at = 0;  // offset of the next record in block
 };
@@ -38,7 +45,7 @@ struct RecordSpan {
 };
 
 // Calls visit(record, time, sample) for the records first .. last that the log has, in order,
-// reading both temporary files in large blocks.
+// reading both temporary files (as UseRecordFiles set them) in large blocks.
 void ForEachRecord(std::int64_t first, std::int64_t last,
                    const std::function<void(std::int64_t, double, double)>& visit);
 

@@ -66,12 +66,12 @@ bool BeginsWithNumber(const char* text) {
 
 // Why `given` (from `where`) names no chart type: it begins several names, or none.
 std::string UnknownChartType(const std::string& given, const std::string& where) {
-    std::vector<int> types = ChartTypesNamed(given);
-    bool ambiguous = !types.empty();
-    if (!ambiguous)
-        for (int type = 1; type <= kChartTypes; ++type) types.push_back(type);
+    std::vector<std::string> candidates;
+    for (const Channel& channel : ChannelsNamed(given)) candidates.push_back(ChannelName(channel));
+    bool ambiguous = !candidates.empty();
+    if (!ambiguous) candidates = ChannelNames();
     std::string names;
-    for (int type : types) names += (names.empty() ? "" : ", ") + std::string(ChartName(type));
+    for (const std::string& name : candidates) names += (names.empty() ? "" : ", ") + name;
     const std::string shown = "'" + Printable(given) + "'" + where;
     if (ambiguous) return "plovo: chart type " + shown + " is ambiguous: " + names;
     return "plovo: unknown chart type " + shown + ": expected a number or one of " + names;
@@ -82,14 +82,14 @@ std::string UnknownChartType(const std::string& given, const std::string& where)
 void ReadChartType(const char* text, int base, Settings& settings) {
     settings.chartTypeText.clear();
     settings.chartTypeName.reset();
-    settings.chartType = 0;
+    settings.chart = ColumnChannel(0);
     if (BeginsWithNumber(text)) {
-        ReadInt(text, base, settings.chartType, settings.chartTypeText);
+        ReadInt(text, base, settings.chart.column, settings.chartTypeText);
         return;
     }
-    std::vector<int> types = ChartTypesNamed(text);
-    if (types.size() == 1)
-        settings.chartType = types[0];
+    std::vector<Channel> named = ChannelsNamed(text);
+    if (named.size() == 1)
+        settings.chart = named[0];
     else
         settings.chartTypeName = text;
 }
@@ -177,8 +177,9 @@ bool CheckSettings(const Settings& settings, std::string* err) {
         *err = UnknownChartType(*settings.chartTypeName, settings.chartTypeFromCommandLine
                                                              ? ""
                                                              : " " + settings.chartTypeSource);
-    else if (!settings.chartTypeText.empty() || settings.chartType < 1)
-        *err = OutOfRange("chart type", shown(settings.chartType, settings.chartTypeText),
+    else if (!settings.chartTypeText.empty() ||
+             (settings.chart.derived == Derived::kNone && settings.chart.column < 1))
+        *err = OutOfRange("chart type", shown(settings.chart.column, settings.chartTypeText),
                           settings.chartTypeSource, "1 or more (1 to 11 name the log's columns)");
     else
         return true;

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "charttypes.h"
+
 // Screen sizes the viewer accepts from plovo.ini, in pixels. A chart needs a bitmap of at
 // least two rows above the status bar (21 rows); beyond 16384 the window would take a very
 // long time to fill and the bitmaps hundreds of megabytes.
@@ -16,8 +18,8 @@ struct Settings {
     int width = 640;   // pixels: "display:width"
     int height = 480;  // pixels: "display:height"
     bool fullscreen = false;
-    int chartType = 2;                           // the column to extract and the label to show
-    std::string chartTypeSource = "by default";  // where chartType came from, for messages
+    Channel chart;                               // what to extract and the label to show
+    std::string chartTypeSource = "by default";  // where chart came from, for messages
     // The text of a number that does not fit an int, for the message; "" when it fits.
     std::string widthText, heightText, chartTypeText;
     // A chart type given as a text that names no chart type, or several.

@@ -6,7 +6,6 @@
 #include "globals.h"
 #include "kolejka.h"
 #include "records.h"
-#include "tempfiles.h"
 
 std::int64_t OpeningRecord(std::int64_t start) {
     return 1 + std::min<std::int64_t>(start - 1, std::max(0, iFc - iscrWidth));
@@ -21,7 +20,7 @@ void FillWindowAt(kolejka& window, std::int64_t start) {
 }
 
 void RefillWindow(kolejka& window, std::int64_t first) {
-    RecordStream samples(TempPath(), first);
+    RecordStream samples(SampleFile(), first);
     for (std::int64_t record = first; record < first + iscrWidth; ++record)
         window.push_back(record <= iFc ? samples.Next() : 0.0);
     isFp = static_cast<int>(first);

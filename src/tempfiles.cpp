@@ -18,10 +18,6 @@ namespace {
 constexpr int kRegistrySize = 64;
 char registry[kRegistrySize][PATH_MAX];
 
-// The registry's entries of TempPath and TimePath, or -1.
-int sampleEntry = -1;
-int timeEntry = -1;
-
 int EntryOf(const std::string& path) {
     for (int i = 0; i < kRegistrySize; ++i)
         if (registry[i][0] != '\0' && path == registry[i]) return i;
@@ -29,24 +25,13 @@ int EntryOf(const std::string& path) {
 }
 
 void Forget(int entry) {
-    if (entry < 0) return;
-    registry[entry][0] = '\0';
-    if (entry == sampleEntry) sampleEntry = -1;
-    if (entry == timeEntry) timeEntry = -1;
+    if (entry >= 0) registry[entry][0] = '\0';
 }
 
 void Remove(int entry) {
     if (entry < 0) return;
     unlink(registry[entry]);
     Forget(entry);
-}
-
-// Creates a private file in $TMPDIR and notes its entry in `slot`.
-bool CreateNamed(const std::string& suffix, int* fd, int* slot, std::string* err) {
-    std::string path;
-    if (!CreatePrivateFile(suffix, fd, &path, err)) return false;
-    *slot = EntryOf(path);
-    return true;
 }
 }  // namespace
 
@@ -98,29 +83,10 @@ bool CreatePrivateFile(const std::string& suffix, int* fd, std::string* path, st
     return false;
 }
 
-bool CreateTempFile(int* fd, std::string* err) {
-    Remove(sampleEntry);
-    Remove(timeEntry);
-    return CreateNamed(".dat", fd, &sampleEntry, err);
-}
-
-bool CreateTimeFile(int* fd, std::string* err) {
-    return CreateNamed(".time", fd, &timeEntry, err);
-}
-
-const char* TempPath() {
-    return sampleEntry >= 0 ? registry[sampleEntry] : "";
-}
-
-const char* TimePath() {
-    return timeEntry >= 0 ? registry[timeEntry] : "";
-}
-
 void RemoveTempFile() {
     for (int i = 0; i < kRegistrySize; ++i)
         if (registry[i][0] != '\0') {
             unlink(registry[i]);
             registry[i][0] = '\0';
         }
-    sampleEntry = timeEntry = -1;
 }

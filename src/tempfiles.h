@@ -19,15 +19,5 @@ void RemoveRegisteredFile(const std::string& path);
 // empty, registered as above. False with one line in err.
 bool CreatePrivateFile(const std::string& suffix, int* fd, std::string* path, std::string* err);
 
-// Creates the temporary file for the extracted column (plovo-XXXXXX.dat) and makes it the one
-// TempPath names, removing any earlier one.
-bool CreateTempFile(int* fd, std::string* err);
-// Creates the second temporary file, for the time column (plovo-XXXXXX.time), which TimePath
-// names.
-bool CreateTimeFile(int* fd, std::string* err);
-// Paths of the two temporary files; empty while there is none.
-const char* TempPath();
-const char* TimePath();
-
 // Removes every registered file. Safe to call from a signal handler.
 void RemoveTempFile();

@@ -75,6 +75,7 @@ bool FollowStep(Viewer& viewer) {
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kFollowMilliseconds);
     FollowResult result = log->Follow(deadline, &error);
     if (result.stopped) std::cerr << error << std::endl;
+    iFc = static_cast<int>(log->records());
     change.records = iFc;
     change.newExtreme = log->extreme() != extreme;
     change.startedOver = result.startedOver;

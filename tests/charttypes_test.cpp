@@ -14,11 +14,29 @@ TEST(Labels, EveryNumberOutsideOneToElevenIsNotSupported) {
         TypeOfChart(number);
         EXPECT_EQ(cType, label) << number;
     }
-    // {given, the chart types it names}: a name or its unique beginning, in any case.
-    std::vector<std::pair<std::string, std::vector<int>>> names = {
-        {"velocity", {2}}, {"MOTOR-current", {11}},
-        {"brake-p", {9}},  {"brake", {8, 9}},
-        {"c", {4, 5}},     {"", {}},
-        {"speed", {}},     {"time-", {}}};
-    for (const auto& [given, types] : names) EXPECT_EQ(ChartTypesNamed(given), types) << given;
+    // {given, the names of the channels it names}: a name or its unique beginning, in any case.
+    std::vector<std::pair<std::string, std::vector<std::string>>> names = {
+        {"velocity", {"velocity"}},
+        {"MOTOR-current", {"motor-current"}},
+        {"brake-p", {"brake-pressure"}},
+        {"brake", {"brake-force", "brake-pressure"}},
+        {"c", {"coupler-distance", "coupler-force"}},
+        {"dist", {"distance"}},
+        {"traction", {"traction-force", "traction-power", "traction-energy"}},
+        {"traction-e", {"traction-energy"}},
+        {"", {}},
+        {"speed", {}},
+        {"time-", {}}};
+    for (const auto& [given, expected] : names) {
+        std::vector<std::string> found;
+        for (const Channel& channel : ChannelsNamed(given)) found.push_back(ChannelName(channel));
+        EXPECT_EQ(found, expected) << given;
+    }
+    // Derived channels have labels and names of their own, and are named where numbers are.
+    Channel distance = ChannelsNamed("distance")[0];
+    EXPECT_EQ(ChannelLabel(distance), "Distance [m]");
+    EXPECT_EQ(ChannelId(distance), "distance");
+    EXPECT_EQ(ChannelId(ColumnChannel(12)), "12");
+    EXPECT_EQ(ChannelLabel(ChannelsNamed("traction-p")[0]), "TractionPower [kW]");
+    EXPECT_EQ(ChannelLabel(ChannelsNamed("traction-e")[0]), "TractionEnergy [kWh]");
 }

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <functional>
 
+#include "logformat.h"
+#include "number.h"
 #include "records.h"
 #include "test_util.h"
 
@@ -202,10 +204,11 @@ TEST_F(Extraction, UnwritableTempFileIsReportedAndRemoved) {
 TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     std::string log = work.File("run.dat"), row = Row("-3");
     WriteFile(log, Header() + Row("5") + row.substr(0, 30));
-    LogExtraction follower(log.c_str(), 2);
+    LogExtraction follower(log.c_str(), {ColumnChannel(2)});
     std::string error;
     ASSERT_TRUE(follower.Start(true, &error));
-    EXPECT_EQ(iFc, 1);
+    UseRecordFiles(follower.file(0), follower.timeFile());
+    EXPECT_EQ(follower.records(), 1);
     auto append = [&](const std::string& bytes) { AppendFile(log, bytes); };
     auto rewrite = [&](const std::string& bytes) {  // until a coarse clock gives it a new time
         auto seen = std::filesystem::last_write_time(log);
@@ -238,9 +241,9 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
         FollowResult result = follower.Follow(noDeadline, &error);
         std::string expected, field;
         for (std::istringstream fields(step.records); fields >> field;) expected += Padded(field);
-        EXPECT_EQ(ReadFile(TempPath()), expected) << step.records;
-        EXPECT_EQ(ReadFile(TimePath()).size(), expected.size());
-        EXPECT_EQ(iFc * 23u, expected.size());
+        EXPECT_EQ(ReadFile(follower.path(0)), expected) << step.records;
+        EXPECT_EQ(ReadFile(follower.timePath()).size(), expected.size());
+        EXPECT_EQ(follower.records() * 23u, expected.size());
         EXPECT_EQ(follower.extreme(), step.extreme);
         EXPECT_EQ(result.startedOver, step.startedOver) << step.records;
     }
@@ -249,9 +252,9 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     for (int i = 0; i < 2000; ++i) burst += Row(std::to_string(i));
     append(burst);
     follower.Follow(std::chrono::steady_clock::time_point(), &error);
-    EXPECT_LT(iFc, 1500);
+    EXPECT_LT(follower.records(), 1500);
     follower.Follow(noDeadline, &error);
-    EXPECT_EQ(iFc, 2001);
+    EXPECT_EQ(follower.records(), 2001);
     EXPECT_EQ(error, "");
 
     // A full disk: following stops, the records taken stay, and so do their extreme and range.
@@ -262,17 +265,66 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     EXPECT_FALSE(follower.following());
     EXPECT_EQ(error, "plovo: stopped following '" + log +
                          "': cannot write the temporary file: File too large");
-    EXPECT_EQ(iFc, 2001);
-    EXPECT_EQ(ReadFile(TempPath()).size(), 2001u * 23);
+    EXPECT_EQ(follower.records(), 2001);
+    EXPECT_EQ(ReadFile(follower.path(0)).size(), 2001u * 23);
     EXPECT_EQ(czytaj(2001), 1999.0);
     EXPECT_EQ(follower.extreme(), 1999.0);
     EXPECT_EQ(follower.range().maximumRecord, 2001);
 
     // A path naming a file that cannot be opened stops following too, with the reason.
-    LogExtraction again(log.c_str(), 2);
+    LogExtraction again(log.c_str(), {ColumnChannel(2)});
     ASSERT_TRUE(again.Start(true, &error));
     std::remove(log.c_str());
     std::filesystem::create_directory(log);
     EXPECT_TRUE(again.Follow(noDeadline, &error).stopped);
     EXPECT_EQ(error, "plovo: stopped following '" + log + "': cannot read the log: Is a directory");
+}
+
+TEST_F(Extraction, DerivedChannelsFollowTheirFormulasRecordByRecord) {
+    // {t, v, F} per line (columns 1, 2 and 6): a step back in time, a NaN velocity, a short line
+    // (no column 6: F reads as 0), CRLF, and equal times.
+    struct Input {
+        std::string t, v, f, eol;
+    };
+    std::vector<Input> lines = {{"0.0", "10", "100", "\n"},  {"0.5", "12", "120", "\r\n"},
+                                {"0.4", "13", "130", "\n"},  {"1.0", "nan", "50", "\n"},
+                                {"1.5", "14", "", "\n"},     {"1.5", "15", "10", "\n"},
+                                {"2.0", "-2.5", "1e2", "\n"}};
+    std::string body;
+    for (const Input& in : lines) {
+        std::vector<std::string> fields = {in.t, in.v, "0", "0", "0"};
+        if (!in.f.empty()) fields.push_back(in.f);
+        body += Line(fields, in.eol);
+    }
+    std::string log = work.File("derived.dat");
+    WriteFile(log, Header() + body);
+    std::vector<Channel> channels = ChannelsNamed("traction");  // force, power, energy
+    channels.push_back(ChannelsNamed("dist")[0]);
+    LogExtraction extraction(log.c_str(), channels);
+    std::string error;
+    ASSERT_TRUE(extraction.Start(false, &error)) << error;
+
+    // The formulas, repeated as a script would: a step adds nothing where time does not go on or
+    // a number it uses is not finite.
+    double d = 0, e = 0, tp = 0, vp = 0, pp = 0;
+    std::string distance, power, energy;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        double t = std::atof(lines[k].t.c_str()), v = std::atof(lines[k].v.c_str());
+        double p = std::atof(lines[k].f.c_str()) * v;
+        auto usable = [&](double a, double b) {
+            return t > tp && std::isfinite(t) && std::isfinite(tp) && std::isfinite(a) &&
+                   std::isfinite(b);
+        };
+        if (k > 0 && usable(v, vp)) d = d + (t - tp) * (v + vp) * 0.5;
+        if (k > 0 && usable(p, pp)) e = e + (t - tp) * (p + pp) * 0.5 / 3600;
+        distance += Record(ExactText(d));
+        power += Record(ExactText(p));
+        energy += Record(ExactText(e));
+        tp = t, vp = v, pp = p;
+    }
+    EXPECT_EQ(ReadFile(extraction.path(3)), distance);
+    EXPECT_EQ(ReadFile(extraction.path(1)), power);
+    EXPECT_EQ(ReadFile(extraction.path(2)), energy);
+    EXPECT_EQ(ReadFile(extraction.path(0)).substr(0, 23), Padded("100"));  // measured as written
+    EXPECT_EQ(ReadFile(extraction.timePath()).size(), lines.size() * 23);
 }

@@ -61,9 +61,10 @@ TEST(PlotOptions, FormatSizeAndLabels) {
     }
     EXPECT_EQ(error, "plovo: --plot-size takes WIDTHxHEIGHT, each 100 to 10000 pixels, not ''");
 
-    EXPECT_EQ(PlotLabel(11), "MotorCurrent [A]");
-    EXPECT_EQ(PlotTitle(2, "/data/run17.dat"), "Velocity [m/s] - run17.dat");
-    EXPECT_EQ(PlotTitle(12, "a\x1b.dat"), "Column 12 - a\\x1b.dat");
+    EXPECT_EQ(PlotLabel(ColumnChannel(11)), "MotorCurrent [A]");
+    EXPECT_EQ(PlotTitle(ColumnChannel(2), "/data/run17.dat"), "Velocity [m/s] - run17.dat");
+    EXPECT_EQ(PlotTitle(ColumnChannel(12), "a\x1b.dat"), "Column 12 - a\\x1b.dat");
+    EXPECT_EQ(PlotLabel(ChannelsNamed("distance")[0]), "Distance [m]");
     // What the plot draws is UTF-8: stray bytes escaped, broken and overlong sequences, surrogates
     // and C1 controls included; Czech and Polish letters stay.
     EXPECT_EQ(
@@ -233,8 +234,8 @@ TEST(WritePlot, EachFormatReadsBack) {
     std::vector<double> values;
     for (int i = 0; i < 600; ++i) values.push_back(std::sin(i / 50.0) * 30 + (i == 300 ? 80 : 0));
     Plot plot;
-    plot.title = PlotTitle(11, "\xe9t\xe9.dat");  // not UTF-8
-    plot.yLabel = PlotLabel(11) + "\xff";
+    plot.title = PlotTitle(ColumnChannel(11), "\xe9t\xe9.dat");  // not UTF-8
+    plot.yLabel = PlotLabel(ColumnChannel(11)) + "\xff";
     std::string error;
     for (const char* name : {"p.png", "p.svg", "p.pdf", "empty.png"}) {
         PlotFormat format;

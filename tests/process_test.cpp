@@ -161,7 +161,8 @@ TEST_F(Process, BadChartTypeIsRefusedBeforeExtraction) {
                                "plovo: unknown chart type 'abc': expected a number or one of "
                                "time, velocity, acceleration, coupler-distance, coupler-force, "
                                "traction-force, friction-force, brake-force, brake-pressure, "
-                               "pipe-pressure, motor-current\n" +
+                               "pipe-pressure, motor-current, distance, traction-power, "
+                               "traction-energy\n" +
                                usage);
     EXPECT_EQ(
         Run({log, "brake"}).output,

@@ -21,7 +21,7 @@ void ExpectDefaults(const Settings& settings) {
     EXPECT_EQ(settings.width, 640);
     EXPECT_EQ(settings.height, 480);
     EXPECT_FALSE(settings.fullscreen);
-    EXPECT_EQ(settings.chartType, 2);
+    EXPECT_EQ(settings.chart.column, 2);
 }
 
 class Ini : public PlovoTest {
@@ -56,17 +56,17 @@ TEST_F(Ini, KeysAreReadAndEachMissingOneTakesItsDefault) {
     EXPECT_EQ(all.width, 800);
     EXPECT_EQ(all.height, 600);
     EXPECT_TRUE(all.fullscreen);
-    EXPECT_EQ(all.chartType, 5);
+    EXPECT_EQ(all.chart.column, 5);
 
     Settings some = Load("[display]\nheight = 300\n");
     EXPECT_EQ(some.width, 640);
     EXPECT_EQ(some.height, 300);
-    EXPECT_EQ(some.chartType, 2);
+    EXPECT_EQ(some.chart.column, 2);
 
     EXPECT_EQ(Load("[display]\nwidth = 12abc\n").width, 12);
     EXPECT_EQ(Load("[display]\nwidth = abc\n").width, 0);
     EXPECT_EQ(Load("[display]\nheight = 0x100\n").height, 256);
-    EXPECT_EQ(Load("[display]\ndefault = Brake-P\n").chartType, 9);
+    EXPECT_EQ(Load("[display]\ndefault = Brake-P\n").chart.column, 9);
     EXPECT_EQ(SettingsError(Load("[display]\ndefault = speed\n"))
                   .rfind("plovo: unknown chart type 'speed' from display:default in '" +
                              work.File("plovo.ini") + "': expected a number or one of time, ",
@@ -129,25 +129,25 @@ TEST_F(Ini, TheShippedFileHoldsTheDefaults) {
 
 TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
     Settings settings;
-    settings.chartType = 4;
+    settings.chart.column = 4;
     const char* two[] = {"plovo", "log.dat"};
     ApplyCommandLine(2, two, settings);
-    EXPECT_EQ(settings.chartType, 4);
+    EXPECT_EQ(settings.chart.column, 4);
 
     const char* four[] = {"plovo", "log.dat", "5", "x"};
     ApplyCommandLine(4, four, settings);
-    EXPECT_EQ(settings.chartType, 4);
+    EXPECT_EQ(settings.chart.column, 4);
 
     const char* three[] = {"plovo", "log.dat", " +7x"};
     ApplyCommandLine(3, three, settings);
-    EXPECT_EQ(settings.chartType, 7);
+    EXPECT_EQ(settings.chart.column, 7);
     const char* text[] = {"plovo", "log.dat", "abc"};
     ApplyCommandLine(3, text, settings);
-    EXPECT_EQ(settings.chartType, 0);
+    EXPECT_EQ(settings.chart.column, 0);
     EXPECT_EQ(settings.chartTypeText, "");
     const char* name[] = {"plovo", "log.dat", "Brake-P"};
     ApplyCommandLine(3, name, settings);
-    EXPECT_EQ(settings.chartType, 9);
+    EXPECT_EQ(settings.chart.column, 9);
     EXPECT_EQ(SettingsError(settings), "");
     const char* empty[] = {"plovo", "log.dat", ""};
     ApplyCommandLine(3, empty, settings);
@@ -167,7 +167,7 @@ TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
     }
     const char* largest[] = {"plovo", "log.dat", "2147483647"};
     ApplyCommandLine(3, largest, settings);
-    EXPECT_EQ(settings.chartType, 2147483647);
+    EXPECT_EQ(settings.chart.column, 2147483647);
     EXPECT_EQ(SettingsError(settings), "");
 }
 
@@ -176,14 +176,14 @@ TEST(SettingsError, NamesTheValueAndWhatIsAccepted) {
     settings.iniPath = "/opt/plovo/plovo.ini";
     EXPECT_EQ(SettingsError(settings), "");
 
-    settings.chartType = 12;  // no label, but a column the log may hold
+    settings.chart.column = 12;  // no label, but a column the log may hold
     EXPECT_EQ(SettingsError(settings), "");
-    settings.chartType = 0;
+    settings.chart.column = 0;
     settings.chartTypeSource = "from the command line ('abc')";
     EXPECT_EQ(SettingsError(settings),
               "plovo: chart type 0 from the command line ('abc') is out of range: expected 1 or "
               "more (1 to 11 name the log's columns)");
-    settings.chartType = 2;
+    settings.chart.column = 2;
 
     const std::string inIni = " in '/opt/plovo/plovo.ini' is out of range: expected ";
     std::vector<std::tuple<int Settings::*, int, std::string>> sizes = {

@@ -26,9 +26,9 @@ TEST_F(PlovoTest, ASignalAsATempFileIsCreatedStillRemovesIt) {
         if (child == 0) {
             InstallSignalHandlers();
             signalAfterCreate = number;
-            std::string error;
+            std::string path, error;
             int fd = -1;
-            CreateTempFile(&fd, &error);
+            CreatePrivateFile(".dat", &fd, &path, &error);
             _exit(0);
         }
         int status;

@@ -22,6 +22,7 @@
 
 #include "extraction.h"
 #include "globals.h"
+#include "logformat.h"
 #include "tempfiles.h"
 
 // A fresh directory that is deleted with everything in it at the end of the test.
