@@ -10,44 +10,16 @@
 #include <cstring>
 #include <iostream>
 
+#include "fdstream.h"
 #include "signals.h"
 #include "tempfiles.h"
 
 namespace {
-// Standard output's buffer: std::cout's bytes go to descriptor 1, and the first failure's errno
-// is kept, since the stream itself keeps only that it failed.
-class OutputBuffer : public std::streambuf {
-  public:
-    OutputBuffer() { setp(bytes, bytes + sizeof bytes); }
-    int failure = 0;  // errno of the first failed write; 0 while none failed
-
-  protected:
-    int overflow(int c) override {
-        if (sync() != 0) return traits_type::eof();
-        if (c != traits_type::eof()) sputc(static_cast<char>(c));
-        return traits_type::not_eof(c);
-    }
-    int sync() override {
-        for (const char* next = pbase(); next < pptr();) {
-            ssize_t written = write(STDOUT_FILENO, next, pptr() - next);
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) {
-                if (failure == 0) failure = written < 0 ? errno : EIO;
-                setp(bytes, bytes + sizeof bytes);  // dropped: the failure is reported instead
-                return -1;
-            }
-            next += written;
-        }
-        setp(bytes, bytes + sizeof bytes);
-        return 0;
-    }
-
-  private:
-    char bytes[4096];
-};
-
-// Never destroyed, so that std::cout can flush into it at exit.
-OutputBuffer& outputBuffer = *new OutputBuffer;
+// Standard output's buffer, never destroyed, so that std::cout can flush into it at exit.
+FdOutputBuffer& outputBuffer = *new FdOutputBuffer(STDOUT_FILENO);
+// Where the messages of the console go: standard output, or standard error while standard
+// output carries a table.
+std::ostream* messages = &std::cout;
 }  // namespace
 
 void GuardStandardStreams() {
@@ -67,15 +39,23 @@ int StatusAfterOutput(int status) {
     return 1;
 }
 
+void SendMessagesToStandardError() {
+    messages = &std::cerr;
+}
+
+std::ostream& Messages() {
+    return *messages;
+}
+
 void ConsolePause() {
     if (!isatty(STDIN_FILENO)) return;
-    std::cout << "Press Enter to continue..." << std::flush;
+    Messages() << "Press Enter to continue..." << std::flush;
     std::string line;
     std::getline(std::cin, line);
 }
 
 void FatalExit(const std::string& message, const std::string& reason) {
-    std::cout << message << std::endl;
+    Messages() << message << std::endl;
     if (!reason.empty()) std::cerr << reason << std::endl;
     RemoveTempFile();
     InstallSignalHandlers();  // so that Ctrl+C ends the pause at once

@@ -2,6 +2,7 @@
 // written, the pause before a fatal end.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 // Gives a closed standard input, output or error a stand-in that fails every use, so that no
@@ -12,11 +13,17 @@ void GuardStandardStreams();
 // (full, closed, a pipe nobody reads), so that a script never takes lost output for success.
 int StatusAfterOutput(int status);
 
+// Where the console's messages go: standard output, as the viewer's own messages always have,
+// until SendMessagesToStandardError, for a run whose standard output carries a table and
+// nothing else.
+std::ostream& Messages();
+void SendMessagesToStandardError();
+
 // Stands in for a Windows console's "PAUSE": waits for Enter when standard input is a
 // terminal, so that a console window opened just for plovo stays readable; never blocks
 // scripts.
 void ConsolePause();
 
-// Writes message as one line to standard output (and `reason`, when given, as a line to
+// Writes message as one line to Messages() (and `reason`, when given, as a line to
 // standard error), removes the temporary file, pauses and ends the process with exit status 1.
 [[noreturn]] void FatalExit(const std::string& message, const std::string& reason = "");

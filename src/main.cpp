@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
 
     Settings settings;
     if (!LoadSettings(IniPathFor(argv[0]), &settings, &error)) {
-        std::cout << "IniFile error!!! Loading default settings..." << std::endl;
+        Messages() << "IniFile error!!! Loading default settings..." << std::endl;
         std::cerr << error << std::endl;
     }
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);

@@ -1,0 +1,62 @@
+// Tables as CSV (RFC 4180), to standard output or to a file replaced once complete.
+#include "csv.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "fdstream.h"
+#include "outputfile.h"
+#include "text.h"
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+void AppendCsvRow(const std::vector<std::string>& fields, std::string* out) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) *out += ',';
+        *out += CsvField(fields[i]);
+    }
+    *out += '\n';
+}
+
+namespace {
+// Writes the table into the file at `path`; false with the reason in err (without "plovo:").
+bool WriteTableFile(const std::string& path, const TableWrite& write, std::string* err) {
+    int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        *err = std::strerror(errno);
+        return false;
+    }
+    FdOutputBuffer buffer(fd);
+    std::ostream out(&buffer);
+    write(out);
+    out.flush();
+    if (close(fd) != 0 && buffer.failure == 0) buffer.failure = errno;
+    if (buffer.failure != 0) *err = std::strerror(buffer.failure);
+    return buffer.failure == 0;
+}
+}  // namespace
+
+bool WriteTable(const std::string& target, const TableWrite& write, std::string* err) {
+    if (target == "-") {
+        write(std::cout);
+        return true;
+    }
+    auto step = [&](const std::string& sibling, std::string* reason) {
+        if (WriteTableFile(sibling, write, reason)) return true;
+        *reason = "plovo: cannot write '" + Printable(target) + "': " + *reason;
+        return false;
+    };
+    return ReplaceFile(target, step, err);
+}
