@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -81,7 +82,12 @@ double ParseNumber(const char* text, std::size_t length) {
     return ParseWithStrtod(text, static_cast<std::size_t>(end - text));
 }
 
+char* WriteExactText(double number, char* out) {
+    if (std::isnan(number)) number = std::fabs(number);  // "nan", never "-nan"
+    return std::to_chars(out, out + kMaxExactText, number).ptr;
+}
+
 std::string ExactText(double number) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, number).ptr);
+    char text[kMaxExactText];
+    return std::string(text, WriteExactText(number, text));
 }
