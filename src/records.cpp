@@ -98,6 +98,18 @@ void ForEachRecord(std::int64_t first, std::int64_t last,
     }
 }
 
+void ForEachRow(const std::vector<int>& files, RecordSpan span,
+                const std::function<void(std::int64_t record, const double* values)>& visit) {
+    std::int64_t first = std::max<std::int64_t>(span.first, 1);
+    std::vector<RecordStream> streams;
+    for (int fd : files) streams.emplace_back(fd, first);
+    std::vector<double> values(files.size());
+    for (std::int64_t record = first; record <= span.last; ++record) {
+        for (std::size_t i = 0; i < streams.size(); ++i) values[i] = streams[i].Next();
+        visit(record, values.data());
+    }
+}
+
 std::int64_t FirstRecordAt(double seconds, std::int64_t first) {
     RecordStream times(TimeFile(), first);
     for (std::int64_t record = first; record <= iFc; ++record)
