@@ -1,27 +1,35 @@
 // The CSV export: a stretch of the run's records as their time and the chart types' values.
 #include "export.h"
 
+#include <algorithm>
+
 #include "csv.h"
 #include "number.h"
 
 namespace {
 constexpr std::size_t kBlockSize = 1 << 16;  // bytes of rows handed to the stream at once
 
+// The rows of the records `span`, each record's fields written from their text as the shortest
+// text of the number they read as.
 void WriteRows(std::ostream& out, const std::vector<int>& files, RecordSpan span) {
-    std::string rows;
-    rows.reserve(kBlockSize + files.size() * kMaxExactText + 1);
-    char number[kMaxExactText];
-    ForEachRow(files, span, [&](std::int64_t, const double* values) {
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            if (i > 0) rows += ',';
-            rows.append(number, WriteExactText(values[i], number));
+    std::vector<RecordStream> streams;
+    for (int fd : files) streams.emplace_back(fd, span.first);
+    const std::size_t rowSize = files.size() * (kMaxExactText + 1);
+    std::vector<char> block(kBlockSize + rowSize);
+    char* end = block.data();
+    for (std::int64_t record = std::max<std::int64_t>(span.first, 1); record <= span.last;
+         ++record) {
+        for (RecordStream& stream : streams) {
+            std::string_view field = stream.NextText();
+            end = WriteFieldText(field.data(), field.size(), end);
+            *end++ = ',';
         }
-        rows += '\n';
-        if (rows.size() < kBlockSize) return;
-        out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
-        rows.clear();
-    });
-    out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
+        end[-1] = '\n';
+        if (end < block.data() + kBlockSize) continue;
+        out.write(block.data(), end - block.data());
+        end = block.data();
+    }
+    out.write(block.data(), end - block.data());
 }
 }  // namespace
 

@@ -17,3 +17,6 @@ std::string ExactText(double number);
 // allocating; returns the end of the text.
 constexpr std::size_t kMaxExactText = 32;
 char* WriteExactText(double number, char* out);
+// Writes ExactText(ParseNumber(text, length)) to `out` as WriteExactText does; a plain decimal
+// field, the simulator's usual one, several times faster, from its digits.
+char* WriteFieldText(const char* text, std::size_t length, char* out);

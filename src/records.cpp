@@ -63,12 +63,16 @@ RecordStream::RecordStream(int fd, std::int64_t first)
     : fd(fd), offset((std::max<std::int64_t>(first, 1) - 1) * kRecordSize) {}
 
 double RecordStream::Next() {
+    std::string_view text = NextText();  // a record holds no line feed: its field, then blanks
+    return ParseNumber(text.data(), text.size());
+}
+
+std::string_view RecordStream::NextText() {
     if (block.size() - at < kRecordSize) Refill();
-    if (at >= block.size()) return 0.0;
     std::size_t size = std::min<std::size_t>(kRecordSize, block.size() - at);
-    double sample = ParseRecord(block.data() + at, size);
+    std::string_view text(block.data() + at, size);
     at += size;
-    return sample;
+    return text;
 }
 
 // Keeps what is left of the block and reads on until it holds a whole record, or the file ends.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Makes czytaj, RecordTime and the readers below without a file of their own read these
@@ -30,6 +31,8 @@ class RecordStream {
     RecordStream(int fd, std::int64_t first);
     // The next record's value, as czytaj reads it; 0.0 past the end.
     double Next();
+    // The next record's bytes ("" past the end), valid until the next call.
+    std::string_view NextText();
 
   private:
     void Refill();
