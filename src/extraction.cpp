@@ -506,6 +506,16 @@ const std::string& LogExtraction::timePath() const {
     return path(state->output.files.size() - 1);
 }
 
+bool CheckLogReadable(const std::string& logName, std::string* err) {
+    struct stat status;
+    int errnum = stat(logName.c_str(), &status) != 0  ? errno
+                 : S_ISDIR(status.st_mode)            ? EISDIR
+                 : access(logName.c_str(), R_OK) != 0 ? errno
+                                                      : 0;
+    if (errnum != 0) *err = Failure("open log", logName, errnum);
+    return errnum == 0;
+}
+
 namespace {
 // The extraction of the last MakeTempFile, whose files the record readers read.
 std::unique_ptr<LogExtraction> lastMade;

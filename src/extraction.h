@@ -74,6 +74,11 @@ class LogExtraction {
     std::unique_ptr<State> state;
 };
 
+// Refuses a log that cannot be opened for reading (missing, not permitted, a folder) with the
+// line the extraction would give, before anything is read. It only looks: a FIFO is not opened,
+// so that its writer is not woken for nothing.
+bool CheckLogReadable(const std::string& logName, std::string* err);
+
 // Extracts chart type `column` (at least 1) of a log once to its end, adds the number of records
 // to iFc, has czytaj and RecordTime read the new files, and returns the extreme sample (0.0 when
 // there is none); `range`, when given, gets the column's smallest and largest samples. The files

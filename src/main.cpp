@@ -18,6 +18,7 @@
 #include "outputfile.h"
 #include "paths.h"
 #include "records.h"
+#include "reportplot.h"
 #include "settings.h"
 #include "signals.h"
 #include "sliding.h"
@@ -34,13 +35,15 @@ int main(int argc, char** argv) {
     InstallSignalHandlers();
     CommandLine command;
     std::string error;
-    if (!ParseOptions(argc, argv, &command, &error)) FatalExit(error + "\n" + kUsage);
+    bool parsed = ParseOptions(argc, argv, &command, &error);
+    if (TableToStandardOutput(command)) SendMessagesToStandardError();  // the table alone there
+    if (!parsed) FatalExit(error + "\n" + kUsage);
     if (command.help || command.version) {
         std::cout << (command.help ? HelpText() : "plovo " + std::string(kVersion) + "\n");
         return StatusAfterOutput(0);
     }
     if (command.args.empty()) {
-        std::cout << kUsage << std::endl;
+        Messages() << kUsage << std::endl;
         ConsolePause();
         return StatusAfterOutput(1);
     }
@@ -49,8 +52,9 @@ int main(int argc, char** argv) {
     for (const std::string& arg : command.args) args.push_back(arg.c_str());
     const char* logName = args[1];
     UseNoDisplaySnapshot(command, std::getenv("DISPLAY"));
-    if (!CheckOutputsAreNotInputs({logName}, Outputs(command), &error) ||
-        !CheckOutputsWritable(Outputs(command), &error))
+    if (!CheckOutputsAreNotInputs(Inputs(command), Outputs(command), &error) ||
+        !CheckOutputsWritable(Outputs(command), &error) ||
+        (!command.compare.empty() && !CheckLogReadable(command.compare, &error)))
         FatalExit(error);
 
     Settings settings;
@@ -59,11 +63,13 @@ int main(int argc, char** argv) {
         std::cerr << error << std::endl;
     }
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
-    if (!CheckSettings(settings, &error)) FatalExit(error + "\n" + kUsage);
+    if (!CheckSettings(settings, &error) ||
+        !CheckChartList(command, settings.charts.size(), &error))
+        FatalExit(error + "\n" + kUsage);
     iscrWidth = settings.width;
     iscrHeight = settings.height;
 
-    LogExtraction extraction(logName, {settings.chart});
+    LogExtraction extraction(logName, ExtractedChannels(settings.charts, command.xAxis));
     if (!extraction.Start(command.follow, &error)) FatalExit(error);
     iFc = static_cast<int>(extraction.records());
     UseRecordFiles(extraction.file(0), extraction.timeFile());
@@ -76,8 +82,7 @@ int main(int argc, char** argv) {
     Viewer viewer(window);
 
     if (WantsBatch(command)) {
-        if (!WriteBatch(command, start, viewer, logName, settings.chart, extraction.range(),
-                        &error))
+        if (!WriteBatch(command, start, viewer, logName, settings.charts, extraction, &error))
             FatalExit(error);
         RemoveTempFile();
         return StatusAfterOutput(0);
