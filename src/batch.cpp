@@ -81,10 +81,8 @@ bool SavePlot(const CommandLine& command, std::int64_t start, const std::string&
     plot.size = command.plotSize;
     plot.title = PlotTitle(chartType, logName);
     plot.yLabel = PlotLabel(chartType);
-    auto write = [&](const std::string& sibling, std::string* reason) {
-        if (WritePlot(stretch, plot, command.plotFormat, sibling, reason)) return true;
-        *reason = "plovo: cannot write '" + Printable(command.plot) + "': " + *reason;
-        return false;
+    auto write = [&](const std::string& file, std::string* reason) {
+        return WritePlot(stretch, plot, command.plotFormat, file, reason);
     };
     return ReplaceFile(command.plot, write, err);
 }

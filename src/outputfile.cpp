@@ -15,18 +15,6 @@
 #include "text.h"
 
 namespace {
-// Why writing to `path` fails. Picture libraries report a failed write without the system's
-// reason (the graphics library as EFAULT), so one more block is written to find it (a full
-// disk, a size limit).
-std::string WriteFailureReason(const char* path) {
-    int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
-    static const char block[65536] = {};
-    bool written = fd >= 0 && write(fd, block, sizeof block) == static_cast<ssize_t>(sizeof block);
-    std::string reason = written ? "the picture could not be written" : std::strerror(errno);
-    if (fd >= 0) close(fd);
-    return reason;
-}
-
 // What a path is on disk: the file it names (symbolic links followed), or, while there is none,
 // the directory it would be created in and its name there.
 struct FileIdentity {
@@ -159,19 +147,16 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
     return true;
 }
 
-bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err,
-                 const FileStep& verify) {
+bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err) {
     const std::string path = ThroughLinks(output);
-    if (!CreateSiblingFile(path, err)) return false;
-    std::string sibling = siblingPath;
-    err->clear();
-    if (!write(sibling, err) || (verify && !verify(sibling, err))) {
-        if (err->empty())
-            *err = "plovo: cannot write '" + Printable(output) +
-                   "': " + WriteFailureReason(sibling.c_str());
+    std::string reason;
+    auto failed = [&](const std::string& why) {
+        *err = "plovo: cannot write '" + Printable(output) + "': " + why;
         RemoveSiblingFile();
         return false;
-    }
+    };
+    if (!CreateSiblingFile(path, err)) return false;
+    if (!write(siblingPath, &reason)) return failed(reason);
     bool replaced = ReplaceWithSibling(path, err);
     if (!replaced) RemoveSiblingFile();
     return replaced;

@@ -18,15 +18,13 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
 // not end in that refusal.
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err);
 
-// Writes or checks the file at `path` (a sibling of the output, created empty); false when it
-// could not, with one line in err or, left empty, the system's reason found for it.
+// Writes the file at `path` (a sibling of the output, created empty); false when it could not,
+// with the reason in err (one line such as "No space left on device").
 using FileStep = std::function<bool(const std::string& path, std::string* err)>;
 
 // Replaces `path` with what `write` puts into a hidden file beside it (.plovo-XXXXXX with the
-// output's extension, which tells a writer the format), once `verify` (when given) accepts it:
-// an existing file is replaced only by a complete one, which keeps its mode, and its owner and
-// group where the process may set them. Where `path` is a symbolic link, the file it leads to is
-// replaced and the link stays. On failure `path` is untouched, the sibling is removed, and err
-// holds one line.
-bool ReplaceFile(const std::string& path, const FileStep& write, std::string* err,
-                 const FileStep& verify = nullptr);
+// extension of the file replaced): an existing file is replaced only by a complete one, which
+// keeps its mode, and its owner and group where the process may set them. Where `path` is a
+// symbolic link, the file it leads to is replaced and the link stays. On failure `path` is
+// untouched, the hidden file is removed, and err holds one line.
+bool ReplaceFile(const std::string& path, const FileStep& write, std::string* err);

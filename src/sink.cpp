@@ -21,6 +21,11 @@ bool Sink::Write(const void* data, std::size_t length) {
     return error == 0;
 }
 
+bool Sink::Put(unsigned char byte) {
+    if (error == 0 && putc_unlocked(byte, file) == EOF) error = errno ? errno : EIO;
+    return error == 0;
+}
+
 bool Sink::Close(std::string* err) {
     errno = 0;
     // Close's failure is the buffered rest's failed write.

@@ -19,6 +19,8 @@ class Sink {
     bool Open(const std::string& path, std::string* err);
     // Writes `length` bytes; once a write has failed, writes nothing more. False from then on.
     bool Write(const void* data, std::size_t length);
+    // Writes one byte, as Write does: the graphics library's writers give most bytes one by one.
+    bool Put(unsigned char byte);
     // True until a write has failed.
     bool Good() const { return error == 0; }
     // Closes the file. False with the first failure's reason (a write's, else the close's) in
