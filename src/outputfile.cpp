@@ -1,5 +1,5 @@
 // Output files: never an input, refused before anything is read when they cannot be written,
-// and replaced only by a complete new file.
+// replaced only by a complete new file, and a device or a FIFO written into, never replaced.
 #include "outputfile.h"
 
 #include <fcntl.h>
@@ -15,6 +15,32 @@
 #include "text.h"
 
 namespace {
+// What a path leads to (symbolic links followed): a file to replace, or none yet, or one that
+// is written into (a device, a FIFO, a socket), or a directory.
+enum class Kind { kReplaced, kWrittenInto, kDirectory };
+
+Kind KindOf(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return Kind::kReplaced;
+    return S_ISDIR(status.st_mode) ? Kind::kDirectory : Kind::kWrittenInto;
+}
+
+// Whether the output `target` (links followed) can be written; errno says why not. A file
+// written into must be writable itself; a file replaced or created needs a new entry in its
+// directory.
+bool Writable(const std::string& target) {
+    switch (KindOf(target)) {
+        case Kind::kReplaced:
+            return access(SplitPath(target).dir.c_str(), W_OK | X_OK) == 0;
+        case Kind::kWrittenInto:
+            return access(target.c_str(), W_OK) == 0;
+        case Kind::kDirectory:
+            break;
+    }
+    errno = EISDIR;
+    return false;
+}
+
 // What a path is on disk: the file it names (symbolic links followed), or, while there is none,
 // the directory it would be created in and its name there.
 struct FileIdentity {
@@ -120,8 +146,7 @@ bool ReplaceWithSibling(const std::string& target, std::string* err) {
 
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err) {
     for (const std::string& output : outputs) {
-        std::string dir = SplitPath(ThroughLinks(output)).dir;
-        if (access(dir.c_str(), W_OK | X_OK) != 0) {
+        if (!Writable(ThroughLinks(output))) {
             *err = "plovo: cannot write '" + Printable(output) + "': " + std::strerror(errno);
             return false;
         }
@@ -155,6 +180,16 @@ bool ReplaceFile(const std::string& output, const FileStep& write, std::string* 
         RemoveSiblingFile();
         return false;
     };
+    switch (KindOf(path)) {
+        case Kind::kDirectory:
+            return failed(std::strerror(EISDIR));
+        case Kind::kWrittenInto:
+            // As cp writes into it: a file put in place of a device or a FIFO would take it
+            // away from whoever uses it (a reader waiting on the FIFO).
+            return write(path, &reason) || failed(reason);
+        case Kind::kReplaced:
+            break;
+    }
     if (!CreateSiblingFile(path, err)) return false;
     if (!write(siblingPath, &reason)) return failed(reason);
     bool replaced = ReplaceWithSibling(path, err);

@@ -2,6 +2,9 @@
 // and a failed write says why.
 #include "picture.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include "test_util.h"
 
 namespace {
@@ -52,13 +55,21 @@ TEST(Picture, AFailedWriteSaysWhyInEveryFormat) {
     UseMemoryBitmaps();
     ScratchDir dir;
     BITMAP* frame = EveryColour();
+    // A device that is always full, of our own (root only), and a size limit.
+    bool root = geteuid() == 0;
+    ASSERT_TRUE(!root || mknod(dir.File("full").c_str(), S_IFCHR | 0600, makedev(1, 7)) == 0);
     for (std::string name : {"f.png", "f.bmp", "f.tga", "f.pcx"}) {
         std::string err, path = dir.File(name);
         WriteFile(path, "old");
         UnderSizeLimit(1000, [&] { EXPECT_FALSE(WritePicture(frame, path, &err)); });
         EXPECT_EQ(err, "plovo: cannot write '" + path + "': File too large");
         EXPECT_EQ(ReadFile(path), "old");
+        if (!root) continue;
+        std::filesystem::create_symlink("full", dir.File("full-" + name));
+        EXPECT_FALSE(WritePicture(frame, dir.File("full-" + name), &err));
+        EXPECT_EQ(
+            err, "plovo: cannot write '" + dir.File("full-" + name) + "': No space left on device");
     }
-    EXPECT_EQ(dir.Entries().size(), 4u) << "a hidden file was left";
+    EXPECT_EQ(dir.Entries().size(), root ? 9u : 4u) << "a hidden file was left";
     destroy_bitmap(frame);
 }

@@ -448,6 +448,26 @@ TEST_F(Process, PicturesNeverReplaceTheLogAndKeepWhatTheOldFileHad) {
                        "': it is the same file as the output '" + work.File("new.png") + "'");
 }
 
+TEST_F(Process, TheNameGivenDecidesTheFormatAndAFifoIsWrittenInto) {
+    WriteIni("width = 40\nheight = 30\n");
+    std::filesystem::create_symlink("real.bmp", work.File("out.png"));
+    std::filesystem::create_symlink("chart-latest", work.File("chart.svg"));
+    std::string fifo = work.File("f.png");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // waits on it
+    Outcome outcome = Run({"--snapshot", work.File("out.png"), "--plot", work.File("chart.svg"),
+                           "--overview", fifo, Log(50)});
+    EXPECT_EQ(outcome.output, "");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(ReadFile(work.File("real.bmp")).substr(0, 4), "\x89PNG");
+    EXPECT_EQ(ReadFile(work.File("chart-latest")).substr(0, 5), "<?xml");
+    char received[4];
+    EXPECT_EQ(read(reader, received, sizeof received), 4);
+    EXPECT_EQ(std::string(received, 4), "\x89PNG");
+    close(reader);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
 TEST_F(Process, OutputThatCannotBeWrittenIsAFailure) {
     WriteIni("");
     std::string log = Log(3), picture = work.File("stand-in.png");
