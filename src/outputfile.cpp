@@ -15,8 +15,9 @@
 #include "text.h"
 
 namespace {
-// What a path leads to (symbolic links followed): a file to replace, or none yet, or one that
-// is written into (a device, a FIFO, a socket), or a directory.
+// What a path leads to, its links followed by the system (a link of /proc/self/fd to a pipe
+// too): a file to replace, or none yet, or one that is written into (a device, a FIFO, a
+// socket, a pipe), or a directory.
 enum class Kind { kReplaced, kWrittenInto, kDirectory };
 
 Kind KindOf(const std::string& path) {
@@ -25,15 +26,14 @@ Kind KindOf(const std::string& path) {
     return S_ISDIR(status.st_mode) ? Kind::kDirectory : Kind::kWrittenInto;
 }
 
-// Whether the output `target` (links followed) can be written; errno says why not. A file
-// written into must be writable itself; a file replaced or created needs a new entry in its
-// directory.
-bool Writable(const std::string& target) {
-    switch (KindOf(target)) {
+// Whether `output` can be written; errno says why not. A file written into must be writable
+// itself; a file replaced or created needs a new entry in the directory links lead to.
+bool Writable(const std::string& output) {
+    switch (KindOf(output)) {
         case Kind::kReplaced:
-            return access(SplitPath(target).dir.c_str(), W_OK | X_OK) == 0;
+            return access(SplitPath(ThroughLinks(output)).dir.c_str(), W_OK | X_OK) == 0;
         case Kind::kWrittenInto:
-            return access(target.c_str(), W_OK) == 0;
+            return access(output.c_str(), W_OK) == 0;
         case Kind::kDirectory:
             break;
     }
@@ -146,7 +146,7 @@ bool ReplaceWithSibling(const std::string& target, std::string* err) {
 
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err) {
     for (const std::string& output : outputs) {
-        if (!Writable(ThroughLinks(output))) {
+        if (!Writable(output)) {
             *err = "plovo: cannot write '" + Printable(output) + "': " + std::strerror(errno);
             return false;
         }
@@ -173,23 +173,23 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
 }
 
 bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err) {
-    const std::string path = ThroughLinks(output);
     std::string reason;
     auto failed = [&](const std::string& why) {
         *err = "plovo: cannot write '" + Printable(output) + "': " + why;
         RemoveSiblingFile();
         return false;
     };
-    switch (KindOf(path)) {
+    switch (KindOf(output)) {
         case Kind::kDirectory:
             return failed(std::strerror(EISDIR));
         case Kind::kWrittenInto:
             // As cp writes into it: a file put in place of a device or a FIFO would take it
             // away from whoever uses it (a reader waiting on the FIFO).
-            return write(path, &reason) || failed(reason);
+            return write(output, &reason) || failed(reason);
         case Kind::kReplaced:
             break;
     }
+    const std::string path = ThroughLinks(output);
     if (!CreateSiblingFile(path, err)) return false;
     if (!write(siblingPath, &reason)) return failed(reason);
     bool replaced = ReplaceWithSibling(path, err);

@@ -27,7 +27,7 @@ using FileStep = std::function<bool(const std::string& path, std::string* err)>;
 // extension of the file replaced): an existing file is replaced only by a complete one, which
 // keeps its mode, and its owner and group where the process may set them. Where `path` is a
 // symbolic link, the file it leads to is replaced and the link stays. An existing file that is
-// neither a regular file nor a directory (a device, a FIFO, a socket) is written into instead,
+// neither a regular file nor a directory (a device, a FIFO, a pipe) is written into instead,
 // never replaced; a directory is refused. On failure a replaced `path` is untouched, the hidden
 // file is removed, and err holds one line.
 bool ReplaceFile(const std::string& path, const FileStep& write, std::string* err);

@@ -466,6 +466,9 @@ TEST_F(Process, TheNameGivenDecidesTheFormatAndAFifoIsWrittenInto) {
     EXPECT_EQ(std::string(received, 4), "\x89PNG");
     close(reader);
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    // So is a pipe: a link to standard output.
+    std::filesystem::create_symlink("/proc/self/fd/1", work.File("stdout.png"));
+    EXPECT_EQ(Run({"--snapshot", work.File("stdout.png"), Log(50)}).output.substr(0, 4), "\x89PNG");
 }
 
 TEST_F(Process, OutputThatCannotBeWrittenIsAFailure) {
