@@ -153,58 +153,32 @@ inline void UseMemoryBitmaps() {
     set_color_depth(16);
 }
 
-// A picture's colours, 0xRRGGBB, row after row.
-struct Pixels {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> rgb;
-    bool operator==(const Pixels& other) const {
-        return width == other.width && height == other.height && rgb == other.rgb;
-    }
-};
-
-// The colours of a bitmap as the graphics library gives them (getr16 and its kin).
-inline Pixels PixelsOf(BITMAP* bitmap) {
-    Pixels pixels{bitmap->w, bitmap->h, {}};
+// The colours of a bitmap's pixels, 0xRRGGBB row after row, as Allegro gives them (getr16 and
+// its kin for 16 bits).
+inline std::vector<std::uint32_t> Colours(BITMAP* bitmap) {
+    std::vector<std::uint32_t> colours;
     int depth = bitmap_color_depth(bitmap);
     for (int y = 0; y < bitmap->h; ++y)
         for (int x = 0; x < bitmap->w; ++x) {
             int c = getpixel(bitmap, x, y);
-            pixels.rgb.push_back(getr_depth(depth, c) << 16 | getg_depth(depth, c) << 8 |
-                                 getb_depth(depth, c));
+            colours.push_back(getr_depth(depth, c) << 16 | getg_depth(depth, c) << 8 |
+                              getb_depth(depth, c));
         }
-    return pixels;
+    return colours;
 }
 
-// The colours in a PNG file, read by cairo; none (0 x 0) when it is not one.
-inline Pixels ReadPng(const std::string& path) {
-    Pixels pixels;
+// The colours in a PNG file, read by cairo, as Colours gives them; none when it is not one.
+inline std::vector<std::uint32_t> PngColours(const std::string& path) {
+    std::vector<std::uint32_t> colours;
     cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
-    if (cairo_surface_status(png) == CAIRO_STATUS_SUCCESS) {
-        pixels.width = cairo_image_surface_get_width(png);
-        pixels.height = cairo_image_surface_get_height(png);
-        for (int y = 0; y < pixels.height; ++y) {
-            auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(png) +
-                                                         y * cairo_image_surface_get_stride(png));
-            for (int x = 0; x < pixels.width; ++x) pixels.rgb.push_back(row[x] & 0xFFFFFF);
-        }
-    }
+    for (int y = 0; cairo_surface_status(png) == 0 && y < cairo_image_surface_get_height(png); ++y)
+        for (int x = 0; x < cairo_image_surface_get_width(png); ++x)
+            colours.push_back(
+                reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(png) +
+                                                 y * cairo_image_surface_get_stride(png))[x] &
+                0xFFFFFF);
     cairo_surface_destroy(png);
-    return pixels;
-}
-
-// The colours in a picture file: a PNG read by cairo, the other formats by the graphics library
-// at the file's own depth (after UseMemoryBitmaps). None (0 x 0) when it cannot be read.
-inline Pixels ReadPicture(const std::string& path) {
-    Pixels pixels = ReadPng(path);
-    if (pixels.width > 0) return pixels;
-    int conversion = get_color_conversion();
-    set_color_conversion(COLORCONV_NONE);
-    BITMAP* loaded = load_bitmap(path.c_str(), nullptr);
-    set_color_conversion(conversion);
-    if (loaded == nullptr) return pixels;
-    pixels = PixelsOf(loaded);
-    destroy_bitmap(loaded);
-    return pixels;
+    return colours;
 }
 
 // Sets the shared globals back to their values before main runs.
