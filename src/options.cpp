@@ -112,9 +112,8 @@ bool Refuse(std::string* err, const std::string& message) {
 // A picture's name into `slot`; refused when its format is not known.
 bool TakePicture(std::string* slot, const std::string& value, std::string* err) {
     *slot = value;
-    return PictureFormatKnown(value) ||
-           Refuse(err, "plovo: cannot save a picture as '" + Printable(value) +
-                           "': the name must end in .png, .bmp, .tga or .pcx");
+    PictureFormat format;  // found again from the name when the picture is written
+    return ParsePictureFormat(value, &format, err);
 }
 
 // A time into `slot`; refused, naming `option`, when it is not a finite number of seconds.

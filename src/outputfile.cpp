@@ -1,5 +1,5 @@
 // Output files: never an input, refused before anything is read when they cannot be written,
-// and replaced only by a complete new file.
+// replaced only by a complete new file, and a device or a FIFO written into, never replaced.
 #include "outputfile.h"
 
 #include <fcntl.h>
@@ -15,16 +15,30 @@
 #include "text.h"
 
 namespace {
-// Why writing to `path` fails. Picture libraries report a failed write without the system's
-// reason (the graphics library as EFAULT), so one more block is written to find it (a full
-// disk, a size limit).
-std::string WriteFailureReason(const char* path) {
-    int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
-    static const char block[65536] = {};
-    bool written = fd >= 0 && write(fd, block, sizeof block) == static_cast<ssize_t>(sizeof block);
-    std::string reason = written ? "the picture could not be written" : std::strerror(errno);
-    if (fd >= 0) close(fd);
-    return reason;
+// What a path leads to, its links followed by the system (a link of /proc/self/fd to a pipe
+// too): a file to replace, or none yet, or one that is written into (a device, a FIFO, a
+// socket, a pipe), or a directory.
+enum class Kind { kReplaced, kWrittenInto, kDirectory };
+
+Kind KindOf(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return Kind::kReplaced;
+    return S_ISDIR(status.st_mode) ? Kind::kDirectory : Kind::kWrittenInto;
+}
+
+// Whether `output` can be written; errno says why not. A file written into must be writable
+// itself; a file replaced or created needs a new entry in the directory links lead to.
+bool Writable(const std::string& output) {
+    switch (KindOf(output)) {
+        case Kind::kReplaced:
+            return access(SplitPath(ThroughLinks(output)).dir.c_str(), W_OK | X_OK) == 0;
+        case Kind::kWrittenInto:
+            return access(output.c_str(), W_OK) == 0;
+        case Kind::kDirectory:
+            break;
+    }
+    errno = EISDIR;
+    return false;
 }
 
 // What a path is on disk: the file it names (symbolic links followed), or, while there is none,
@@ -132,8 +146,7 @@ bool ReplaceWithSibling(const std::string& target, std::string* err) {
 
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err) {
     for (const std::string& output : outputs) {
-        std::string dir = SplitPath(ThroughLinks(output)).dir;
-        if (access(dir.c_str(), W_OK | X_OK) != 0) {
+        if (!Writable(output)) {
             *err = "plovo: cannot write '" + Printable(output) + "': " + std::strerror(errno);
             return false;
         }
@@ -159,19 +172,26 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
     return true;
 }
 
-bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err,
-                 const FileStep& verify) {
-    const std::string path = ThroughLinks(output);
-    if (!CreateSiblingFile(path, err)) return false;
-    std::string sibling = siblingPath;
-    err->clear();
-    if (!write(sibling, err) || (verify && !verify(sibling, err))) {
-        if (err->empty())
-            *err = "plovo: cannot write '" + Printable(output) +
-                   "': " + WriteFailureReason(sibling.c_str());
+bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err) {
+    std::string reason;
+    auto failed = [&](const std::string& why) {
+        *err = "plovo: cannot write '" + Printable(output) + "': " + why;
         RemoveSiblingFile();
         return false;
+    };
+    switch (KindOf(output)) {
+        case Kind::kDirectory:
+            return failed(std::strerror(EISDIR));
+        case Kind::kWrittenInto:
+            // As cp writes into it: a file put in place of a device or a FIFO would take it
+            // away from whoever uses it (a reader waiting on the FIFO).
+            return write(output, &reason) || failed(reason);
+        case Kind::kReplaced:
+            break;
     }
+    const std::string path = ThroughLinks(output);
+    if (!CreateSiblingFile(path, err)) return false;
+    if (!write(siblingPath, &reason)) return failed(reason);
     bool replaced = ReplaceWithSibling(path, err);
     if (!replaced) RemoveSiblingFile();
     return replaced;

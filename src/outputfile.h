@@ -1,5 +1,5 @@
 // Output files: never an input, refused before anything is read when they cannot be written,
-// and replaced only by a complete new file.
+// replaced only by a complete new file, and a device or a FIFO written into, never replaced.
 #pragma once
 
 #include <functional>
@@ -14,19 +14,20 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
                               const std::vector<std::string>& outputs, std::string* err);
 
 // Refuses the first output whose directory the process may not write in (or that does not
-// exist), with one line in err. Call it before anything is read, so that a long extraction does
+// exist), or that is a directory, or a device or a FIFO the process may not write, with one
+// line in err. Call it before anything is read, so that a long extraction does
 // not end in that refusal.
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err);
 
-// Writes or checks the file at `path` (a sibling of the output, created empty); false when it
-// could not, with one line in err or, left empty, the system's reason found for it.
+// Writes the file at `path` (created empty, or a device or a FIFO); false when it could not,
+// with the reason in err (one line such as "No space left on device").
 using FileStep = std::function<bool(const std::string& path, std::string* err)>;
 
 // Replaces `path` with what `write` puts into a hidden file beside it (.plovo-XXXXXX with the
-// output's extension, which tells a writer the format), once `verify` (when given) accepts it:
-// an existing file is replaced only by a complete one, which keeps its mode, and its owner and
-// group where the process may set them. Where `path` is a symbolic link, the file it leads to is
-// replaced and the link stays. On failure `path` is untouched, the sibling is removed, and err
-// holds one line.
-bool ReplaceFile(const std::string& path, const FileStep& write, std::string* err,
-                 const FileStep& verify = nullptr);
+// extension of the file replaced): an existing file is replaced only by a complete one, which
+// keeps its mode, and its owner and group where the process may set them. Where `path` is a
+// symbolic link, the file it leads to is replaced and the link stays. An existing file that is
+// neither a regular file nor a directory (a device, a FIFO, a pipe) is written into instead,
+// never replaced; a directory is refused. On failure a replaced `path` is untouched, the hidden
+// file is removed, and err holds one line.
+bool ReplaceFile(const std::string& path, const FileStep& write, std::string* err);

@@ -8,12 +8,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "charttypes.h"
 #include "paths.h"
+#include "sink.h"
 #include "text.h"
 
 namespace {
@@ -72,19 +71,6 @@ std::string PlotTitle(const std::vector<Channel>& charts, const std::string& log
 }
 
 namespace {
-// The file being written; the first failure's errno is kept for the message.
-struct Sink {
-    std::FILE* file;
-    int error = 0;
-};
-
-cairo_status_t WriteToSink(void* closure, const unsigned char* data, unsigned int length) {
-    Sink* sink = static_cast<Sink*>(closure);
-    if (sink->error == 0 && std::fwrite(data, 1, length, sink->file) != length)
-        sink->error = errno != 0 ? errno : EIO;
-    return sink->error == 0 ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
-}
-
 cairo_surface_t* CreateSurface(PlotFormat format, const Plot& plot, Sink& sink) {
     double width = plot.size.width, height = plot.size.height;
     switch (format) {
@@ -114,11 +100,8 @@ bool WritePlot(const std::vector<Series>& runs, const Plot& given, PlotFormat fo
     for (std::string* text : {&plot.title, &plot.xLabel}) *text = PrintableUtf8(*text);
     for (std::vector<std::string>* texts : {&plot.yLabels, &plot.legend})
         for (std::string& text : *texts) text = PrintableUtf8(text);
-    Sink sink = {std::fopen(path.c_str(), "wbe")};
-    if (sink.file == nullptr) {
-        *err = std::strerror(errno);
-        return false;
-    }
+    Sink sink;
+    if (!sink.Open(path, err)) return false;
     cairo_surface_t* surface = CreateSurface(format, plot, sink);
     cairo_t* cr = cairo_create(surface);
     DrawPlot(cr, runs, plot);
@@ -129,11 +112,7 @@ bool WritePlot(const std::vector<Series>& runs, const Plot& given, PlotFormat fo
     cairo_surface_finish(surface);  // vector formats write here
     if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
-    errno = 0;
-    if (std::fclose(sink.file) != 0 && sink.error == 0) sink.error = errno != 0 ? errno : EIO;
-    if (sink.error != 0)
-        *err = std::strerror(sink.error);
-    else if (status != CAIRO_STATUS_SUCCESS)
-        *err = cairo_status_to_string(status);
-    return sink.error == 0 && status == CAIRO_STATUS_SUCCESS;
+    if (!sink.Close(err)) return false;  // the system's reason before cairo's
+    if (status != CAIRO_STATUS_SUCCESS) *err = cairo_status_to_string(status);
+    return status == CAIRO_STATUS_SUCCESS;
 }

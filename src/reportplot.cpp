@@ -77,10 +77,8 @@ bool SavePlot(const CommandLine& command, RecordSpan span, const std::string& lo
         runs.push_back(RunOf(RowFiles(*other, charts, command.xAxis), {1, other->records()}));
     }
     Plot plot = DescribePlot(command, logName, charts);
-    auto write = [&](const std::string& sibling, std::string* reason) {
-        if (WritePlot(runs, plot, command.plotFormat, sibling, reason)) return true;
-        *reason = "plovo: cannot write '" + Printable(command.plot) + "': " + *reason;
-        return false;
+    auto write = [&](const std::string& file, std::string* reason) {
+        return WritePlot(runs, plot, command.plotFormat, file, reason);
     };
     return ReplaceFile(command.plot, write, err);
 }

@@ -2,7 +2,6 @@
 // nothing in $TMPDIR.
 #include <allegro.h>
 #include <fcntl.h>
-#include <loadpng.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
@@ -228,17 +227,7 @@ TEST_F(Process, SnapshotIsTheViewersFrameWithoutADisplay) {
     Viewer viewer(window);
     BITMAP* expected = create_bitmap(iscrWidth, iscrHeight);
     ASSERT_TRUE(ShowFirstFrame(viewer, expected) && ViewerPass(viewer, {}, expected));
-    register_png_file_type();
-    BITMAP* saved = load_bitmap(picture.c_str(), nullptr);
-    ASSERT_NE(saved, nullptr);
-    ASSERT_EQ(saved->w, 120);
-    ASSERT_EQ(saved->h, 90);
-    int differing = 0;
-    for (int y = 0; y < 90; ++y)
-        for (int x = 0; x < 120; ++x)
-            differing += getpixel(saved, x, y) != getpixel(expected, x, y);
-    EXPECT_EQ(differing, 0);
-    destroy_bitmap(saved);
+    EXPECT_EQ(PngColours(picture), Colours(expected));
     destroy_bitmap(expected);
     DestroyCanvases(viewer.canvases);
     RemoveTempFile();
@@ -297,6 +286,9 @@ TEST_F(Process, FailedWritesAreClearAndKeepWhatWasThere) {
     EXPECT_EQ(missing.output, "plovo: cannot write '" + work.File("none/view.png") +
                                   "': No such file or directory\n");
     EXPECT_EQ(missing.status, 1);
+    std::filesystem::create_directory(work.File("d.png"));  // refused before the log is read
+    EXPECT_EQ(Run({"--snapshot", work.File("d.png"), Log(3)}).output,
+              "plovo: cannot write '" + work.File("d.png") + "': Is a directory\n");
 
     Outcome temp = Run({Log(700)}, {}, nullptr, {"prlimit", "--fsize=1000"});
     EXPECT_EQ(temp.output.rfind("plovo: cannot write temporary file '" + tmp.path, 0), 0u);
@@ -461,6 +453,28 @@ TEST_F(Process, PicturesNeverReplaceTheLogAndKeepWhatTheOldFileHad) {
         CheckOutputsAreNotInputs({}, {work.File("new.png"), work.File("d/../new.png")}, &err));
     EXPECT_EQ(err, "plovo: cannot write '" + work.File("d/../new.png") +
                        "': it is the same file as the output '" + work.File("new.png") + "'");
+}
+
+TEST_F(Process, TheNameGivenDecidesTheFormatAndAFifoIsWrittenInto) {
+    WriteIni("width = 40\nheight = 30\n");
+    std::filesystem::create_symlink("real.bmp", work.File("out.png"));
+    std::filesystem::create_symlink("chart-latest", work.File("latest.png"));
+    std::string fifo = work.File("f.png");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // waits on it
+    Outcome outcome = Run({"--snapshot", work.File("out.png"), "--overview",
+                           work.File("latest.png"), "--plot", fifo, Log(50)});
+    EXPECT_EQ(outcome.output, "");
+    EXPECT_EQ(ReadFile(work.File("real.bmp")).substr(0, 4), "\x89PNG");
+    EXPECT_EQ(ReadFile(work.File("chart-latest")).substr(0, 4), "\x89PNG");
+    char received[4];
+    EXPECT_EQ(read(reader, received, sizeof received), 4);
+    EXPECT_EQ(std::string(received, 4), "\x89PNG");
+    close(reader);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    // So is a pipe: a link to standard output.
+    std::filesystem::create_symlink("/proc/self/fd/1", work.File("stdout.png"));
+    EXPECT_EQ(Run({"--snapshot", work.File("stdout.png"), Log(50)}).output.substr(0, 4), "\x89PNG");
 }
 
 TEST_F(Process, OutputThatCannotBeWrittenIsAFailure) {
