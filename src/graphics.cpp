@@ -37,8 +37,8 @@ constexpr int kStartSeconds = 15;        // the longest wait for the display's a
 // the library fails without saying why, so a connection of our own tells a lasting cause (no
 // server, a refusal, a bad name) from a passing one. What the X library prints meanwhile (a
 // server's refusal) is kept for the reason, never shown as it is. False with the reason in `why`.
-bool StartOnDisplay(std::string* why) {
-    StartDeadline deadline(kStartSeconds);
+bool StartOnDisplay(const StartDeadline& deadline, std::string* why) {
+    if (!CheckAuthorityFile(why)) return false;
     for (int attempt = 1;; ++attempt) {
         // allegro_init creates the window, which takes its name and class from here.
         NameTheNextWindow("plovo");
@@ -66,16 +66,20 @@ bool StartOnDisplay(std::string* why) {
 }
 
 bool OpenAllegro(bool fullscreen, const std::string& title, std::string* why) {
+    // Over the whole start: the window's opening waits for the server's answers too.
+    StartDeadline deadline(kStartSeconds, kGraphicsFailure);
     // Set_gfx_mode must not be called when the start failed.
-    if (!StartOnDisplay(why)) return false;
+    if (!StartOnDisplay(deadline, why)) return false;
     // Before the window is shown, so that a close request cannot come in unheard.
     set_close_button_callback(OnCloseButton);
     set_window_title(title.c_str());
     set_color_depth(16);
     int driver = fullscreen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
     if (set_gfx_mode(driver, iscrWidth, iscrHeight, 0, 0) != 0) {
-        *why = std::string("the graphics mode was refused: ") +
-               (allegro_error[0] != '\0' ? allegro_error : "no reason given");
+        *why = deadline.Reason();
+        if (why->empty())
+            *why = std::string("the graphics mode was refused: ") +
+                   (allegro_error[0] != '\0' ? allegro_error : "no reason given");
         allegro_exit();  // no exit handler does it
         return false;
     }

@@ -6,10 +6,14 @@
 
 #include "chart.h"
 
+// The line on standard output for a window that cannot be opened.
+constexpr char kGraphicsFailure[] = "GFX init failure! Abnormal termination!";
+
 // Opens the graphics mode and the keyboard with the window titled `title`, and routes the close
 // button and the ending signals to the loop. From its start on, the X server going away ends the
 // process with status 1, leaving no file. A start that fails while the display opens is tried
-// again; one that gets no answer for 15 s fails. False when the graphics mode cannot be had,
+// again; one that still waits after 15 s fails (on a wait no cut connection ends, the process
+// ends with kGraphicsFailure and the reason, status 1). False when the graphics mode cannot be had,
 // with one line in err saying why, as found by a connection of our own.
 bool OpenGraphics(bool fullscreen, const std::string& title, std::string* err);
 

@@ -91,8 +91,10 @@ class Process : public ::testing::Test {
         env.push_back("TMPDIR=" + tmp.path);
         int pipeFds[2];
         EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+        std::vector<std::string> replaced = {"DISPLAY"};
+        for (const std::string& entry : env) replaced.push_back(entry.substr(0, entry.find('=')));
         pid_t pid = Spawn(wrapper.empty() ? PLOVO_BINARY : wrapper[0], args,
-                          Environment({"TMPDIR", "DISPLAY"}, env), pipeFds[1], -1, errorOutput);
+                          Environment(replaced, env), pipeFds[1], -1, errorOutput);
         EXPECT_GT(pid, 0);
         close(pipeFds[1]);
         if (during) during(pid);
@@ -344,9 +346,12 @@ TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
     FakeDisplay server;
     // Every reason must be true: none may come from a stale errno, and the X library's own
     // lines (the server's refusal) appear only inside plovo's.
+    std::string fifo = work.File("auth.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     struct Case {
         std::string display, reason;
-        std::string refusal = "";  // FakeDisplay's refusal; "" closes at once
+        std::string refusal = "";     // FakeDisplay's refusal; "" closes at once
+        std::string xauthority = "";  // an authority file that would never be read to its end
     } cases[] = {
         {"", "no X display: DISPLAY is not set"},
         {"x!y", "cannot open the X display 'x!y': not a display name"},
@@ -364,12 +369,21 @@ TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
          "No more clients"},
         {server.name,
          "cannot open the X display '" + server.name + "': the server closed the connection"},
+        {server.name,
+         "cannot open the X display '" + server.name +
+             "': the authority file '/dev/zero' is not a regular file",
+         "", "/dev/zero"},
+        {server.name,
+         "cannot open the X display '" + server.name + "': the authority file '" + fifo +
+             "' is not a regular file",
+         "", fifo},
     };
     for (const Case& c : cases) {
         std::function<void(pid_t)> serve = nullptr;
         if (c.display == server.name) serve = [&](pid_t pid) { server.Refuse(pid, c.refusal); };
         std::vector<std::string> env;
         if (!c.display.empty()) env.push_back("DISPLAY=" + c.display);
+        if (!c.xauthority.empty()) env.push_back("XAUTHORITY=" + c.xauthority);
         Outcome outcome = Run({Log(3)}, env, serve, merged);
         EXPECT_EQ(outcome.output, failure + c.reason + "\n") << c.display;
         EXPECT_EQ(outcome.status, 1);
