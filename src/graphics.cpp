@@ -83,6 +83,7 @@ bool OpenAllegro(bool fullscreen, const std::string& title, std::string* why) {
         allegro_exit();  // no exit handler does it
         return false;
     }
+    PrivateSharedScreen();
     SetUtf8WindowName(title);
     install_keyboard();
     keyboard_lowlevel_callback = OnKeyEvent;

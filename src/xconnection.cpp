@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <sys/shm.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -253,6 +254,21 @@ void SetUtf8WindowName(const std::string& name) {
                         reinterpret_cast<const unsigned char*>(name.data()),
                         static_cast<int>(name.size()));
         XFlush(display);
+    }
+    XUNLOCK();
+}
+
+void PrivateSharedScreen() {
+    XLOCK();
+    if (_xwin.display != nullptr && _xwin.use_shm) {
+        XSync(_xwin.display, False);  // the server has attached the segment
+        int id = _xwin.shminfo.shmid;
+        struct shmid_ds segment;
+        if (shmctl(id, IPC_STAT, &segment) == 0) {
+            segment.shm_perm.mode = 0600;
+            shmctl(id, IPC_SET, &segment);
+        }
+        shmctl(id, IPC_RMID, nullptr);
     }
     XUNLOCK();
 }

@@ -19,6 +19,13 @@ bool WindowLost();
 // creates when it starts next.
 void NameTheNextWindow(const char* name);
 
+// Makes the shared memory through which the graphics library shows its screen (created readable
+// and writable by anyone, and removed only by the library's orderly shutdown) private, and
+// removed by the system once plovo and the X server have let go of it: an end by a signal, by
+// the shutdown deadline or by the X server's loss leaves no segment behind. Call once the
+// graphics mode is set.
+void PrivateSharedScreen();
+
 // Names the graphics library's window in UTF-8 (_NET_WM_NAME) beside the library's own title,
 // which keeps only the characters of Latin-1. `name` must be well-formed UTF-8.
 void SetUtf8WindowName(const std::string& name);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "chart.h"
@@ -214,6 +215,17 @@ class Window : public ::testing::Test {
         return std::nullopt;
     }
 
+    // The shared memory segments `pid` created that still exist, with their permissions (octal).
+    std::vector<std::string> SegmentsOf(pid_t pid) {
+        std::vector<std::string> perms;
+        std::istringstream table(ReadFile("/proc/sysvipc/shm"));
+        std::string line, key, id, mode, size, creator;
+        std::getline(table, line);  // the header
+        while (table >> key >> id >> mode >> size >> creator && std::getline(table, line))
+            if (creator == std::to_string(pid)) perms.push_back(mode);
+        return perms;
+    }
+
     std::string Title() {
         std::string name = Shell("xdotool getwindowname " + std::to_string(window));
         return name.substr(0, name.find('\n'));
@@ -312,6 +324,18 @@ TEST_F(Window, EndingSignalsEndCleanly) {
         EXPECT_EQ(PlovoExit(10s), 128 + number);
         EXPECT_TRUE(tmp.Entries().empty()) << number;
     }
+}
+
+TEST_F(Window, NoEndLeavesTheScreensSharedMemory) {
+    Start();
+    pid_t pid = plovo;
+    std::vector<std::string> running = SegmentsOf(pid);
+    ASSERT_EQ(running.size(), 1u);
+    EXPECT_EQ(std::stoi(running[0], nullptr, 8) & 0777, 0600);  // no other user's to read
+    kill(pid, SIGKILL);                                         // no clean-up of plovo's own runs
+    EXPECT_EQ(PlovoExit(10s), 128 + SIGKILL);
+    for (int i = 0; i < 100 && !SegmentsOf(pid).empty(); ++i) std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(SegmentsOf(pid).empty());  // once the server lets go of it
 }
 
 TEST_F(Window, ADyingXServerEndsItWithoutACrash) {
