@@ -132,6 +132,7 @@ bool PressedSinceLastLook(int scancode) {
 void CloseGraphics(Canvases& canvases) {
     clear_keybuf();
     DestroyCanvases(canvases);
+    SkipWindowDefaults();
     // The guard stays armed: the X library may still end the process from inside the shutdown.
     allegro_exit();
     ArmExitGuard(false);

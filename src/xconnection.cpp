@@ -74,6 +74,8 @@ int OnBrokenConnection(Display*) {
 
 volatile sig_atomic_t windowLost = 0;
 
+void NoWindowDefaults() {}
+
 // A request that failed, where the X library would print it and exit(): a window that another
 // client destroyed fails every drawing request, which then ends the viewer like a close request;
 // other failures are left to the graphics library, as the drawing goes on.
@@ -270,6 +272,12 @@ void PrivateSharedScreen() {
         }
         shmctl(id, IPC_RMID, nullptr);
     }
+    XUNLOCK();
+}
+
+void SkipWindowDefaults() {
+    XLOCK();
+    _xwin_window_defaultor = NoWindowDefaults;
     XUNLOCK();
 }
 

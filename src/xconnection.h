@@ -26,6 +26,11 @@ void NameTheNextWindow(const char* name);
 // graphics mode is set.
 void PrivateSharedScreen();
 
+// Keeps the graphics library from setting its window's defaults again (title, class, and an icon
+// whose colours take a round trip to the X server each) when it leaves the graphics mode: on the
+// way out that work is lost, and on a busy machine each round trip waits for the server's turn.
+void SkipWindowDefaults();
+
 // Names the graphics library's window in UTF-8 (_NET_WM_NAME) beside the library's own title,
 // which keeps only the characters of Latin-1. `name` must be well-formed UTF-8.
 void SetUtf8WindowName(const std::string& name);
