@@ -72,7 +72,7 @@ bool OpenAllegro(bool fullscreen, const std::string& title, std::string* why) {
     if (!StartOnDisplay(deadline, why)) return false;
     // Before the window is shown, so that a close request cannot come in unheard.
     set_close_button_callback(OnCloseButton);
-    set_window_title(title.c_str());
+    set_window_title(title.c_str());  // until SetWindowTitle, once the window is up
     set_color_depth(16);
     int driver = fullscreen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
     if (set_gfx_mode(driver, iscrWidth, iscrHeight, 0, 0) != 0) {
@@ -84,7 +84,7 @@ bool OpenAllegro(bool fullscreen, const std::string& title, std::string* why) {
         return false;
     }
     PrivateSharedScreen();
-    SetUtf8WindowName(title);
+    SetWindowTitle(title);
     install_keyboard();
     keyboard_lowlevel_callback = OnKeyEvent;
     return true;

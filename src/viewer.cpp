@@ -93,8 +93,7 @@ void KeepTitle(Viewer& viewer) {
     std::string title = WindowTitle(viewer);
     if (title == viewer.title) return;
     viewer.title = title;
-    set_window_title(title.c_str());
-    SetUtf8WindowName(title);
+    SetWindowTitle(title);
 }
 
 // Sleeps until the next pass is due, so that an idle viewer leaves the processor alone.

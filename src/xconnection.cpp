@@ -5,6 +5,7 @@
 
 #include <allegro.h>
 // After allegro.h, which it needs; it brings Xlib along.
+#include <X11/Xatom.h>
 #include <X11/Xauth.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -235,7 +236,7 @@ bool WindowLost() {
     return windowLost != 0;
 }
 
-void SetUtf8WindowName(const std::string& name) {
+void SetWindowTitle(const std::string& title) {
     static Window topLevel = 0;
     static Atom netWmName = 0, utf8String = 0;
     // The graphics library's own X state: its connection, and the window it draws in, which lies
@@ -252,9 +253,13 @@ void SetUtf8WindowName(const std::string& name) {
         utf8String = XInternAtom(display, "UTF8_STRING", False);
     }
     if (display != nullptr && topLevel != 0) {
+        std::string latin1 = Latin1Escaped(title);
         XChangeProperty(display, topLevel, netWmName, utf8String, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(name.data()),
-                        static_cast<int>(name.size()));
+                        reinterpret_cast<const unsigned char*>(title.data()),
+                        static_cast<int>(title.size()));
+        XChangeProperty(display, topLevel, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(latin1.data()),
+                        static_cast<int>(latin1.size()));
         XFlush(display);
     }
     XUNLOCK();

@@ -31,9 +31,10 @@ void PrivateSharedScreen();
 // way out that work is lost, and on a busy machine each round trip waits for the server's turn.
 void SkipWindowDefaults();
 
-// Names the graphics library's window in UTF-8 (_NET_WM_NAME) beside the library's own title,
-// which keeps only the characters of Latin-1. `name` must be well-formed UTF-8.
-void SetUtf8WindowName(const std::string& name);
+// Titles the graphics library's window: `title` as it is in _NET_WM_NAME (UTF-8), and in WM_NAME
+// in Latin-1 with the other characters escaped (Latin1Escaped), in place of the library's own,
+// which shows them as '^' and keeps 127 bytes. `title` must be well-formed UTF-8.
+void SetWindowTitle(const std::string& title);
 
 // Checks the authority file the X library reads when it connects to $DISPLAY (XAUTHORITY, else
 // ~/.Xauthority): the library reads it to the end with blocking reads, so that a FIFO there would

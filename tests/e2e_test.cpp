@@ -15,6 +15,7 @@
 #include "records.h"
 #include "sliding.h"
 #include "test_util.h"
+#include "text.h"
 #include "viewer.h"
 
 // x_close.cpp: sends the window manager's close request, as a title bar's close button does.
@@ -303,6 +304,17 @@ TEST_F(Window, ScrollsMovesTheCursorAndQuitsOnEscape) {
     EXPECT_EQ(PlovoExit(10s), 0);
     Shell("xdotool keyup Escape");
     EXPECT_TRUE(tmp.Entries().empty());
+}
+
+TEST_F(Window, TheLatin1TitleKeepsEveryCharacter) {
+    // Beyond Latin-1 and longer than the graphics library's 127 bytes.
+    std::string name = "jazda \xe2\x86\x92 \xe2\x82\xac" + std::string(150, 'x') + ".dat";
+    std::filesystem::copy_file(kSample, work.File(name));
+    Start({}, work.File(name));
+    std::string title = TitleText({name, "Velocity [m/s]", 1, true, RecordTime(1), czytaj(1)});
+    EXPECT_TRUE(TitleBecomes(title)) << Title();
+    EXPECT_EQ(Shell("xprop -id " + std::to_string(window) + " WM_NAME"),
+              "WM_NAME(STRING) = \"" + Latin1Escaped(title) + "\"\n");
 }
 
 TEST_F(Window, CloseButtonEndsLikeEscape) {
