@@ -22,12 +22,10 @@ void OnCloseButton() {
     closeRequested = 1;
 }
 
-// Keys pressed since the last look, set from the graphics library's input thread.
-std::atomic<bool> pressedSinceLastPass[KEY_MAX];
-
-void OnKeyEvent(int scancode) {
-    if ((scancode & 0x80) == 0 && scancode < KEY_MAX) pressedSinceLastPass[scancode] = true;
-}
+// What each key did since the last look (kPressed, with the modifiers held at its last press,
+// kShift and kCtrl; kReleased), set from the graphics library's input thread.
+constexpr int kPressed = 1, kShift = 2, kCtrl = 4, kReleased = 8;
+std::atomic<int> sinceLastLook[KEY_MAX];
 
 constexpr int kStartAttempts = 3;        // tries of the graphics library's start on a display
 constexpr int kRetryMilliseconds = 100;  // pause before a new try, times the tries so far
@@ -86,7 +84,7 @@ bool OpenAllegro(bool fullscreen, const std::string& title, std::string* why) {
     PrivateSharedScreen();
     SetWindowTitle(title);
     install_keyboard();
-    keyboard_lowlevel_callback = OnKeyEvent;
+    keyboard_lowlevel_callback = NoteKeyEvent;
     return true;
 }
 
@@ -125,8 +123,24 @@ bool CloseRequested() {
     return closeRequested != 0;
 }
 
-bool PressedSinceLastLook(int scancode) {
-    return pressedSinceLastPass[scancode].exchange(false);
+void NoteKeyEvent(int scancode) {
+    int code = scancode & 0x7f;
+    if (code >= KEY_MAX) return;
+    if ((scancode & 0x80) != 0) {
+        sinceLastLook[code] |= kReleased;
+        return;
+    }
+    // The library has set key[] for the events before this one.
+    int shift = key[KEY_LSHIFT] || key[KEY_RSHIFT] ? kShift : 0;
+    int ctrl = key[KEY_LCONTROL] || key[KEY_RCONTROL] ? kCtrl : 0;
+    sinceLastLook[code] &= kReleased;
+    sinceLastLook[code] |= kPressed | shift | ctrl;
+}
+
+KeyEvents KeySinceLastLook(int scancode) {
+    int events = sinceLastLook[scancode].exchange(0);
+    return {(events & kPressed) != 0, (events & kShift) != 0, (events & kCtrl) != 0,
+            (events & kReleased) != 0};
 }
 
 void CloseGraphics(Canvases& canvases) {

@@ -19,9 +19,20 @@ bool OpenGraphics(bool fullscreen, const std::string& title, std::string* err);
 
 // Whether the window's close button was pressed.
 bool CloseRequested();
-// Whether the key was pressed since the last call for it (from the library's input thread), so
-// that a key pressed and released between two looks (a quick tap, a script's key) still counts.
-bool PressedSinceLastLook(int scancode);
+// The graphics library's low-level keyboard callback, called from its input thread with each
+// key's scancode (| 0x80 for a release) once key[] holds the events before it.
+void NoteKeyEvent(int scancode);
+// What the key did since the last call for it, so that a key pressed and released between two
+// looks (a quick tap, a script's key) still counts: pressed, with whether Shift or Control was
+// held at its last press (a quick Shift+Right keeps its Shift even when an earlier look took the
+// Shift alone), and released.
+struct KeyEvents {
+    bool pressed = false;
+    bool shift = false;
+    bool ctrl = false;
+    bool released = false;
+};
+KeyEvents KeySinceLastLook(int scancode);
 
 // Releases the keyboard, the canvases and the graphics library.
 void CloseGraphics(Canvases& canvases);

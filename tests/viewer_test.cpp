@@ -1,6 +1,11 @@
-// The loop's decision table as a pure function, and whole passes drawn into memory bitmaps.
+// The loop's decision table as a pure function, the keys a pass reads, and whole passes drawn
+// into memory bitmaps.
 #include "viewer.h"
 
+#include <map>
+#include <sstream>
+
+#include "graphics.h"
 #include "kolejka.h"
 #include "records.h"
 #include "sliding.h"
@@ -180,4 +185,39 @@ TEST(Title, NamesTheSampleUnderTheCursorWithItsTimeAndValue) {
               "plovo - short.dat - Time [s] - sample 640: no data");
     EXPECT_EQ(TitleText({"run.dat", "Time [s]", 9, false, 0, 0, true}),
               "plovo - run.dat - Time [s] - sample 9: no data - following");
+}
+
+TEST(ReadKeys, AnArrowActsWithTheModifiersItWasPressedWith) {
+    // Events as the graphics library's input thread gives them, "+" a press and "-" a release,
+    // and "|" a pass; then what each pass does.
+    const std::map<std::string, int> codes = {{"Shift", KEY_LSHIFT},  {"RShift", KEY_RSHIFT},
+                                              {"Ctrl", KEY_RCONTROL}, {"Left", KEY_LEFT},
+                                              {"Right", KEY_RIGHT},   {"Esc", KEY_ESC}};
+    std::vector<std::pair<std::string, std::string>> table = {
+        {"Shift+ | Right+ Right- Shift- |", "nothing, forward 10"},  // Shift seen alone first
+        {"RShift+ Right+ Right- RShift- |", "forward 10"},
+        {"Ctrl+ | Left+ Left- Ctrl- |", "nothing, cursor -1"},
+        {"Shift+ Shift- Right+ Right- |", "forward 1"},  // Shift let go before Right
+        {"Right+ | Right- |", "forward 1, nothing"},
+        {"Shift+ Right+ | Right- | Shift- |", "forward 10, nothing, nothing"},
+        {"Shift+ Right+ | Shift- | Right- |", "forward 10, nothing, nothing"},  // a script's tap
+        {"Shift+ Right+ | | Shift- | | Right- |",
+         "forward 10, forward 10, nothing, forward 1, "
+         "nothing"},  // held, then Shift let go
+        {"Esc+ Esc- |", "quit"}};
+    for (const auto& [events, expected] : table) {
+        std::istringstream tokens(events);
+        std::string token, done;
+        while (tokens >> token) {
+            if (token == "|") {
+                done += (done.empty() ? "" : ", ") + Describe(Decide(ReadKeys(), 1));
+                continue;
+            }
+            int code = codes.at(token.substr(0, token.size() - 1));
+            bool press = token.back() == '+';
+            NoteKeyEvent(code | (press ? 0 : 0x80));
+            key[code] = press;  // as the library sets it, before its next event
+        }
+        EXPECT_EQ(done, expected) << events;
+    }
 }
