@@ -237,8 +237,9 @@ std::vector<Tick> ChooseTicks(Range range, double from, double to, const LabelRo
     return single;
 }
 
-Decimator::Decimator(int rows, Pen pen)
+Decimator::Decimator(int rows, Pen pen, Mark mark)
     : pen(std::move(pen)),
+      mark(std::move(mark)),
       dots(static_cast<std::size_t>(std::max(rows, 1))),
       dotLo(INT_MAX),
       dotHi(-1) {}
@@ -305,8 +306,7 @@ void Decimator::DrawDots() {
         if (!dots[row]) continue;
         int end = row;
         while (end + 1 <= dotHi && dots[end + 1]) ++end;
-        pen(x, row + 0.5, true);
-        pen(x, end + 0.5, false);  // a single row draws as a round dot
+        mark(x, row + 0.5, end + 0.5);
         std::fill(dots.begin() + row, dots.begin() + end + 1, 0);
         row = end;
     }
@@ -433,6 +433,19 @@ struct PathPen {
         y = top + py;
         (move ? cairo_move_to : cairo_line_to)(cr, x, y);
     }
+
+    // A lone sample's mark, twice as wide as the line so that it shows: the outline of a disc
+    // (drawn out into a capsule over several rows) of the line's width, which the stroke fills.
+    void Mark(double px, double ptop, double pbottom) {
+        points += 4;  // its arcs count as a few points
+        double radius = cairo_get_line_width(cr) / 2;
+        x = left + px + radius;
+        y = top + pbottom;
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, left + px, top + ptop, radius, M_PI, 2 * M_PI);
+        cairo_arc(cr, left + px, top + pbottom, radius, 0, M_PI);
+        cairo_close_path(cr);
+    }
 };
 
 // The data line, clipped to the plot area.
@@ -445,7 +458,11 @@ void DrawData(cairo_t* cr, const Stretch& stretch, const Frame& frame) {
     cairo_set_line_width(cr, frame.style.line);
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    Decimator decimator(static_cast<int>(std::ceil(l.bottom - l.top)), PathPen{cr, l.left, l.top});
+    PathPen path{cr, l.left, l.top};
+    Decimator decimator(
+        static_cast<int>(std::ceil(l.bottom - l.top)),
+        [&path](double x, double y, bool move) { path(x, y, move); },
+        [&path](double x, double top, double bottom) { path.Mark(x, top, bottom); });
     const Range time = frame.ranges.time, value = frame.ranges.value;
     const double width = l.right - l.left, height = l.bottom - l.top;
     double lastTime = -INFINITY;

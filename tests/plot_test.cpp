@@ -170,7 +170,13 @@ TEST(PlotTicks, PlainLabelsThatNeverCollide) {
 
 TEST(Decimator, KeepsEverySpikeAndTheOrderInAFewPointsAColumn) {
     std::vector<PenPoint> out;
-    Decimator decimator(100, [&](double x, double y, bool move) { out.push_back({x, y, move}); });
+    std::vector<std::tuple<double, double, double>> marks;  // x, top row, bottom row
+    Decimator decimator(
+        100,
+        [&](double x, double y, bool move) {
+            out.push_back({x, y, move});
+        },
+        [&](double x, double top, double bottom) { marks.emplace_back(x, top, bottom); });
     const int samples = 1000000;
     for (int i = 0; i < samples; ++i)  // 100 columns, a spike of one sample in column 42
         decimator.Add(i * 100.0 / samples, i == 421234 ? 99.0 : 50.0 + (i % 7) * 0.1);
@@ -186,7 +192,7 @@ TEST(Decimator, KeepsEverySpikeAndTheOrderInAFewPointsAColumn) {
     }
     EXPECT_TRUE(spike);
 
-    // Lone samples between breaks become dots, merged per column; a line across columns stays.
+    // Lone samples between breaks become marks, merged per column; a line across columns stays.
     out.clear();
     for (auto [x, y] : {std::pair{5.2, 10.5}, {5.7, 11.2}, {5.9, 30.0}}) {
         decimator.Add(x, y);
@@ -195,20 +201,21 @@ TEST(Decimator, KeepsEverySpikeAndTheOrderInAFewPointsAColumn) {
     decimator.Add(6.1, 1.0);
     decimator.Add(7.5, 2.0);
     decimator.Finish();
-    std::vector<std::tuple<double, double, bool>> expected = {
-        {6.1, 1.0, true},   {7.5, 2.0, false}, {5.5, 10.5, true},
-        {5.5, 11.5, false}, {5.5, 30.5, true}, {5.5, 30.5, false}};
+    std::vector<std::tuple<double, double, bool>> expected = {{6.1, 1.0, true}, {7.5, 2.0, false}};
     ASSERT_EQ(out.size(), expected.size());
     for (std::size_t i = 0; i < out.size(); ++i)
         EXPECT_EQ(std::make_tuple(out[i].x, out[i].y, out[i].move), expected[i]) << i;
+    EXPECT_EQ(marks, (decltype(marks){{5.5, 10.5, 11.5}, {5.5, 30.5, 30.5}}));
 
-    out.clear();  // a million lone samples in one column draw no more than its rows
+    out.clear();  // a million lone samples in one column make one mark over its rows
+    marks.clear();
     for (int i = 0; i < samples; ++i) {
         decimator.Add(3.5, i % 100);
         decimator.Break();
     }
     decimator.Finish();
-    EXPECT_EQ(out.size(), 2u);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(marks, (decltype(marks){{3.5, 0.5, 99.5}}));
 }
 
 TEST(PlotLayout, GrowsWithThePicture) {
@@ -261,6 +268,25 @@ TEST(WritePlot, EachFormatReadsBack) {
     EXPECT_GT(blue, 500);
     EXPECT_EQ(std::system(("xmllint --noout " + dir.File("p.svg")).c_str()), 0);
     EXPECT_EQ(ReadFile(dir.File("p.pdf")).substr(0, 5), "%PDF-");
+
+    // A lone sample is a mark twice as wide as the line (2 px here), not a dot of its width.
+    ASSERT_TRUE(
+        WritePlot(Samples({NAN, 5.0, NAN}), plot, PlotFormat::kPng, dir.File("lone.png"), &error));
+    png = cairo_image_surface_create_from_png(dir.File("lone.png").c_str());
+    pixels = cairo_image_surface_get_data(png);
+    int left = 800, right = -1, top = 500, bottom = -1;
+    for (int y = 0; y < 500; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            const unsigned char* bgr = pixels + y * stride + 4 * x;
+            if (bgr[0] < bgr[2] + 40) continue;  // not the data's blue, nor a blend of it
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    }
+    cairo_surface_destroy(png);
+    EXPECT_GE(right - left + 1, 4);
+    EXPECT_GE(bottom - top + 1, 4);
+    EXPECT_LE(right - left + 1, 5);
 
     EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kSvg, "/dev/full", &error));
     EXPECT_EQ(error, "No space left on device");
