@@ -346,12 +346,17 @@ TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
     FakeDisplay server;
     // Every reason must be true: none may come from a stale errno, and the X library's own
     // lines (the server's refusal) appear only inside plovo's.
-    std::string fifo = work.File("auth.fifo");
+    // Authority files the X library would read for ever, or for long, are refused first.
+    std::string fifo = work.File("auth.fifo"), huge = work.File("huge");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(huge, "");
+    std::filesystem::resize_file(huge, 16 * 1024 * 1024 + 1);  // sparse
+    const std::string authority =
+        "cannot open the X display '" + server.name + "': the " + "authority file '";
     struct Case {
         std::string display, reason;
         std::string refusal = "";     // FakeDisplay's refusal; "" closes at once
-        std::string xauthority = "";  // an authority file that would never be read to its end
+        std::string xauthority = "";  // the authority file
     } cases[] = {
         {"", "no X display: DISPLAY is not set"},
         {"x!y", "cannot open the X display 'x!y': not a display name"},
@@ -370,13 +375,11 @@ TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
         {server.name,
          "cannot open the X display '" + server.name + "': the server closed the connection"},
         {server.name,
-         "cannot open the X display '" + server.name +
-             "': the authority file '/dev/zero' is not a regular file",
-         "", "/dev/zero"},
-        {server.name,
-         "cannot open the X display '" + server.name + "': the authority file '" + fifo +
-             "' is not a regular file",
-         "", fifo},
+         "cannot open the X display '" + server.name + "': the server closed the connection", "",
+         "/dev/null"},  // read as empty
+        {server.name, authority + "/dev/zero' is not a regular file", "", "/dev/zero"},
+        {server.name, authority + fifo + "' is not a regular file", "", fifo},
+        {server.name, authority + huge + "' is larger than 16 MiB", "", huge},
     };
     for (const Case& c : cases) {
         std::function<void(pid_t)> serve = nullptr;
