@@ -14,6 +14,7 @@
 #include "signals.h"
 #include "text.h"
 #include "xconnection.h"
+#include "xwindow.h"
 
 namespace {
 volatile sig_atomic_t closeRequested = 0;

@@ -16,6 +16,7 @@
 #include "signals.h"
 #include "sliding.h"
 #include "xconnection.h"
+#include "xwindow.h"
 
 namespace {
 Action Scroll(int direction, int count) {
