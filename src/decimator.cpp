@@ -5,8 +5,9 @@
 #include <climits>
 #include <cmath>
 
-Decimator::Decimator(int rows, Pen pen)
+Decimator::Decimator(int rows, Pen pen, Mark mark)
     : pen(std::move(pen)),
+      mark(std::move(mark)),
       dots(static_cast<std::size_t>(std::max(rows, 1))),
       dotLo(INT_MAX),
       dotHi(-1) {}
@@ -73,8 +74,7 @@ void Decimator::DrawDots() {
         if (!dots[row]) continue;
         int end = row;
         while (end + 1 <= dotHi && dots[end + 1]) ++end;
-        pen(x, row + 0.5, true);
-        pen(x, end + 0.5, false);  // a single row draws as a round dot
+        mark(x, row + 0.5, end + 0.5);
         std::fill(dots.begin() + row, dots.begin() + end + 1, 0);
         row = end;
     }

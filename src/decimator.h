@@ -7,14 +7,16 @@
 // Reduces a line, given point by point in pixels, to what one pixel column can show: of the
 // points of a line in a column, the first, the lowest, the highest and the last, in their order,
 // so that a spike survives and a million points draw as a few thousand. A line that begins and
-// ends within one column (a lone sample between breaks) becomes a dot of the rows it covers,
-// merged with the column's other dots, so that no input makes the output grow past the picture.
+// ends within one column (a lone sample between breaks) becomes a mark over the rows it covers,
+// merged with the column's other marks, so that no input makes the output grow past the picture.
 class Decimator {
   public:
     // Draws to (x, y): a new line when move, else on from the pen's last point.
     using Pen = std::function<void(double x, double y, bool move)>;
-    // rows: the plot's height in pixels; rows of dots are 0 .. rows - 1.
-    Decimator(int rows, Pen pen);
+    // Marks lone samples at column centre x, over the rows whose centres are top .. bottom.
+    using Mark = std::function<void(double x, double top, double bottom)>;
+    // rows: the plot's height in pixels; rows of marks are 0 .. rows - 1.
+    Decimator(int rows, Pen pen, Mark mark);
     // The next point of the line, in pixels from the plot's top left corner.
     void Add(double x, double y);
     // Ends the line; the next point starts a new one.
@@ -31,6 +33,7 @@ class Decimator {
     void DrawDots();
 
     Pen pen;
+    Mark mark;
     bool pending = false;   // a line goes on and has points in `column`
     bool joinedIn = false;  // that line came into `column` from an earlier one
     long long column = 0;   // pixel column of the pending points

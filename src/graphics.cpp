@@ -13,6 +13,7 @@
 #include "signals.h"
 #include "text.h"
 #include "xconnection.h"
+#include "xwindow.h"
 
 namespace {
 volatile sig_atomic_t closeRequested = 0;
@@ -21,12 +22,10 @@ void OnCloseButton() {
     closeRequested = 1;
 }
 
-// Keys pressed since the last look, set from the graphics library's input thread.
-std::atomic<bool> pressedSinceLastPass[KEY_MAX];
-
-void OnKeyEvent(int scancode) {
-    if ((scancode & 0x80) == 0 && scancode < KEY_MAX) pressedSinceLastPass[scancode] = true;
-}
+// What each key did since the last look (kPressed, with the modifiers held at its last press,
+// kShift and kCtrl; kReleased), set from the graphics library's input thread.
+constexpr int kPressed = 1, kShift = 2, kCtrl = 4, kReleased = 8;
+std::atomic<int> sinceLastLook[KEY_MAX];
 
 constexpr int kStartAttempts = 3;        // tries of the graphics library's start on a display
 constexpr int kRetryMilliseconds = 100;  // pause before a new try, times the tries so far
@@ -36,8 +35,8 @@ constexpr int kStartSeconds = 15;        // the longest wait for the display's a
 // the library fails without saying why, so a connection of our own tells a lasting cause (no
 // server, a refusal, a bad name) from a passing one. What the X library prints meanwhile (a
 // server's refusal) is kept for the reason, never shown as it is. False with the reason in `why`.
-bool StartOnDisplay(std::string* why) {
-    StartDeadline deadline(kStartSeconds);
+bool StartOnDisplay(const StartDeadline& deadline, std::string* why) {
+    if (!CheckAuthorityFile(why)) return false;
     for (int attempt = 1;; ++attempt) {
         // allegro_init creates the window, which takes its name and class from here.
         NameTheNextWindow("plovo");
@@ -65,22 +64,27 @@ bool StartOnDisplay(std::string* why) {
 }
 
 bool OpenAllegro(bool fullscreen, const std::string& title, std::string* why) {
+    // Over the whole start: the window's opening waits for the server's answers too.
+    StartDeadline deadline(kStartSeconds, kGraphicsFailure);
     // Set_gfx_mode must not be called when the start failed.
-    if (!StartOnDisplay(why)) return false;
+    if (!StartOnDisplay(deadline, why)) return false;
     // Before the window is shown, so that a close request cannot come in unheard.
     set_close_button_callback(OnCloseButton);
-    set_window_title(title.c_str());
+    set_window_title(title.c_str());  // until SetWindowTitle, once the window is up
     set_color_depth(16);
     int driver = fullscreen ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
     if (set_gfx_mode(driver, iscrWidth, iscrHeight, 0, 0) != 0) {
-        *why = std::string("the graphics mode was refused: ") +
-               (allegro_error[0] != '\0' ? allegro_error : "no reason given");
+        *why = deadline.Reason();
+        if (why->empty())
+            *why = std::string("the graphics mode was refused: ") +
+                   (allegro_error[0] != '\0' ? allegro_error : "no reason given");
         allegro_exit();  // no exit handler does it
         return false;
     }
-    SetUtf8WindowName(title);
+    PrivateSharedScreen();
+    SetWindowTitle(title);
     install_keyboard();
-    keyboard_lowlevel_callback = OnKeyEvent;
+    keyboard_lowlevel_callback = NoteKeyEvent;
     return true;
 }
 
@@ -119,13 +123,30 @@ bool CloseRequested() {
     return closeRequested != 0;
 }
 
-bool PressedSinceLastLook(int scancode) {
-    return pressedSinceLastPass[scancode].exchange(false);
+void NoteKeyEvent(int scancode) {
+    int code = scancode & 0x7f;
+    if (code >= KEY_MAX) return;
+    if ((scancode & 0x80) != 0) {
+        sinceLastLook[code] |= kReleased;
+        return;
+    }
+    // The library has set key[] for the events before this one.
+    int shift = key[KEY_LSHIFT] || key[KEY_RSHIFT] ? kShift : 0;
+    int ctrl = key[KEY_LCONTROL] || key[KEY_RCONTROL] ? kCtrl : 0;
+    sinceLastLook[code] &= kReleased;
+    sinceLastLook[code] |= kPressed | shift | ctrl;
+}
+
+KeyEvents KeySinceLastLook(int scancode) {
+    int events = sinceLastLook[scancode].exchange(0);
+    return {(events & kPressed) != 0, (events & kShift) != 0, (events & kCtrl) != 0,
+            (events & kReleased) != 0};
 }
 
 void CloseGraphics(Canvases& canvases) {
     clear_keybuf();
     DestroyCanvases(canvases);
+    SkipWindowDefaults();
     // The guard stays armed: the X library may still end the process from inside the shutdown.
     allegro_exit();
     ArmExitGuard(false);

@@ -26,10 +26,6 @@
 #include "text.h"
 #include "viewer.h"
 
-namespace {
-const char* const kGraphicsFailure = "GFX init failure! Abnormal termination!";
-}
-
 int main(int argc, char** argv) {
     GuardStandardStreams();
     InstallSignalHandlers();

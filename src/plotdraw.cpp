@@ -111,12 +111,20 @@ class PanelPen {
             if (!move) points.push_back({last.x, last.y, true});
         }
         points.push_back(point);
-        for (std::size_t i = 0; i < spots.size(); ++i)
-            counts[i] += spots[i].Holds(point.x, point.y);
+        Count(point.x, point.y);
+    }
+
+    // A lone sample's mark over the rows whose centres are top .. bottom, twice as wide as the
+    // line so that it shows: the outline of a disc of the line's width (drawn out into a capsule
+    // over several rows), which the stroke fills.
+    void Mark(double px, double top, double bottom) {
+        if (points.size() + marks.size() >= kStrokeChunk) Stroke();
+        marks.push_back({box.x + px, box.y + top, box.y + bottom});
+        Count(box.x + px, box.y + top);
     }
 
     void Stroke() {
-        if (points.empty()) return;
+        if (points.empty() && marks.empty()) return;
         cairo_save(cr);
         cairo_rectangle(cr, box.x, box.y, box.width, box.height);
         cairo_clip(cr);
@@ -125,9 +133,16 @@ class PanelPen {
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
         cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
         for (const Point& p : points) (p.move ? cairo_move_to : cairo_line_to)(cr, p.x, p.y);
+        for (const Spot& m : marks) {
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, m.x, m.top, width / 2, M_PI, 2 * M_PI);
+            cairo_arc(cr, m.x, m.bottom, width / 2, 0, M_PI);
+            cairo_close_path(cr);
+        }
         cairo_stroke(cr);
         cairo_restore(cr);
         points.clear();
+        marks.clear();
     }
 
     const Box& area() const { return box; }
@@ -138,12 +153,19 @@ class PanelPen {
         double x, y;
         bool move;
     };
+    struct Spot {
+        double x, top, bottom;
+    };
+    void Count(double x, double y) {
+        for (std::size_t i = 0; i < spots.size(); ++i) counts[i] += spots[i].Holds(x, y);
+    }
     cairo_t* cr;
     Box box;
     Colour colour;
     double width;
     std::vector<Box> spots;
     std::vector<Point> points;
+    std::vector<Spot> marks;
 };
 
 // One run's lines in every panel, in one pass over its records.
@@ -151,8 +173,10 @@ void DrawRun(const Series& run, const PlotRanges& ranges, bool breakWhereXFalls,
              std::vector<PanelPen>& pens) {
     std::vector<Decimator> lines;
     for (PanelPen& pen : pens)
-        lines.emplace_back(static_cast<int>(std::ceil(pen.area().height)),
-                           [&pen](double x, double y, bool move) { pen.Add(x, y, move); });
+        lines.emplace_back(
+            static_cast<int>(std::ceil(pen.area().height)),
+            [&pen](double x, double y, bool move) { pen.Add(x, y, move); },
+            [&pen](double x, double top, double bottom) { pen.Mark(x, top, bottom); });
     const double width = pens[0].area().width;
     double lastX = -INFINITY;
     run([&](const Row& row) {

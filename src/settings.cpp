@@ -43,18 +43,27 @@ std::string OutOfRange(const std::string& what, const std::string& given, const 
     return "plovo: " + what + " " + given + " " + where + " is out of range: expected " + expected;
 }
 
-// The number at the start of text as strtol reads it in `base` (atoi's reading for 10,
-// iniparser_getint's for 0). When it does not fit an int, `value` stays and the number's text,
-// as written, goes to `unfit`.
-void ReadInt(const char* text, int base, int& value, std::string& unfit) {
-    while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+// A number as plovo reads it: as atoi reads the start of text, or, when `whole`, as the whole
+// text, a decimal number with blanks around it (leading zeros are decimal: 0640 is 640). When the
+// text is no such number, or the number does not fit an int, `value` stays and `unfit` gets the
+// text as the message names it: the number's digits, or the whole text quoted.
+void ReadInt(const char* text, bool whole, int& value, std::string& unfit) {
+    auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    while (blank(*text)) ++text;
     char* end = nullptr;
     errno = 0;
-    long long number = std::strtoll(text, &end, base);
-    if (errno == ERANGE || number < INT_MIN || number > INT_MAX)
+    long long number = std::strtoll(text, &end, 10);
+    const char* rest = end;
+    while (blank(*rest)) ++rest;
+    if (whole && (end == text || *rest != '\0')) {
+        std::string written = text;
+        while (!written.empty() && blank(written.back())) written.pop_back();
+        unfit = "'" + written + "'";
+    } else if (errno == ERANGE || number < INT_MIN || number > INT_MAX) {
         unfit.assign(text, static_cast<std::size_t>(end - text));
-    else
+    } else {
         value = static_cast<int>(number);
+    }
 }
 
 // True when atoi would read digits at the start of text: blanks, a sign, then a digit.
@@ -77,13 +86,13 @@ std::string UnknownChartType(const std::string& given, const std::string& where)
     return "plovo: unknown chart type " + shown + ": expected a number or one of " + names;
 }
 
-// One chart type as written: a number as strtol reads it in `base`, or, when the text does not
-// begin with one, a chart type's name or a unique beginning of one. False, with the text kept for
-// the message, when it names none, or its number is below 1 or does not fit an int.
-bool ReadOneChartType(const std::string& text, int base, Settings& settings, Channel* chart) {
+// One chart type as written: a number (the whole text when `whole`, see ReadInt), or, when the
+// text does not begin with one, a chart type's name or a unique beginning of one. False, with the
+// text kept for the message, when it names none, or its number is below 1 or does not fit an int.
+bool ReadOneChartType(const std::string& text, bool whole, Settings& settings, Channel* chart) {
     *chart = ColumnChannel(0);
     if (BeginsWithNumber(text.c_str())) {
-        ReadInt(text.c_str(), base, chart->column, settings.chartTypeText);
+        ReadInt(text.c_str(), whole, chart->column, settings.chartTypeText);
         return settings.chartTypeText.empty() && chart->column >= 1;
     }
     std::vector<Channel> named = ChannelsNamed(text);
@@ -94,7 +103,7 @@ bool ReadOneChartType(const std::string& text, int base, Settings& settings, Cha
 
 // A chart type as written, or a comma-separated list of them; the list stops at the first that
 // is wrong.
-void ReadChartType(const char* text, int base, Settings& settings) {
+void ReadChartType(const char* text, bool whole, Settings& settings) {
     settings.chartTypeText.clear();
     settings.chartTypeName.reset();
     settings.charts.clear();
@@ -103,7 +112,7 @@ void ReadChartType(const char* text, int base, Settings& settings) {
     do {
         comma = list.find(',', from);
         Channel chart;
-        bool read = ReadOneChartType(list.substr(from, comma - from), base, settings, &chart);
+        bool read = ReadOneChartType(list.substr(from, comma - from), whole, settings, &chart);
         settings.charts.push_back(chart);
         if (!read) break;
         from = comma + 1;
@@ -111,9 +120,10 @@ void ReadChartType(const char* text, int base, Settings& settings) {
     settings.chart = settings.charts[0];
 }
 
-// A key's number, or its default when the key is missing.
+// A key's number, the whole value, or its default when the key is missing.
 void ReadInt(dictionary* ini, const char* key, int& value, std::string& unfit) {
-    if (const char* text = iniparser_getstring(ini, key, nullptr)) ReadInt(text, 0, value, unfit);
+    if (const char* text = iniparser_getstring(ini, key, nullptr))
+        ReadInt(text, true, value, unfit);
 }
 
 // Why path is not a settings file worth reading (a regular file of at most kMaxIniSize bytes),
@@ -176,7 +186,7 @@ bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* e
     ReadInt(ini, "display:height", settings->height, settings->heightText);
     settings->fullscreen = iniparser_getboolean(ini, "display:fullscreen", 0) != 0;
     if (const char* type = iniparser_getstring(ini, "display:default", nullptr))
-        ReadChartType(type, 0, *settings);
+        ReadChartType(type, true, *settings);
     iniparser_freedict(ini);
     return true;
 }
@@ -185,7 +195,7 @@ void ApplyCommandLine(int argc, const char* const* argv, Settings& settings) {
     if (argc != 3) return;
     settings.chartTypeSource = "from the command line ('" + Printable(argv[2]) + "')";
     settings.chartTypeFromCommandLine = true;
-    ReadChartType(argv[2], 10, settings);
+    ReadChartType(argv[2], false, settings);
 }
 
 bool CheckSettings(const Settings& settings, std::string* err) {

@@ -24,7 +24,8 @@ struct Settings {
     Channel chart;                               // what to extract and the label to show: charts[0]
     std::vector<Channel> charts = {Channel()};   // a comma-separated list's chart types, in order
     std::string chartTypeSource = "by default";  // where chart came from, for messages
-    // The text of a number that does not fit an int, for the message; "" when it fits.
+    // A value refused as a number, as the message names it (digits beyond an int, or a text
+    // that is not a whole decimal number, quoted); "" when it was read.
     std::string widthText, heightText, chartTypeText;
     // A chart type given as a text that names no chart type, or several.
     std::optional<std::string> chartTypeName;
@@ -32,9 +33,9 @@ struct Settings {
 };
 
 // Reads the four "display" keys from iniPath into settings, each falling back to its default
-// on its own. False when the file cannot be loaded (missing, not a regular file, over
-// kMaxIniSize, or not INI), with the defaults in settings and one line in err naming the path
-// tried and why.
+// on its own. A number there is a whole decimal number, blanks around it allowed. False when the
+// file cannot be loaded (missing, not a regular file, over kMaxIniSize, or not INI), with the
+// defaults in settings and one line in err naming the path tried and why.
 bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* err);
 constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 

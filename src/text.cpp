@@ -61,3 +61,27 @@ std::string PrintableUtf8(const std::string& name) {
     }
     return shown;
 }
+
+std::string Latin1Escaped(const std::string& text) {
+    std::string latin1;
+    char escape[11];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = text[i];
+        std::size_t length = c < 0x80 ? 1 : Utf8Length(text, i);
+        if (length == 0) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            latin1 += escape;
+            continue;
+        }
+        unsigned long code = length == 1 ? c : c & (0x7fu >> length);  // the lead byte's bits
+        for (std::size_t k = 1; k < length; ++k) code = code << 6 | (text[i + k] & 0x3f);
+        i += length - 1;
+        if (code <= 0xff) {
+            latin1 += static_cast<char>(code);
+            continue;
+        }
+        std::snprintf(escape, sizeof escape, code > 0xffff ? "\\U%08lx" : "\\u%04lx", code);
+        latin1 += escape;
+    }
+    return latin1;
+}

@@ -11,3 +11,7 @@ std::string Printable(const std::string& name);
 // Printable(name) with every byte that is not part of well-formed UTF-8 escaped too, for text
 // that must be valid UTF-8 (the report plot's, which cairo refuses otherwise).
 std::string PrintableUtf8(const std::string& name);
+// Well-formed UTF-8 `text` in Latin-1 (ISO 8859-1), for where only Latin-1 is read (X's WM_NAME):
+// each character beyond U+00FF as \uXXXX, or \UXXXXXXXX beyond U+FFFF, and a byte that is not
+// part of well-formed UTF-8 as \xHH, so that nothing is lost.
+std::string Latin1Escaped(const std::string& text);

@@ -16,25 +16,9 @@
 #include "signals.h"
 #include "sliding.h"
 #include "xconnection.h"
+#include "xwindow.h"
 
 namespace {
-// Held now, or pressed since the last pass.
-bool Held(int scancode) {
-    bool pressed = PressedSinceLastLook(scancode);
-    return key[scancode] || pressed;
-}
-
-KeySnapshot ReadKeys() {
-    KeySnapshot keys;
-    keys.escape = Held(KEY_ESC) || CloseRequested() || WindowLost();
-    keys.left = Held(KEY_LEFT);
-    keys.right = Held(KEY_RIGHT);
-    // Both sides read, so that neither leaves a press for a later pass.
-    keys.shift = Held(KEY_LSHIFT) | Held(KEY_RSHIFT);
-    keys.ctrl = Held(KEY_LCONTROL) | Held(KEY_RCONTROL);
-    return keys;
-}
-
 Action Scroll(int direction, int count) {
     return {Act::Scroll, direction, count, 0};
 }
@@ -95,8 +79,7 @@ void KeepTitle(Viewer& viewer) {
     std::string title = WindowTitle(viewer);
     if (title == viewer.title) return;
     viewer.title = title;
-    set_window_title(title.c_str());
-    SetUtf8WindowName(title);
+    SetWindowTitle(title);
 }
 
 // Sleeps until the next pass is due, so that an idle viewer leaves the processor alone.
@@ -117,6 +100,24 @@ void WaitForNextPass(timespec& due) {
     }
 }
 }  // namespace
+
+KeySnapshot ReadKeys() {
+    KeyEvents escape = KeySinceLastLook(KEY_ESC);
+    KeyEvents left = KeySinceLastLook(KEY_LEFT), right = KeySinceLastLook(KEY_RIGHT);
+    bool modifierLetGo = false;
+    for (int modifier : {KEY_LSHIFT, KEY_RSHIFT, KEY_LCONTROL, KEY_RCONTROL})
+        modifierLetGo = KeySinceLastLook(modifier).released || modifierLetGo;
+    KeySnapshot keys;
+    keys.escape = key[KEY_ESC] || escape.pressed || CloseRequested() || WindowLost();
+    // An arrow pressed since the last pass acts with the modifiers it was pressed with. One still
+    // held from an earlier press waits a pass when a modifier was let go: a script's Shift+Right
+    // lets Shift go a moment before Right, and that moment is no step of 1.
+    keys.left = left.pressed || (key[KEY_LEFT] && !modifierLetGo);
+    keys.right = right.pressed || (key[KEY_RIGHT] && !modifierLetGo);
+    keys.shift = key[KEY_LSHIFT] || key[KEY_RSHIFT] || left.shift || right.shift;
+    keys.ctrl = key[KEY_LCONTROL] || key[KEY_RCONTROL] || left.ctrl || right.ctrl;
+    return keys;
+}
 
 Action Decide(const KeySnapshot& keys, int firstRecord) {
     if (keys.escape) return {Act::Quit};

@@ -26,6 +26,11 @@ struct KeySnapshot {
     bool ctrl = false;   // either Control key
 };
 
+// The keys for a pass: held now, or pressed since the last pass, an arrow with the modifiers
+// held at its press; an arrow held on from an earlier press sits out the pass in which a
+// modifier was let go.
+KeySnapshot ReadKeys();
+
 enum class Act { Quit, Scroll, MoveCursor, Nothing };
 
 struct Action {

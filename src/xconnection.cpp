@@ -3,8 +3,8 @@
 // Kept apart from the other files: Xlib's macros clash with ordinary names.
 #include "xconnection.h"
 
-#include <allegro.h>
-// After allegro.h, which it needs; it brings Xlib along.
+#include <X11/Xauth.h>
+#include <X11/Xlib.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <xalleg.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -37,18 +36,37 @@
 namespace {
 // Standard error as the user sees it, also while CapturingStandardError holds it.
 std::atomic<int> userStandardError{STDERR_FILENO};
-// The line for a connection that StartDeadline cut, once it has (then cutLine points to it).
+// The line for a connection that StartDeadline cut, once it has (then cutLine points to it),
+// and the line for standard output that goes before it.
 char cutText[256];
 std::atomic<const char*> cutLine{nullptr};
+std::atomic<const char*> cutHeadline{nullptr};
 const char kNotADisplayName[] = "not a display name";
+
+void WriteLine(int fd, const char* text) {
+    ssize_t written = write(fd, text, std::strlen(text));
+    written = write(fd, "\n", 1);
+    (void)written;
+}
+
+// Ends the process with status 1 after `headline` (when given) on standard output and `reason`
+// on standard error, with the temporary files removed. The first thread to call it ends the
+// process; another waits for that end, so that the lines appear once.
+[[noreturn]] void EndWith(const char* headline, const char* reason) {
+    static std::atomic<bool> ending{false};
+    if (!ending.exchange(true)) {
+        if (headline != nullptr) WriteLine(STDOUT_FILENO, headline);
+        WriteLine(userStandardError, reason);
+        RemoveTempFile();
+        _exit(1);
+    }
+    for (;;) pause();
+}
 
 int OnBrokenConnection(Display*) {
     const char* cut = cutLine;
-    const char* message = cut != nullptr ? cut : "plovo: lost the connection to the X server\n";
-    ssize_t written = write(userStandardError, message, std::strlen(message));
-    (void)written;
-    RemoveTempFile();
-    _exit(1);
+    if (cut != nullptr) EndWith(cutHeadline, cut);
+    EndWith(nullptr, "plovo: lost the connection to the X server");
 }
 
 volatile sig_atomic_t windowLost = 0;
@@ -166,6 +184,26 @@ std::string WhyNotOpened(const std::string& display, int failure, const std::str
     return WhyNoConnection(display);
 }
 
+// Why the authority file at `path` could keep the X library's reading of it waiting for ever
+// (it reads to the end with blocking reads): "" for a regular file of at most kMaxAuthoritySize
+// bytes, something that reads as empty at once (/dev/null), or a file the library cannot open
+// either, as it then goes without one. Opened without blocking, as a FIFO would block.
+std::string UnusableAuthority(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return "";
+    struct stat status;
+    char byte;
+    std::string why;
+    if (fstat(fd, &status) != 0)
+        why = std::strerror(errno);
+    else if (S_ISREG(status.st_mode) && status.st_size > kMaxAuthoritySize)
+        why = "larger than 16 MiB";
+    else if (!S_ISREG(status.st_mode) && (S_ISFIFO(status.st_mode) || read(fd, &byte, 1) != 0))
+        why = "not a regular file";
+    close(fd);
+    return why;
+}
+
 // The process's open sockets: each descriptor with its inode, which tells a socket opened later
 // under a reused number.
 std::vector<std::pair<int, ino_t>> OpenSockets() {
@@ -192,33 +230,14 @@ bool WindowLost() {
     return windowLost != 0;
 }
 
-void SetUtf8WindowName(const std::string& name) {
-    static Window topLevel = 0;
-    static Atom netWmName = 0, utf8String = 0;
-    // The graphics library's own X state: its connection, and the window it draws in, which lies
-    // inside the window the desktop sees.
-    XLOCK();
-    Display* display = _xwin.display;
-    if (display != nullptr && topLevel == 0 && _xwin.window != 0) {
-        Window root = 0, *children = nullptr;
-        unsigned count = 0;
-        if (XQueryTree(display, _xwin.window, &root, &topLevel, &children, &count) == 0)
-            topLevel = 0;
-        if (children != nullptr) XFree(children);
-        netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-        utf8String = XInternAtom(display, "UTF8_STRING", False);
-    }
-    if (display != nullptr && topLevel != 0) {
-        XChangeProperty(display, topLevel, netWmName, utf8String, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(name.data()),
-                        static_cast<int>(name.size()));
-        XFlush(display);
-    }
-    XUNLOCK();
-}
-
-void NameTheNextWindow(const char* name) {
-    xwin_set_window_name(name, name);
+bool CheckAuthorityFile(std::string* why) {
+    const char* display = std::getenv("DISPLAY");
+    const char* path = XauFileName();  // the library's own choice: XAUTHORITY, or ~/.Xauthority
+    if (display == nullptr || *display == '\0' || path == nullptr) return true;
+    std::string problem = UnusableAuthority(path);
+    if (problem.empty()) return true;
+    *why = Unopenable(display, "the authority file '" + Printable(path) + "' is " + problem);
+    return false;
 }
 
 DisplayProbe ProbeDisplay() {
@@ -270,17 +289,23 @@ struct StartDeadline::Watch {
     std::atomic<bool> expired{false};
     std::string reason;
     std::vector<std::pair<int, ino_t>> before = OpenSockets();
+    const char* headline = nullptr;
     std::thread thread;
 
     void Run(int seconds) {
         std::unique_lock<std::mutex> lock(mutex);
         auto ended = [this] { return done; };
         if (wake.wait_for(lock, std::chrono::seconds(seconds), ended)) return;
-        std::snprintf(cutText, sizeof cutText, "plovo: %s\n", reason.c_str());
+        std::snprintf(cutText, sizeof cutText, "plovo: %s", reason.c_str());
+        cutHeadline = headline;
         cutLine = cutText;
         expired = true;
+        auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(kCutGraceSeconds);
         // A new try or a probe after the cut would wait for ever too: cut again until the end.
+        // A start that still waits then waits on something else (a file, a name lookup): the
+        // process ends here, the lock held so that the start's own failure cannot print too.
         do {
+            if (std::chrono::steady_clock::now() >= giveUp) EndWith(headline, cutText);
             for (const auto& socket : OpenSockets()) {
                 bool old = std::find(before.begin(), before.end(), socket) != before.end();
                 if (!old) shutdown(socket.first, SHUT_RDWR);
@@ -289,7 +314,8 @@ struct StartDeadline::Watch {
     }
 };
 
-StartDeadline::StartDeadline(int seconds) : watch_(new Watch) {
+StartDeadline::StartDeadline(int seconds, const char* headline) : watch_(new Watch) {
+    watch_->headline = headline;
     const char* display = std::getenv("DISPLAY");
     watch_->reason =
         Unopenable(display ? display : "", "no answer within " + std::to_string(seconds) + " s");

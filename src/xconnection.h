@@ -15,13 +15,13 @@
 void EndOnBrokenConnection();
 bool WindowLost();
 
-// Sets the name and class, as window managers see them, of the window the graphics library
-// creates when it starts next.
-void NameTheNextWindow(const char* name);
-
-// Names the graphics library's window in UTF-8 (_NET_WM_NAME) beside the library's own title,
-// which keeps only the characters of Latin-1. `name` must be well-formed UTF-8.
-void SetUtf8WindowName(const std::string& name);
+// Checks the authority file the X library reads when it connects to $DISPLAY (XAUTHORITY, else
+// ~/.Xauthority): the library reads it to the end with blocking reads, so that a FIFO there would
+// block the start and a device such as /dev/zero never end it. True when it is a regular file of
+// at most kMaxAuthoritySize bytes, reads as empty at once (/dev/null), or is missing or
+// unreadable (the library goes without); else false with the reason in `why`.
+bool CheckAuthorityFile(std::string* why);
+constexpr long kMaxAuthoritySize = 16L * 1024 * 1024;  // bytes: a few entries each of ~60
 
 // What opening the display named by $DISPLAY gives now, tried with a connection of our own.
 struct DisplayProbe {
@@ -38,10 +38,14 @@ std::string CapturingStandardError(const std::function<void()>& connect);
 // While it lives, watches the time of a start on the X display: once `seconds` have passed, it
 // cuts (shuts down) every socket opened since it was made, and any opened later, so that the X
 // library, which waits for ever on a server that accepts and never answers and cannot be
-// interrupted, fails as if the server had closed the connection.
+// interrupted, fails as if the server had closed the connection. A start that still has not
+// ended kCutGraceSeconds after the cut waits on something no cut reaches: the process then ends
+// with status 1, `headline` on standard output and the reason on standard error, as it does
+// when the library notices the cut connection itself.
+constexpr int kCutGraceSeconds = 1;
 class StartDeadline {
   public:
-    explicit StartDeadline(int seconds);
+    StartDeadline(int seconds, const char* headline);
     ~StartDeadline();
     // "" while the time lasts; after, the reason for the failed start ("cannot open ...").
     std::string Reason() const;

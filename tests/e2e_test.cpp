@@ -14,6 +14,7 @@
 #include "records.h"
 #include "sliding.h"
 #include "test_util.h"
+#include "text.h"
 #include "viewer.h"
 
 // x_close.cpp: sends the window manager's close request, as a title bar's close button does.
@@ -321,8 +322,12 @@ TEST_F(Window, ADyingXServerEndsItWithoutACrash) {
         pid_t server = -1;
         std::string name;
         StartXvfb(server, name);
+        // The screen's shared memory: no other user's, and gone with plovo however it ends.
+        std::string segment = "awk '$5 == PID {print $3}' /proc/sysvipc/shm";
         if (delay < 0) {
             Start();
+            segment.replace(segment.find("PID"), 3, std::to_string(plovo));
+            EXPECT_EQ(Shell(segment), "1600\n");  // 0600, removed at the last detach
         } else {
             plovo = Spawn(PLOVO_BINARY, {PLOVO_BINARY, kSample, "2"},
                           Environment({"TMPDIR"}, {"TMPDIR=" + tmp.path}));
@@ -335,12 +340,16 @@ TEST_F(Window, ADyingXServerEndsItWithoutACrash) {
         ASSERT_TRUE(status) << "a hang, killed " << delay << " ms after the start";
         EXPECT_EQ(*status, 1) << delay;  // not a signal, such as SIGSEGV
         EXPECT_TRUE(tmp.Entries().empty()) << delay;
+        if (delay < 0) {
+            EXPECT_EQ(Shell(segment), "");
+        }
     }
 }
 
 TEST_F(Window, FollowsAGrowingLogWhileItShowsItsEnd) {
     // Record k holds k: every new record is a new extreme, and the scale follows it.
-    std::string log = work.File("run.dat");
+    // Named beyond Latin-1 and beyond the graphics library's 127-byte WM_NAME.
+    std::string name = "run \xe2\x86\x92 " + std::string(120, 'x') + ".dat", log = work.File(name);
     auto records = [](int from, int to, int sign) {
         std::string body;
         for (int k = from; k <= to; ++k)
@@ -352,14 +361,16 @@ TEST_F(Window, FollowsAGrowingLogWhileItShowsItsEnd) {
         std::string error;
         SetScale(MakeTempFile(log.c_str(), 2, &error));
     };
-    auto title = [](int record, bool following) {
-        return TitleText({"run.dat", "Velocity [m/s]", record, true, RecordTime(record),
-                          czytaj(record), following});
+    auto title = [&](int record, bool following) {
+        return TitleText(
+            {name, "Velocity [m/s]", record, true, RecordTime(record), czytaj(record), following});
     };
     WriteFile(log, Header() + records(1, 1000, 1));
     Start({"--follow"}, log);
     extract();
     EXPECT_TRUE(TitleBecomes(title(361, true))) << Title();  // the last full screen
+    EXPECT_EQ(Shell("xprop -id " + std::to_string(window) + " WM_NAME"),
+              "WM_NAME(STRING) = \"" + Latin1Escaped(title(361, true)) + "\"\n");
     ExpectFrame(Steady(), Expected(361, 0, 0.0));
 
     AppendFile(log, records(1001, 1100, 1));

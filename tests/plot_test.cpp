@@ -212,7 +212,10 @@ TEST(PlotTicks, PlainLabelsThatNeverCollide) {
 
 TEST(Decimator, KeepsEverySpikeAndTheOrderInAFewPointsAColumn) {
     std::vector<PenPoint> out;
-    Decimator decimator(100, [&](double x, double y, bool move) { out.push_back({x, y, move}); });
+    std::vector<std::tuple<double, double, double>> marks;  // x, top row, bottom row
+    auto pen = [&](double x, double y, bool move) { out.push_back({x, y, move}); };
+    auto mark = [&](double x, double top, double bottom) { marks.emplace_back(x, top, bottom); };
+    Decimator decimator(100, pen, mark);
     const int samples = 1000000;
     for (int i = 0; i < samples; ++i)  // 100 columns, a spike of one sample in column 42
         decimator.Add(i * 100.0 / samples, i == 421234 ? 99.0 : 50.0 + (i % 7) * 0.1);
@@ -228,7 +231,7 @@ TEST(Decimator, KeepsEverySpikeAndTheOrderInAFewPointsAColumn) {
     }
     EXPECT_TRUE(spike);
 
-    // Lone samples between breaks become dots, merged per column; a line across columns stays.
+    // Lone samples between breaks become marks, merged per column; a line across columns stays.
     out.clear();
     for (auto [x, y] : {std::pair{5.2, 10.5}, {5.7, 11.2}, {5.9, 30.0}}) {
         decimator.Add(x, y);
@@ -237,20 +240,21 @@ TEST(Decimator, KeepsEverySpikeAndTheOrderInAFewPointsAColumn) {
     decimator.Add(6.1, 1.0);
     decimator.Add(7.5, 2.0);
     decimator.Finish();
-    std::vector<std::tuple<double, double, bool>> expected = {
-        {6.1, 1.0, true},   {7.5, 2.0, false}, {5.5, 10.5, true},
-        {5.5, 11.5, false}, {5.5, 30.5, true}, {5.5, 30.5, false}};
+    std::vector<std::tuple<double, double, bool>> expected = {{6.1, 1.0, true}, {7.5, 2.0, false}};
     ASSERT_EQ(out.size(), expected.size());
     for (std::size_t i = 0; i < out.size(); ++i)
         EXPECT_EQ(std::make_tuple(out[i].x, out[i].y, out[i].move), expected[i]) << i;
+    EXPECT_EQ(marks, (decltype(marks){{5.5, 10.5, 11.5}, {5.5, 30.5, 30.5}}));
 
-    out.clear();  // a million lone samples in one column draw no more than its rows
+    out.clear();  // a million lone samples in one column make one mark over its rows
+    marks.clear();
     for (int i = 0; i < samples; ++i) {
         decimator.Add(3.5, i % 100);
         decimator.Break();
     }
     decimator.Finish();
-    EXPECT_EQ(out.size(), 2u);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(marks, (decltype(marks){{3.5, 0.5, 99.5}}));
 }
 
 TEST(Decimator, WorksOnPixelColumnsWhateverTheRecordsAndDrawsAStopUpright) {
@@ -274,8 +278,9 @@ TEST(Decimator, WorksOnPixelColumnsWhateverTheRecordsAndDrawsAStopUpright) {
         {{{5.5, 1}, {4.5, 2}, {3.5, 3}}, {{5.5, 1, true}, {4.5, 2, false}, {3.5, 3, false}}}};
     for (const Case& c : cases) {
         Points drawn;
-        Decimator decimator(100,
-                            [&](double x, double y, bool move) { drawn.emplace_back(x, y, move); });
+        Decimator decimator(
+            100, [&](double x, double y, bool move) { drawn.emplace_back(x, y, move); },
+            [](double, double, double) {});
         for (auto [x, y] : c.line) decimator.Add(x, y);
         decimator.Finish();
         EXPECT_EQ(drawn, c.drawn) << std::get<0>(c.drawn.front());
@@ -379,6 +384,24 @@ TEST(WritePlot, EachFormatReadsBack) {
     EXPECT_GT(orange, 500);
     EXPECT_EQ(std::system(("xmllint --noout " + dir.File("p.svg")).c_str()), 0);
     EXPECT_EQ(ReadFile(dir.File("p.pdf")).substr(0, 5), "%PDF-");
+
+    // A lone sample is a mark twice as wide as the line (4 px at 800x500), not a dot of its width.
+    Plot lone;
+    lone.yLabels = {"v"};
+    ASSERT_TRUE(WritePlot({Samples({NAN, 5.0, NAN})}, lone, PlotFormat::kPng, dir.File("lone.png"),
+                          &error));
+    png = cairo_image_surface_create_from_png(dir.File("lone.png").c_str());
+    pixels = cairo_image_surface_get_data(png);
+    stride = cairo_image_surface_get_stride(png);
+    int left = 800, right = -1, top = 500, bottom = -1;
+    for (int i = 0; i < 800 * 500; ++i) {
+        const unsigned char* bgr = pixels + i / 800 * stride + 4 * (i % 800);
+        if (bgr[0] < bgr[2] + 40) continue;  // not the data's blue, nor a blend of it
+        left = std::min(left, i % 800), right = std::max(right, i % 800);
+        top = std::min(top, i / 800), bottom = std::max(bottom, i / 800);
+    }
+    cairo_surface_destroy(png);
+    EXPECT_GE(std::min(right - left, bottom - top) + 1, 4);
 
     EXPECT_FALSE(WritePlot({Records(rows)}, plot, PlotFormat::kSvg, "/dev/full", &error));
     EXPECT_EQ(error, "No space left on device");

@@ -93,8 +93,10 @@ class Process : public ::testing::Test {
         env.push_back("TMPDIR=" + tmp.path);
         int pipeFds[2];
         EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+        std::vector<std::string> replaced = {"DISPLAY"};
+        for (const std::string& entry : env) replaced.push_back(entry.substr(0, entry.find('=')));
         pid_t pid = Spawn(wrapper.empty() ? PLOVO_BINARY : wrapper[0], args,
-                          Environment({"TMPDIR", "DISPLAY"}, env), pipeFds[1], -1, errorOutput);
+                          Environment(replaced, env), pipeFds[1], -1, errorOutput);
         EXPECT_GT(pid, 0);
         close(pipeFds[1]);
         if (during) during(pid);
@@ -340,9 +342,17 @@ TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
     FakeDisplay server;
     // Every reason must be true: none may come from a stale errno, and the X library's own
     // lines (the server's refusal) appear only inside plovo's.
+    // Authority files the X library would read for ever, or for long, are refused first.
+    std::string fifo = work.File("auth.fifo"), huge = work.File("huge");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(huge, "");
+    std::filesystem::resize_file(huge, 16 * 1024 * 1024 + 1);  // sparse
+    const std::string authority =
+        "cannot open the X display '" + server.name + "': the " + "authority file '";
     struct Case {
         std::string display, reason;
-        std::string refusal = "";  // FakeDisplay's refusal; "" closes at once
+        std::string refusal = "";     // FakeDisplay's refusal; "" closes at once
+        std::string xauthority = "";  // the authority file
     } cases[] = {
         {"", "no X display: DISPLAY is not set"},
         {"x!y", "cannot open the X display 'x!y': not a display name"},
@@ -360,12 +370,19 @@ TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
          "No more clients"},
         {server.name,
          "cannot open the X display '" + server.name + "': the server closed the connection"},
+        {server.name,
+         "cannot open the X display '" + server.name + "': the server closed the connection", "",
+         "/dev/null"},  // read as empty
+        {server.name, authority + "/dev/zero' is not a regular file", "", "/dev/zero"},
+        {server.name, authority + fifo + "' is not a regular file", "", fifo},
+        {server.name, authority + huge + "' is larger than 16 MiB", "", huge},
     };
     for (const Case& c : cases) {
         std::function<void(pid_t)> serve = nullptr;
         if (c.display == server.name) serve = [&](pid_t pid) { server.Refuse(pid, c.refusal); };
         std::vector<std::string> env;
         if (!c.display.empty()) env.push_back("DISPLAY=" + c.display);
+        if (!c.xauthority.empty()) env.push_back("XAUTHORITY=" + c.xauthority);
         Outcome outcome = Run({Log(3)}, env, serve, merged);
         EXPECT_EQ(outcome.output, failure + c.reason + "\n") << c.display;
         EXPECT_EQ(outcome.status, 1);

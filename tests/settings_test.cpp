@@ -63,9 +63,6 @@ TEST_F(Ini, KeysAreReadAndEachMissingOneTakesItsDefault) {
     EXPECT_EQ(some.height, 300);
     EXPECT_EQ(some.chart.column, 2);
 
-    EXPECT_EQ(Load("[display]\nwidth = 12abc\n").width, 12);
-    EXPECT_EQ(Load("[display]\nwidth = abc\n").width, 0);
-    EXPECT_EQ(Load("[display]\nheight = 0x100\n").height, 256);
     EXPECT_EQ(Load("[display]\ndefault = Brake-P\n").chart.column, 9);
     EXPECT_EQ(Load("[display]\ndefault = 2,brake-p\n").charts.size(), 2u);
     EXPECT_EQ(SettingsError(Load("[display]\ndefault = speed\n"))
@@ -81,6 +78,33 @@ TEST_F(Ini, KeysAreReadAndEachMissingOneTakesItsDefault) {
     EXPECT_EQ(SettingsError(big), "plovo: display:height -2147483649 in '" +
                                       work.File("plovo.ini") +
                                       "' is out of range: expected 23 to 16384");
+}
+
+TEST_F(Ini, NumbersAreWholeDecimalsOrRefusedAsWritten) {
+    // {key = value, the number kept (the default for a refused size), the refusal}
+    const std::string in = " in '" + work.File("plovo.ini") + "' is out of range: expected ";
+    const std::string width = "plovo: display:width ", type = "plovo: chart type ";
+    const std::string fromIni =
+        " from display:default" + in + "1 or more (1 to 11 name the log's columns)";
+    std::vector<std::tuple<std::string, int, std::string>> table = {
+        {"width = 0640", 640, ""},
+        {"width = \t +800 ", 800, ""},
+        {"width = 1e3", 640, width + "'1e3'" + in + "1 to 16384"},
+        {"width = 1,024", 640, width + "'1,024'" + in + "1 to 16384"},
+        {"width = 800.9", 640, width + "'800.9'" + in + "1 to 16384"},
+        {"width = 0x100", 640, width + "'0x100'" + in + "1 to 16384"},
+        {"width = abc", 640, width + "'abc'" + in + "1 to 16384"},
+        {"height = 5e2", 480, "plovo: display:height '5e2'" + in + "23 to 16384"},
+        {"default = 05", 5, ""},
+        {"default = 5x", 0, type + "'5x'" + fromIni}};
+    for (const auto& [line, read, refusal] : table) {
+        Settings settings = Load("[display]\n" + line + "\n");
+        EXPECT_EQ(SettingsError(settings), refusal) << line;
+        int got = line[0] == 'w'   ? settings.width
+                  : line[0] == 'h' ? settings.height
+                                   : settings.chart.column;
+        EXPECT_EQ(got, read) << line;
+    }
 }
 
 TEST_F(Ini, OnlyASmallRegularFileIsRead) {
@@ -185,8 +209,7 @@ TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
         {"2,0,x", "2 0", "plovo: chart type 0 from the command line ('2,0,x" + range},
         {"2,4294967298", "2 0",
          "plovo: chart type 4294967298 from the command line ('2,4294967298" + range},
-        {many, "2 2",
-         "plovo: 33 chart types from the command line ('" + many + "'): at most 32"}};
+        {many, "2 2", "plovo: 33 chart types from the command line ('" + many + "'): at most 32"}};
     for (const auto& [list, read, message] : lists) {
         const char* argv[] = {"plovo", "log.dat", list.c_str()};
         ApplyCommandLine(3, argv, settings);

@@ -14,3 +14,11 @@ TEST(Printable, ControlBytesAreEscapedAndTextStays) {
                         "b\xe2\x9b.\xe9\xe2\x82\xac\xf0\x9d\x84\x9e"),
               "a\\x9b31m\\xc2\\x9bb\xe2\\x9b.\xe9\xe2\x82\xac\xf0\x9d\x84\x9e");
 }
+
+TEST(Latin1Escaped, KeepsLatin1AndEscapesTheRest) {
+    // ó é ÿ stay (as Latin-1 bytes); ż, –, a train beyond U+FFFF, and bytes not UTF-8 are escaped.
+    EXPECT_EQ(
+        Latin1Escaped("run \xc3\xb3\xc3\xa9\xc3\xbf \xc5\xbc\xe2\x80\x93\xf0\x9f\x9a\x86 a\xff"
+                      "b\xe2\x82"),
+        "run \xf3\xe9\xff \\u017c\\u2013\\U0001f686 a\\xffb\\xe2\\x82");
+}

@@ -1,6 +1,10 @@
-// The loop's decision table as a pure function, and whole passes drawn into memory bitmaps.
+// The loop's decision table as a pure function, the keys a pass reads, and whole passes drawn
+// into memory bitmaps.
 #include "viewer.h"
 
+#include <sstream>
+
+#include "graphics.h"
 #include "kolejka.h"
 #include "records.h"
 #include "sliding.h"
@@ -180,4 +184,31 @@ TEST(Title, NamesTheSampleUnderTheCursorWithItsTimeAndValue) {
               "plovo - short.dat - Time [s] - sample 640: no data");
     EXPECT_EQ(TitleText({"run.dat", "Time [s]", 9, false, 0, 0, true}),
               "plovo - run.dat - Time [s] - sample 9: no data - following");
+}
+
+TEST(ReadKeys, AnArrowActsWithTheModifiersItWasPressedWith) {
+    // Events from the graphics library's input thread ("+" press, "-" release), "|" a pass.
+    const int codes[] = {KEY_RSHIFT, KEY_LCONTROL, KEY_LEFT, KEY_RIGHT, KEY_ESC};  // by initial
+    std::vector<std::pair<std::string, std::string>> table = {
+        {"Shift+ | Right+ Right- Shift- |", "nothing, forward 10"},  // Shift seen alone first
+        {"Ctrl+ | Left+ Left- Ctrl- |", "nothing, cursor -1"},
+        {"Shift+ Shift- Right+ Right- |", "forward 1"},
+        {"Shift+ Right+ | Shift- | Right- |", "forward 10, nothing, nothing"},  // a script's tap
+        {"Shift+ Right+ | | Shift- | | Right- |",  // held, then Shift let go
+         "forward 10, forward 10, nothing, forward 1, nothing"},
+        {"Esc+ Esc- |", "quit"}};
+    for (const auto& [events, expected] : table) {
+        std::istringstream tokens(events);
+        std::string token, done;
+        while (tokens >> token) {
+            if (token == "|") {
+                done += (done.empty() ? "" : ", ") + Describe(Decide(ReadKeys(), 1));
+                continue;
+            }
+            int code = codes[std::string("SCLRE").find(token[0])];
+            NoteKeyEvent(code | (token.back() == '+' ? 0 : 0x80));
+            key[code] = token.back() == '+';  // as the library sets it, before its next event
+        }
+        EXPECT_EQ(done, expected) << events;
+    }
 }

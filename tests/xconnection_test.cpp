@@ -19,7 +19,7 @@ TEST(StartDeadline, CutsTheSocketsOpenedSinceAndSparesTheOthers) {
     int old[2], silent[2], later[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, old), 0);
     {
-        StartDeadline deadline(1);
+        StartDeadline deadline(1, "headline");
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, silent), 0);
         EXPECT_EQ(deadline.Reason(), "");
         EXPECT_TRUE(EndsWithin(silent[0], 5000));  // a server that never answers
@@ -30,4 +30,14 @@ TEST(StartDeadline, CutsTheSocketsOpenedSinceAndSparesTheOthers) {
     EXPECT_EQ(send(old[1], "x", 1, MSG_NOSIGNAL), 1);  // made before: spared
     EXPECT_FALSE(EndsWithin(old[0], 0));
     for (int fd : {old[0], old[1], silent[0], silent[1], later[0], later[1]}) close(fd);
+}
+
+TEST(StartDeadline, EndsAStartThatNoCutEnds) {  // waiting on a file, a name lookup
+    EXPECT_EXIT(
+        {
+            StartDeadline deadline(1, "GFX init failure! Abnormal termination!");
+            for (;;) pause();
+        },
+        testing::ExitedWithCode(1),
+        "^plovo: cannot open the X display '.*': no answer within 1 s\n$");
 }
