@@ -49,7 +49,10 @@ enum class Opt {
     PlotSize,
     Follow,
     Help,
-    Version
+    Version,
+    Summary,
+    Brakings,
+    NoHeader
 };
 
 struct KnownOption {
@@ -65,7 +68,9 @@ const KnownOption kOptions[] = {
     {"overview", 0, true, Opt::Overview},  {"stats", 0, false, Opt::Stats},
     {"plot", 0, true, Opt::Plot},          {"to", 0, true, Opt::To},
     {"plot-size", 0, true, Opt::PlotSize}, {"follow", 'f', false, Opt::Follow},
-    {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version}};
+    {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version},
+    {"summary", 0, true, Opt::Summary},    {"brakings", 0, true, Opt::Brakings},
+    {"no-header", 0, false, Opt::NoHeader}};
 
 // The option `written` (a long name after "--", without "=value") names: the one with that
 // name, else the only one whose name begins with it. Null, with one line in err, when none or
@@ -119,6 +124,14 @@ bool TakeSeconds(const char* option, std::optional<double>* slot, const std::str
                            Printable(value) + "'");
 }
 
+// A table's file into `slot`; refused when the name is empty.
+bool TakeTable(const char* option, std::string* slot, const std::string& value, std::string* err) {
+    *slot = value;
+    return !value.empty() || Refuse(err, "plovo: " + std::string(option) +
+                                             " takes a file name, or - for standard "
+                                             "output, not ''");
+}
+
 // Takes one option and its value ("" for none) into command; false when the value is refused.
 bool Apply(Opt id, const std::string& value, CommandLine* command, std::string* err) {
     switch (id) {
@@ -158,6 +171,13 @@ bool Apply(Opt id, const std::string& value, CommandLine* command, std::string* 
         case Opt::Version:
             command->version = true;
             return true;
+        case Opt::Summary:
+            return TakeTable("--summary", &command->summary, value, err);
+        case Opt::Brakings:
+            return TakeTable("--brakings", &command->brakings, value, err);
+        case Opt::NoHeader:
+            command->noHeader = true;
+            return true;
     }
     return true;
 }
@@ -176,8 +196,35 @@ bool CheckFollow(const CommandLine& command, std::string* err) {
                            "of them");
 }
 
+// Refuses what a run of tables over many logs cannot go with: both tables in one stream, and the
+// options of a chart of one log.
+bool CheckTables(const CommandLine& command, std::string* err) {
+    const bool summary = !command.summary.empty(), brakings = !command.brakings.empty();
+    if (!summary && !brakings)
+        return !command.noHeader ||
+               Refuse(err,
+                      "plovo: --no-header goes with --summary or --brakings, which is not given");
+    if (command.summary == "-" && command.brakings == "-")
+        return Refuse(err,
+                      "plovo: --summary and --brakings both name standard output (-): two "
+                      "tables cannot share one stream; give one of them a file");
+    const char* chart = !command.snapshot.empty()   ? "--snapshot"
+                        : !command.overview.empty() ? "--overview"
+                        : !command.plot.empty()     ? "--plot"
+                        : command.stats             ? "--stats"
+                        : command.follow            ? "--follow"
+                        : command.startGiven        ? "--start"
+                        : command.at                ? "--at"
+                                                    : nullptr;
+    return chart == nullptr ||
+           Refuse(err, std::string("plovo: ") + (summary ? "--summary" : "--brakings") +
+                           " takes logs only, and " + chart + " is about a chart of one: give " +
+                           "one of them");
+}
+
 // Refuses options that cannot go together.
 bool CheckConflicts(const CommandLine& command, std::string* err) {
+    if (!CheckTables(command, err)) return false;
     if (command.at && command.startGiven)
         return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
     if (command.plot.empty() && (command.to || command.plotSizeGiven))
@@ -236,8 +283,9 @@ bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err)
 
 std::vector<std::string> Outputs(const CommandLine& command) {
     std::vector<std::string> outputs;
-    for (const std::string* path : {&command.snapshot, &command.overview, &command.plot})
-        if (!path->empty()) outputs.push_back(*path);
+    for (const std::string* path :
+         {&command.snapshot, &command.overview, &command.plot, &command.summary, &command.brakings})
+        if (!path->empty() && *path != "-") outputs.push_back(*path);
     return outputs;
 }
 
@@ -261,6 +309,10 @@ std::string HelpText() {
             "  --plot-size WxH             with --plot: its size (800x500; 100 to 10000 each)\n"
             "  -f, --follow                keep reading the log as it grows; the window\n"
             "                              follows its end while it shows it\n"
+            "  --summary FILE              write a CSV row of figures per log to FILE (- for\n"
+            "                              standard output); every argument is then a log\n"
+            "  --brakings FILE             write a CSV row per brake application of each log\n"
+            "  --no-header                 write the tables without their header rows\n"
             "  -h, --help                  show this help and exit\n"
             "  --version                   show the version and exit\n"
             "\n"
@@ -281,6 +333,7 @@ std::string HelpText() {
             "Settings: plovo.ini in the directory of the program as it was started (argv[0]),\n"
             "or in the current directory when started without a directory; an installed\n"
             "plovo reads /etc/plovo/plovo.ini or PREFIX/etc/plovo/plovo.ini (man plovo):\n"
-            "[display] width, height (pixels), fullscreen (yes/no), default (chart type).\n";
+            "[display] width, height (pixels), fullscreen (yes/no), default (chart type);\n"
+            "[analysis] brake_on (MPa, 0.05), stop_speed (m/s, 0.1) for --summary, --brakings.\n";
     return text.str();
 }

@@ -35,6 +35,9 @@ struct CommandLine {
     std::optional<double> to;  // seconds: the plot's stretch ends before the first record above
     PlotSize plotSize;         // pixels
     bool plotSizeGiven = false;
+    std::string summary;            // CSV table of a row per log, "-" for standard output
+    std::string brakings;           // CSV table of a row per brake application
+    bool noHeader = false;          // the tables without their header rows
     std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order
 };
 

@@ -10,13 +10,18 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <functional>
 
 #include "chart.h"
 #include "charttypes.h"
+#include "csv.h"
+#include "derived.h"
 #include "kolejka.h"
+#include "number.h"
 #include "options.h"
 #include "outputfile.h"
 #include "picture.h"
@@ -494,4 +499,253 @@ TEST_F(Process, TheStandInSnapshotIsTakenOnlyForAWindowWithoutADisplay) {
               "plovo: no display (DISPLAY is not set); the chart is in " + picture + "\n");
     EXPECT_EQ(window.status, 0);
     EXPECT_EQ(ReadFile(picture).substr(1, 3), "PNG");
+}
+
+namespace {
+using Fields = std::vector<std::string>;  // a line's columns 1 to 11 as written
+
+std::string Text(double number) {
+    return std::isnan(number) ? "nan" : ExactText(number);
+}
+
+// A varied run of `records` lines 0.5 s apart: speeding up to 15 m/s and braking to a stop,
+// again and again from a phase `seed` sets, with NaN fields and a brake pressure of exactly
+// brake_on here and there.
+std::vector<Fields> VariedRun(int seed, int records) {
+    std::vector<Fields> lines;
+    for (int i = 0; i < records; ++i) {
+        int phase = (i + 7 * seed) % 40;
+        bool braking = phase > 20;
+        double v = braking ? std::max(0.0, 15 - 0.8 * (phase - 20)) : 0.75 * phase;
+        double p = braking ? 0.05 + 0.01 * (i % 7) : 0.01 * (i % 3);
+        double a = braking ? -1.6 + 0.01 * (i % 5) : 1.5;
+        double c = i * 37 % 200 - 100.5;
+        const double nan = std::nan("");
+        if (i % 53 == seed) p = nan;
+        if (i % 61 == seed + 1) v = nan;
+        if (i % 67 == seed + 2) a = nan;
+        if (i % 71 == seed + 3) c = nan;
+        lines.push_back({Text(0.5 * i), Text(v), Text(a), "0.6", Text(c), braking ? "0" : "150",
+                         "4", "8", Text(p), "0.5", Text(i * 13 % 50 + 0.25)});
+    }
+    return lines;
+}
+
+std::string LogOf(const std::vector<Fields>& lines) {
+    std::string log = Header();
+    for (const Fields& line : lines) log += Line(line);
+    return log;
+}
+
+// The two tables' rows of a run, recomputed the plain way: every column read whole, the brake
+// applications found first, then each one's figures.
+struct Recomputed {
+    std::string summary, brakings;
+};
+
+Recomputed Recompute(const std::string& log, const std::vector<Fields>& lines) {
+    const std::size_t n = lines.size();
+    auto column = [&](int c) {
+        std::vector<double> values;
+        for (const Fields& line : lines) values.push_back(std::atof(line[c - 1].c_str()));
+        return values;
+    };
+    std::vector<double> t = column(1), v = column(2), a = column(3), c = column(5), f = column(6),
+                        p = column(9), current = column(11);
+    // The first finite extreme and its time, or two empty fields.
+    auto extreme = [&](const std::vector<double>& x, std::size_t from, std::size_t to,
+                       bool largest) -> Fields {
+        std::size_t at = n;
+        for (std::size_t k = from; k <= to && k < n; ++k)
+            if (std::isfinite(x[k]) && (at == n || (largest ? x[k] > x[at] : x[k] < x[at]))) at = k;
+        return at == n ? Fields{"", ""} : Fields{Text(x[at]), Text(t[at])};
+    };
+    double distance = 0, energy = 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        distance += TrapezoidStep(t[k - 1], v[k - 1], t[k], v[k]);
+        energy += TrapezoidStep(t[k - 1], f[k - 1] * v[k - 1], t[k], f[k] * v[k]) / 3600;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> spans;  // first and last record
+    bool on = false;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!std::isfinite(p[k]) || (p[k] >= 0.05) == on) continue;
+        if (on) spans.back().second = k - 1;
+        if (!on) spans.push_back({k, n - 1});
+        on = !on;
+    }
+    Recomputed rows;
+    int stops = 0;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        auto [s, e] = spans[i];
+        std::size_t r = s;  // the stop, or the last record
+        while (r < e && !(std::isfinite(v[r]) && v[r] <= 0.1)) ++r;
+        bool stopped = std::isfinite(v[r]) && v[r] <= 0.1;
+        stops += stopped;
+        double braked = 0;
+        for (std::size_t k = s + 1; k <= r; ++k)
+            braked += TrapezoidStep(t[k - 1], v[k - 1], t[k], v[k]);
+        std::vector<double> deceleration;
+        for (double x : a) deceleration.push_back(0.0 - x);
+        Fields row = {log,
+                      std::to_string(i + 1),
+                      Text(t[s]),
+                      Text(v[s]),
+                      Text(t[e]),
+                      stopped ? "true" : "false",
+                      stopped ? Text(t[r]) : "",
+                      stopped ? Text(t[r] - t[s]) : "",
+                      Text(braked),
+                      t[r] == t[s] ? "" : Text((v[s] - v[r]) / (t[r] - t[s]))};
+        for (const Fields& more : {extreme(deceleration, s, r, true), extreme(p, s, e, true)})
+            row.insert(row.end(), more.begin(), more.end());
+        row.pop_back();  // the highest pressure's time
+        AppendCsvRow(row, &rows.brakings);
+    }
+    Fields row = {log, std::to_string(n), n ? Text(t[0]) : "", n ? Text(t[n - 1]) : ""};
+    Fields speed = extreme(v, 0, n, true);
+    row.insert(row.end(), speed.begin(), speed.end());
+    row.push_back(n ? Text(distance) : "");
+    row.push_back(n ? Text(energy) : "");
+    for (const Fields& more :
+         {extreme(c, 0, n, true), extreme(c, 0, n, false), extreme(current, 0, n, true)})
+        row.insert(row.end(), more.begin(), more.end());
+    row.push_back(std::to_string(spans.size()));
+    row.push_back(std::to_string(stops));
+    AppendCsvRow(row, &rows.summary);
+    return rows;
+}
+
+class Tables : public Process {
+  protected:
+    // Runs plovo with its standard error kept in `errors`.
+    Outcome RunTables(std::vector<std::string> args, std::vector<std::string> wrapper = {},
+                      std::function<void(pid_t)> during = nullptr) {
+        std::string path = work.File("stderr.txt");
+        errorOutput = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        Outcome outcome = Run(std::move(args), {}, std::move(during), std::move(wrapper));
+        close(errorOutput);
+        errorOutput = -1;
+        errors = ReadFile(path);
+        std::filesystem::remove(path);
+        return outcome;
+    }
+    // Writes the varied run of `seed` as the log `name` and notes its recomputed rows.
+    std::string VariedLog(const std::string& name, int seed, int records) {
+        std::vector<Fields> lines = VariedRun(seed, records);
+        WriteFile(work.File(name), LogOf(lines));
+        Recomputed rows = Recompute(work.File(name), lines);
+        summary += rows.summary;
+        brakings += rows.brakings;
+        return work.File(name);
+    }
+    // What the siblings of outputs would leave in the work folder.
+    bool SiblingLeft() const {
+        for (const std::string& name : work.Entries())
+            if (name.rfind(".plovo-", 0) == 0) return true;
+        return false;
+    }
+    std::string errors;
+    std::string summary, brakings;  // the rows expected so far
+    const std::string summaryHeader =
+        "log,samples,start_s,end_s,max_speed_mps,max_speed_at_s,distance_m,traction_energy_kwh,"
+        "max_coupler_tension_n,max_coupler_tension_at_s,max_coupler_compression_n,"
+        "max_coupler_compression_at_s,max_motor_current_a,max_motor_current_at_s,brakings,stops\n";
+    const std::string brakingsHeader =
+        "log,braking,start_s,start_speed_mps,end_s,stopped,stop_s,time_to_stop_s,"
+        "braking_distance_m,mean_deceleration_mps2,max_deceleration_mps2,max_deceleration_at_s,"
+        "max_brake_pressure_mpa\n";
+};
+}  // namespace
+
+TEST_F(Tables, RowsComeInTheOrderOfTheLogsAndAnUnreadableLogIsNamed) {
+    // The first log is the longest, so that the others are done before it.
+    std::vector<std::string> logs = {VariedLog("long.dat", 0, 30000), work.File("missing.dat"),
+                                     VariedLog("run, \"2\".dat", 1, 700),
+                                     VariedLog("empty.dat", 2, 0), VariedLog("three.dat", 3, 1200)};
+    std::filesystem::resize_file(work.File("empty.dat"), 0);  // not even a header
+    std::string table = work.File("brakings.csv");
+    std::vector<std::string> args = {"--summary", "-", "--brakings", table};
+    args.insert(args.end(), logs.begin(), logs.end());
+    Outcome outcome = RunTables(args);
+    EXPECT_EQ(outcome.output, summaryHeader + summary);
+    EXPECT_EQ(ReadFile(table), brakingsHeader + brakings);
+    EXPECT_GT(std::count(brakings.begin(), brakings.end(), '\n'), 700);
+    EXPECT_EQ(outcome.status, 1);
+    // Standard output carries the table alone: the settings' line goes to standard error too.
+    EXPECT_EQ(errors, iniError + "plovo: no settings in '" + work.File("plovo.ini") +
+                          "': No such file or directory\nplovo: cannot open log '" + logs[1] +
+                          "': No such file or directory\n");
+
+    // Without the header, and without the missing log: rows to put after another run's, and 0.
+    logs.erase(logs.begin() + 1);
+    WriteIni("");
+    args = {"--brakings", "-", "--no-header", "--summary", table};
+    args.insert(args.end(), logs.begin(), logs.end());
+    outcome = RunTables(args);
+    EXPECT_EQ(outcome.output, brakings);
+    EXPECT_EQ(ReadFile(table), summary);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(errors, "");
+}
+
+TEST_F(Tables, GnuParallelSpreadsTheLogsOverSeveralRuns) {
+    if (std::system("command -v parallel >/dev/null") != 0) GTEST_SKIP() << "no GNU parallel";
+    WriteIni("");
+    std::string list;
+    for (int seed = 0; seed < 6; ++seed)
+        list += VariedLog("run" + std::to_string(seed) + ".dat", seed, 300) + "\n";
+    WriteFile(work.File("logs.txt"), list);
+    // As the manual page shows it: the header once, then the rows of runs of a few logs each.
+    std::string script = "\"$1\" --summary - >'" + work.File("all.csv") + "' && TMPDIR='" +
+                         work.path + "' parallel --will-cite -k -X -N2 \"$1\" --no-header " +
+                         "--summary - :::: '" + work.File("logs.txt") + "' >>'" +
+                         work.File("all.csv") + "'";
+    Outcome outcome = RunTables({}, {"sh", "-c", script, "sh"});
+    EXPECT_EQ(outcome.status, 0) << errors;
+    EXPECT_EQ(ReadFile(work.File("all.csv")), summaryHeader + summary);
+}
+
+TEST_F(Tables, ProgressOnATerminalAndEndingSignalsLeaveNoSiblingWhileWorkersRun) {
+    WriteIni("");
+    std::string fifo = work.File("live.fifo"), table = work.File("summary.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string log = VariedLog("run.dat", 0, 300);
+    const std::string line = "\rplovo: summarising the logs: 0 of 2 done";
+    const std::string blank = "\r" + std::string(line.size() + 1, ' ') + "\r";
+    for (int number : {0, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {  // 0: the FIFO's writer ends
+        WriteFile(table, "old");
+        int terminal, device;
+        ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0);
+        fcntl(device, F_SETFD, FD_CLOEXEC);
+        errorOutput = device;
+        std::string shown;
+        Outcome outcome =
+            Run({"--summary", table, "--brakings", "-", fifo, log}, {}, [&](pid_t pid) {
+                close(device);
+                int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+                char buffer[256];
+                pollfd wait = {terminal, POLLIN, 0};
+                ssize_t got;
+                while (shown.find(line) == std::string::npos && poll(&wait, 1, 5000) == 1 &&
+                       (got = read(terminal, buffer, sizeof buffer)) > 0)
+                    shown.append(buffer, got);
+                EXPECT_TRUE(SiblingLeft());
+                if (number != 0) kill(pid, number);
+                close(writer);
+                while (poll(&wait, 1, 5000) == 1 &&
+                       (got = read(terminal, buffer, sizeof buffer)) > 0)
+                    shown.append(buffer, got);
+            });
+        close(terminal);
+        errorOutput = -1;
+        EXPECT_EQ(shown, line + blank) << number;
+        EXPECT_EQ(outcome.status, number ? 128 + number : 0);
+        EXPECT_FALSE(SiblingLeft()) << number;
+        EXPECT_EQ(ReadFile(table) == "old", number != 0) << number;
+        // The table on standard output never holds the line.
+        EXPECT_EQ(outcome.output.find('\r'), std::string::npos);
+        if (number == 0) {
+            EXPECT_EQ(outcome.output.rfind(brakingsHeader + log + ",1,", 0), 0u);
+        }
+    }
 }
