@@ -25,6 +25,11 @@ void BrakingFinder::Finish() {
     found(braking);
 }
 
+bool BrakingFinder::Reaches(double pressure) const {
+    bool applied = std::isfinite(pressure) ? pressure >= rule.brakeOn : on;
+    return applied && !(on && braking.stopped);
+}
+
 void BrakingFinder::Start(const BrakeRecord& record) {
     on = true;
     braking = Braking();

@@ -47,6 +47,9 @@ class BrakingFinder {
     void Next(const BrakeRecord& record);
     // Ends the run: an application still on ends at its last record.
     void Finish();
+    // Whether the next record, of this pressure, falls in an application's reach: elsewhere its
+    // acceleration is not read, and Next may be given any.
+    bool Reaches(double pressure) const;
 
   private:
     void Start(const BrakeRecord& record);

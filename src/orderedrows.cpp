@@ -4,14 +4,7 @@
 
 namespace {
 constexpr std::size_t kSlotCost = 256;  // bytes counted for each log taken and not written
-constexpr std::size_t kGrowth = 65536;  // bytes of rows a worker may add between two calls
 }  // namespace
-
-std::size_t LogRows::Size() const {
-    std::size_t size = 0;
-    for (const std::string& table : tables) size += table.size();
-    return size;
-}
 
 OrderedRows::OrderedRows(std::vector<std::ostream*> outputs, std::size_t count,
                          std::size_t heldLimit, Say sayLine)
@@ -29,36 +22,40 @@ bool OrderedRows::Take(std::size_t* log) {
     return true;
 }
 
-std::size_t OrderedRows::Keep(std::size_t log, LogRows& rows) {
+void OrderedRows::Add(std::size_t log, std::size_t table, std::string&& rows) {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
         Slot& slot = SlotOf(log);
-        std::size_t wanted = kSlotCost + rows.Size() + kGrowth;
-        std::size_t more = wanted > slot.held ? wanted - slot.held : 0;
-        if (held + more <= limit || broken) {
-            held += more;
-            slot.held += more;
-            return rows.Size() + kGrowth;
-        }
-        if (log == first) {
-            // The first in line never waits: it writes its rows out and goes on, over the limit
-            // by one growth at most.
-            Write(rows);
-            held = held - slot.held + kSlotCost + kGrowth;
-            slot.held = kSlotCost + kGrowth;
+        const std::size_t size = rows.capacity();  // the memory it takes
+        if (broken) return;
+        if (log == first && (slot.writing || held + size > limit)) {
+            // The first in line never waits: from here on its rows go straight out.
+            WriteHeld(slot);
+            Write(table, rows);
+            slot.writing = true;
             changed.notify_all();
-            return kGrowth;
+            return;
+        }
+        if (held + size <= limit) {
+            held += size;
+            slot.held += size;
+            slot.pieces.emplace_back(table, std::move(rows));
+            return;
         }
         changed.wait(lock);
     }
 }
 
-void OrderedRows::Done(std::size_t log, LogRows&& rows, const std::string& message) {
+void OrderedRows::Done(std::size_t log, const std::string& message) {
     std::lock_guard<std::mutex> lock(mutex);
     Slot& slot = SlotOf(log);
     slot.done = true;
     slot.message = message;
-    if (message.empty()) slot.rows = std::move(rows);
+    if (!message.empty()) {  // no row for a log that cannot be read
+        held -= slot.held - kSlotCost;
+        slot.held = kSlotCost;
+        slot.pieces.clear();
+    }
     WriteDone();
     changed.notify_all();
 }
@@ -78,24 +75,29 @@ bool OrderedRows::failed() const {
     return broken;
 }
 
-// Writes rows out and empties them (nothing after a failure).
-void OrderedRows::Write(LogRows& rows) {
-    for (std::size_t t = 0; t < rows.tables.size() && t < tables.size(); ++t) {
-        if (tables[t] == nullptr || rows.tables[t].empty() || broken) continue;
-        tables[t]->write(rows.tables[t].data(),
-                         static_cast<std::streamsize>(rows.tables[t].size()));
-        broken = !*tables[t];
-        rows.tables[t].clear();
-    }
+// Writes rows out, unless a table already failed.
+void OrderedRows::Write(std::size_t table, const std::string& rows) {
+    std::ostream* out = table < tables.size() ? tables[table] : nullptr;
+    if (out == nullptr || rows.empty() || broken) return;
+    out->write(rows.data(), static_cast<std::streamsize>(rows.size()));
+    broken = !*out;
+}
+
+// Writes out and frees the rows a log holds.
+void OrderedRows::WriteHeld(Slot& slot) {
+    for (const auto& [table, rows] : slot.pieces) Write(table, rows);
+    slot.pieces.clear();
+    held -= slot.held - kSlotCost;
+    slot.held = kSlotCost;
 }
 
 // Writes the logs done at the head of the line, in order.
 void OrderedRows::WriteDone() {
     while (!slots.empty() && slots.front().done) {
         Slot& slot = slots.front();
-        Write(slot.rows);
+        WriteHeld(slot);
         if (!slot.message.empty()) say(slot.message);
-        held -= slot.held;
+        held -= kSlotCost;
         slots.pop_front();
         ++first;
     }

@@ -31,7 +31,9 @@ void RunSummary::OnLine(const FieldText* fields) {
     figures.speed.Note(velocity, record, time);
     figures.couplerForce.Note(parse(3), record, time);
     figures.motorCurrent.Note(parse(6), record, time);
-    finder.Next({time, velocity, parse(2), parse(5)});
+    // The acceleration counts only in a brake application's reach: most records need none.
+    const double pressure = parse(5);
+    finder.Next({time, velocity, finder.Reaches(pressure) ? parse(2) : 0.0, pressure});
 }
 
 const RunFigures& RunSummary::Finish() {

@@ -28,6 +28,7 @@
 
 namespace {
 constexpr std::size_t kHeldLimit = 8 << 20;  // bytes of rows held back for the order, at most
+constexpr std::size_t kPiece = 65536;        // bytes of rows a worker hands over at once
 constexpr auto kProgressLook = std::chrono::milliseconds(250);
 enum Table { kSummary, kBrakings, kTables };
 
@@ -88,21 +89,30 @@ void Work(Run& run) {
     std::size_t log = 0;
     while (run.rows.Take(&log)) {
         const std::string& name = run.logs[log];
-        LogRows rows;
-        rows.tables.resize(kTables);
-        std::size_t allowed = 0;  // bytes the rows may grow to before they are counted again
+        // The brakings' rows go out in pieces of kPiece bytes, whose memory is taken once.
+        std::string rows;
+        rows.reserve(kPiece + 1024);
         std::int64_t number = 0;
         RunSummary summary(run.rule, [&](const Braking& braking) {
             if (!run.brakings) return;
-            AppendBrakingRow(name, ++number, braking, &rows.tables[kBrakings]);
-            if (rows.Size() > allowed) allowed = run.rows.Keep(log, rows);
+            AppendBrakingRow(name, ++number, braking, &rows);
+            if (rows.size() < kPiece) return;
+            run.rows.Add(log, kBrakings, std::move(rows));
+            rows = std::string();
+            rows.reserve(kPiece + 1024);
         });
         std::string err;
         bool read = reader.Read(
             name, RunSummary::Columns(), summary, [&] { return !run.rows.failed(); }, &err);
-        if (read) AppendSummaryRow(name, summary.Finish(), &rows.tables[kSummary]);
+        if (read) {
+            const RunFigures& figures = summary.Finish();
+            run.rows.Add(log, kBrakings, std::move(rows));
+            std::string row;
+            AppendSummaryRow(name, figures, &row);
+            run.rows.Add(log, kSummary, std::move(row));
+        }
         if (!read) run.allRead = false;
-        run.rows.Done(log, std::move(rows), read ? "" : err);
+        run.rows.Done(log, read ? "" : err);
     }
 }
 

@@ -17,7 +17,11 @@ std::string Brakings(const std::vector<BrakeRecord>& records) {
     BrakingFinder finder(BrakingRule{0.05, 0.1}, [&](const Braking& braking) {
         AppendBrakingRow("x", ++number, braking, &rows);
     });
-    for (const BrakeRecord& record : records) finder.Next(record);
+    for (BrakeRecord record : records) {
+        // As the summary reads it: no acceleration outside an application's reach.
+        if (!finder.Reaches(record.pressure)) record.acceleration = kNan;
+        finder.Next(record);
+    }
     finder.Finish();
     return rows;
 }
