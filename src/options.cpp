@@ -334,6 +334,6 @@ std::string HelpText() {
             "or in the current directory when started without a directory; an installed\n"
             "plovo reads /etc/plovo/plovo.ini or PREFIX/etc/plovo/plovo.ini (man plovo):\n"
             "[display] width, height (pixels), fullscreen (yes/no), default (chart type);\n"
-            "[analysis] brake_on (MPa, 0.05), stop_speed (m/s, 0.1) for --summary, --brakings.\n";
+            "[analysis] brake_on (MPa), stop_speed (m/s) for --summary and --brakings.\n";
     return text.str();
 }
