@@ -136,8 +136,10 @@ void RunWorkers(Run& run, std::mutex& console) {
     });
     if (workers.empty()) Work(run);
     while (!run.rows.Finished(kProgressLook)) {
+        // Counted before the console is taken: a worker takes the console inside the rows' lock.
+        auto done = static_cast<std::int64_t>(run.rows.done());
         std::lock_guard<std::mutex> lock(console);
-        ReportLogsDone(static_cast<std::int64_t>(run.rows.done()));
+        ReportLogsDone(done);
     }
     for (std::thread& worker : workers) worker.join();
     ClearProgressLine();
