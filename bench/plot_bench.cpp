@@ -25,11 +25,12 @@ namespace {
 constexpr int kRuns = 3;
 constexpr int kColumn = 11;  // motor current: the noisiest column
 
-// Records first .. last of the temporary files as a stretch.
-Stretch Records(std::int64_t first, std::int64_t last) {
-    return [first, last](const StretchVisit& visit) {
-        ForEachRecord(first, last,
-                      [&](std::int64_t, double time, double value) { visit(time, value); });
+// Records first .. last of the temporary files as a one-panel run.
+Series Records(std::int64_t first, std::int64_t last) {
+    return [first, last](const RowVisit& visit) {
+        ForEachRecord(first, last, [&](std::int64_t, double time, double value) {
+            visit({time, &value, true});
+        });
     };
 }
 
@@ -39,10 +40,10 @@ bool ExtractAndPlot(const std::string& log, int column, const PlotFormat* format
     std::string error;
     MakeTempFile(log.c_str(), column, &error);
     Plot plot;
-    plot.title = PlotTitle(ColumnChannel(column), log);
-    plot.yLabel = PlotLabel(ColumnChannel(column));
+    plot.title = PlotTitle({ColumnChannel(column)}, log);
+    plot.yLabels = {PlotLabel(ColumnChannel(column))};
     bool done =
-        error.empty() && (!format || WritePlot(Records(1, iFc), plot, *format, out, &error));
+        error.empty() && (!format || WritePlot({Records(1, iFc)}, plot, *format, out, &error));
     RemoveTempFile();
     if (!done) std::fprintf(stderr, "plot_bench: %s\n", error.c_str());
     return done;
@@ -104,9 +105,9 @@ void Report(long records, const std::string& dir) {
 
 // The records from the first at or after `from` seconds up to, not including, the first later
 // one after `to` seconds.
-Stretch Between(double from, double to) {
+Series Between(double from, double to) {
     std::int64_t first = FirstRecordAt(from), last = iFc;
-    if (first == 0) return [](const StretchVisit&) {};
+    if (first == 0) return [](const RowVisit&) {};
     bool found = false;
     ForEachRecord(first, iFc, [&](std::int64_t record, double time, double) {
         if (!found && time > to) last = record - 1, found = true;
@@ -125,13 +126,13 @@ int DrawSample(const std::string& dir) {
         iFc = 0;
         MakeTempFile(log.c_str(), chart.type, &error);
         Plot plot;
-        plot.title = PlotTitle(ColumnChannel(chart.type), log);
-        plot.yLabel = PlotLabel(ColumnChannel(chart.type));
+        plot.title = PlotTitle({ColumnChannel(chart.type)}, log);
+        plot.yLabels = {PlotLabel(ColumnChannel(chart.type))};
         for (const char* extension : {".png", ".svg", ".pdf"}) {
             std::string path = dir + "/" + chart.name + extension;
             PlotFormat format;
             if (!error.empty() || !ParsePlotFormat(path, &format, &error) ||
-                !WritePlot(Between(270, 330), plot, format, path, &error)) {
+                !WritePlot({Between(270, 330)}, plot, format, path, &error)) {
                 std::fprintf(stderr, "plot_bench: %s: %s\n", path.c_str(), error.c_str());
                 RemoveTempFile();
                 return 1;

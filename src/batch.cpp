@@ -6,15 +6,14 @@
 
 #include "chart.h"
 #include "charttypes.h"
+#include "export.h"
 #include "globals.h"
 #include "graphics.h"
 #include "number.h"
-#include "outputfile.h"
 #include "overview.h"
-#include "paths.h"
 #include "picture.h"
-#include "plot.h"
 #include "records.h"
+#include "reportplot.h"
 #include "text.h"
 
 namespace {
@@ -70,29 +69,26 @@ RecordSpan PlotRecords(const CommandLine& command, std::int64_t start) {
     return RecordsUpTo(start, *command.to);
 }
 
-bool SavePlot(const CommandLine& command, std::int64_t start, const std::string& logName,
-              const Channel& chart, std::string* err) {
-    RecordSpan span = PlotRecords(command, start);
-    Stretch stretch = [span](const StretchVisit& visit) {
-        ForEachRecord(span.first, span.last,
-                      [&](std::int64_t, double time, double sample) { visit(time, sample); });
-    };
-    Plot plot;
-    plot.size = command.plotSize;
-    plot.title = PlotTitle(chart, logName);
-    plot.yLabel = PlotLabel(chart);
-    auto write = [&](const std::string& sibling, std::string* reason) {
-        if (WritePlot(stretch, plot, command.plotFormat, sibling, reason)) return true;
-        *reason = "plovo: cannot write '" + Printable(command.plot) + "': " + *reason;
+// The export's records: from the record asked for up to --to, or to the end of the log.
+RecordSpan ExportRecords(const CommandLine& command, std::int64_t start) {
+    if (!command.to) return {start, iFc};
+    return RecordsUpTo(start, *command.to);
+}
+
+bool SaveReports(const CommandLine& command, std::int64_t start, const std::string& logName,
+                 const std::vector<Channel>& charts, const LogExtraction& extraction,
+                 std::string* err) {
+    if (!command.plot.empty() &&
+        !SavePlot(command, PlotRecords(command, start), logName, charts, extraction, err))
         return false;
-    };
-    return ReplaceFile(command.plot, write, err);
+    return command.exportTable.empty() ||
+           WriteExport(command.exportTable, ExportRecords(command, start), charts, extraction, err);
 }
 }  // namespace
 
 bool WantsBatch(const CommandLine& command) {
     return !command.snapshot.empty() || !command.overview.empty() || !command.plot.empty() ||
-           command.stats;
+           !command.exportTable.empty() || command.stats;
 }
 
 void UseNoDisplaySnapshot(CommandLine& command, const char* display) {
@@ -104,21 +100,21 @@ void UseNoDisplaySnapshot(CommandLine& command, const char* display) {
 }
 
 bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
-                const std::string& logName, const Channel& chart, const SampleRange& range,
-                std::string* err) {
+                const std::string& logName, const std::vector<Channel>& charts,
+                const LogExtraction& extraction, std::string* err) {
     if (!command.snapshot.empty() || !command.overview.empty()) {
         if (!OpenPictureGraphics(err)) return false;
-        bool saved = SavePictures(command, viewer, range, err);
+        bool saved = SavePictures(command, viewer, extraction.range(), err);
         ClosePictureGraphics();
         if (!saved) return false;
     }
-    if (!command.plot.empty() && !SavePlot(command, start, logName, chart, err)) return false;
+    if (!SaveReports(command, start, logName, charts, extraction, err)) return false;
     if (command.standIn)
         std::cout << "plovo: no display (DISPLAY is not set); the chart is in " +
                          Printable(command.snapshot)
                   << std::endl;
     // A failed write to standard output is reported by StatusAfterOutput, as for every line.
-    if (command.stats) std::cout << StatsText(logName, chart, range);
+    if (command.stats) std::cout << StatsText(logName, charts[0], extraction.range());
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "charttypes.h"
+#include "extraction.h"
 #include "figures.h"
 #include "options.h"
 #include "viewer.h"
@@ -16,13 +17,13 @@ bool WantsBatch(const CommandLine& command);
 void UseNoDisplaySnapshot(CommandLine& command, const char* display);
 
 // Writes what the command asks for, in this order: the snapshot of the viewer's first frame, the
-// overview with the viewer's window marked, the figures on standard output; for a stand-in
-// snapshot, the line that says where it went. `range` is the extraction's. False with one line
-// in err at the first that fails.
+// overview with the viewer's window marked, the report plot, the CSV export; for a stand-in
+// snapshot, the line that says where it went; the figures on standard output. `extraction` holds
+// ExtractedChannels(charts, command.xAxis). False with one line in err at the first that fails.
 // `start` is the record the command asks to open at (past the end when --at finds none).
 bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
-                const std::string& logName, const Channel& chart, const SampleRange& range,
-                std::string* err);
+                const std::string& logName, const std::vector<Channel>& charts,
+                const LogExtraction& extraction, std::string* err);
 
 // "log: ...", "chart: ...", "samples: ...", "time: ...", "min: ...", "max: ..." lines for the
 // extracted log; numbers as the shortest text that reads back as the same double.

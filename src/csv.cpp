@@ -10,7 +10,6 @@
 
 #include "fdstream.h"
 #include "outputfile.h"
-#include "text.h"
 
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
@@ -53,10 +52,8 @@ bool WriteTable(const std::string& target, const TableWrite& write, std::string*
         write(std::cout);
         return true;
     }
-    auto step = [&](const std::string& sibling, std::string* reason) {
-        if (WriteTableFile(sibling, write, reason)) return true;
-        *reason = "plovo: cannot write '" + Printable(target) + "': " + *reason;
-        return false;
+    auto step = [&](const std::string& file, std::string* reason) {
+        return WriteTableFile(file, write, reason);
     };
     return ReplaceFile(target, step, err);
 }

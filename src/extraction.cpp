@@ -15,6 +15,7 @@
 
 #include "derived.h"
 #include "globals.h"
+#include "logidentity.h"
 #include "number.h"
 #include "progress.h"
 #include "records.h"
@@ -24,9 +25,6 @@
 
 namespace {
 constexpr std::size_t kBlockSize = 1 << 18;  // bytes read from the log, and written, at once
-// Bytes of a followed log kept from right before its offset, to tell a new run written over it:
-// about 15 lines, so that they hold samples, not only the last columns that runs often share.
-constexpr std::size_t kTailSize = 4096;
 
 bool WriteAll(int fd, const std::string& data) {
     const char* p = data.data();
@@ -258,12 +256,8 @@ struct LogExtraction::State {
     std::string logName;
     std::vector<Channel> channels;
     int log = -1;
-    dev_t device = 0;  // the open log's identity, to tell another file at its path
-    ino_t inode = 0;
-    bool regular = true;                    // a regular file, whose size tells what is new
-    std::int64_t offset = 0;                // bytes of the log read
-    std::string tail;                       // the last of them, up to kTailSize
-    timespec changed = {};                  // the log's ctime when it was last read on
+    LogIdentity identity;                   // of the file read, to tell it growing from a new run
+    bool inaccessible = false;              // the path names no file (a name along it missing)
     std::int64_t headerLeft = kHeaderSize;  // skipped as it is read, so pipes work too
     RecordFiles output;
     RecordMaker maker;
@@ -299,8 +293,7 @@ struct LogExtraction::State {
                 return Read::Failed;
             }
             if (!follows) ReportProgress(got);  // the first extraction, which the user waits for
-            offset += got;
-            KeepTail(block.data(), static_cast<std::size_t>(got));
+            identity.Read(block.data(), static_cast<std::size_t>(got));
             std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
             headerLeft -= skip;
             scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip), maker);
@@ -311,21 +304,6 @@ struct LogExtraction::State {
             if (TooLong()) return Read::Failed;
             if (Clock::now() >= deadline) return Read::Later;
         }
-    }
-
-    // Keeps the last kTailSize bytes read, of which `bytes` are the newest.
-    void KeepTail(const char* bytes, std::size_t size) {
-        std::size_t keep = std::min(size, kTailSize);
-        tail.append(bytes + size - keep, keep);
-        if (tail.size() > kTailSize) tail.erase(0, tail.size() - kTailSize);
-    }
-
-    // Whether the log no longer holds `bytes` right before offset `at`: it was cut or rewritten
-    // since they were read. A failed read counts as rewritten, as taking the log again is safe.
-    bool Rewritten(const std::string& bytes, std::int64_t at) const {
-        std::string now(bytes.size(), '\0');
-        ssize_t got = pread(log, now.data(), now.size(), at - static_cast<off_t>(bytes.size()));
-        return got != static_cast<ssize_t>(bytes.size()) || now != bytes;
     }
 
     // The viewer counts records in an int: a log this long (hundreds of gigabytes) cannot be
@@ -343,13 +321,9 @@ struct LogExtraction::State {
         return true;
     }
 
-    // Notes the open log's identity and kind, and makes reads of a FIFO return at once.
+    // Notes the open log's identity, and makes reads of a FIFO return at once.
     void Watch() {
-        struct stat status = {};
-        fstat(log, &status);
-        device = status.st_dev;
-        inode = status.st_ino;
-        regular = S_ISREG(status.st_mode);
+        identity.Open(log);
         fcntl(log, F_SETFL, fcntl(log, F_GETFL) | O_NONBLOCK);
     }
 
@@ -365,37 +339,51 @@ struct LogExtraction::State {
     }
 
     // Takes what the file at the log's path gained since the last look, from the first byte
-    // when it is a new run (startedOver). A path naming no file (a name along it missing) gains
-    // nothing; one that names a file that cannot be opened fails, as a failed read does.
-    bool TakeNew(Clock::time_point deadline, bool& startedOver) {
+    // when it is a new run (result.startedOver), with a notice for the user when the file went
+    // away, came back, was cut or was replaced. A path naming no file (a name along it missing)
+    // gains nothing; one that names a file that cannot be opened fails, as a failed read does.
+    bool TakeNew(Clock::time_point deadline, FollowResult& result) {
         struct stat named;
-        if (stat(logName.c_str(), &named) != 0) return Missing() || Fail(Fault::Read);
-        bool replaced = named.st_dev != device || named.st_ino != inode;
-        if (replaced && !Reopen()) return Missing() || Fail(Fault::Read);
-        if (!replaced && regular && Unchanged(named)) return true;
-        changed = named.st_ctim;
-        startedOver = replaced;
-        if (replaced) return StartOver(deadline);
-        std::string before = tail;
-        std::int64_t at = offset;
+        if (stat(logName.c_str(), &named) != 0) return GoneAway(result) || Fail(Fault::Read);
+        bool replaced = !identity.IsFile(named);
+        if (replaced && !Reopen()) return GoneAway(result) || Fail(Fault::Read);
+        if (inaccessible && !replaced) result.notice = Notice("has become accessible again");
+        inaccessible = false;
+        if (!replaced && identity.Unchanged(named)) return true;
+        identity.NoteChange(named);
+        if (replaced) {
+            result.notice = Notice("was replaced: following the new file");
+            result.startedOver = true;
+            return StartOver(deadline);
+        }
+        bool shorter = identity.regular() && named.st_size < identity.offset();
+        LogIdentity before = identity;
         if (ReadOn(deadline) == Read::Failed) return false;
         // Checked after reading, so that a new run written over the log while it was being read
         // is caught too; all of it is then taken again.
-        startedOver = regular && Rewritten(before, at);
-        return startedOver ? StartOver(deadline) : Commit();
+        result.startedOver = identity.regular() && !before.StillHolds(log);
+        if (!result.startedOver) return Commit();
+        result.notice =
+            Notice(shorter ? "was truncated: starting over" : "was rewritten: starting over");
+        return StartOver(deadline);
     }
 
-    // The idle pass costs this one stat: every write and truncation sets the ctime.
-    bool Unchanged(const struct stat& named) const {
-        return named.st_size == offset && named.st_ctim.tv_sec == changed.tv_sec &&
-               named.st_ctim.tv_nsec == changed.tv_nsec;
+    // True when the path names no file now, with a notice the first time.
+    bool GoneAway(FollowResult& result) {
+        if (errno != ENOENT && errno != ENOTDIR) return false;
+        if (!inaccessible) result.notice = Notice("has become inaccessible");
+        inaccessible = true;
+        return true;
+    }
+
+    std::string Notice(const char* what) const {
+        return "plovo: '" + Printable(logName) + "' " + what;
     }
 
     // Forgets the records taken and takes the log again from its first byte.
     bool StartOver(Clock::time_point deadline) {
-        if (regular && lseek(log, 0, SEEK_SET) < 0) return Fail(Fault::Read);
-        offset = 0;
-        tail.clear();
+        if (identity.regular() && lseek(log, 0, SEEK_SET) < 0) return Fail(Fault::Read);
+        identity.Restart();
         headerLeft = kHeaderSize;
         scanner = ColumnScanner(maker.Columns());
         maker.Reset();
@@ -403,8 +391,6 @@ struct LogExtraction::State {
         if (!output.Cut(0)) return Fail(Fault::Write);
         return ReadOn(deadline) != Read::Failed && Commit();
     }
-
-    static bool Missing() { return errno == ENOENT || errno == ENOTDIR; }
 
     // Ends following, keeping the records committed.
     void Stop() {
@@ -474,7 +460,7 @@ bool LogExtraction::Start(bool follow, std::string* err) {
 FollowResult LogExtraction::Follow(Clock::time_point deadline, std::string* err) {
     State& s = *state;
     FollowResult result;
-    if (!s.follows || s.TakeNew(deadline, result.startedOver)) return result;
+    if (!s.follows || s.TakeNew(deadline, result)) return result;
     *err = s.FollowFailure();
     s.Stop();
     result.stopped = true;
@@ -483,6 +469,10 @@ FollowResult LogExtraction::Follow(Clock::time_point deadline, std::string* err)
 
 bool LogExtraction::following() const {
     return state->follows;
+}
+
+bool LogExtraction::accessible() const {
+    return !state->inaccessible;
 }
 
 std::int64_t LogExtraction::records() const {
@@ -514,6 +504,16 @@ const std::string& LogExtraction::path(std::size_t channel) const {
 
 const std::string& LogExtraction::timePath() const {
     return path(state->output.files.size() - 1);
+}
+
+bool CheckLogReadable(const std::string& logName, std::string* err) {
+    struct stat status;
+    int errnum = stat(logName.c_str(), &status) != 0  ? errno
+                 : S_ISDIR(status.st_mode)            ? EISDIR
+                 : access(logName.c_str(), R_OK) != 0 ? errno
+                                                      : 0;
+    if (errnum != 0) *err = Failure("open log", logName, errnum);
+    return errnum == 0;
 }
 
 namespace {

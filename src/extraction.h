@@ -14,6 +14,9 @@
 struct FollowResult {
     bool startedOver = false;  // the log was truncated or replaced: the records are the new log's
     bool stopped = false;      // a failure stopped following; the records taken stay
+    // One line for the user when the log became inaccessible or accessible again, was
+    // truncated, rewritten or replaced; "" when nothing of the kind happened.
+    std::string notice;
 };
 
 // The extraction of channels of a log into temporary files of 23-byte records, one file per
@@ -39,7 +42,7 @@ class LogExtraction {
 
     // Takes the complete lines the log has gained into the temporary files, until it has caught
     // up or `deadline` has passed (after one block of the log at least); the next call goes on
-    // from there. A log that no longer holds the last bytes read before its offset (truncated,
+    // from there. A log that no longer holds what LogIdentity keeps of what was read (truncated,
     // or rewritten in place, however far), or another file at its path, starts over: the
     // records go back to none and the files are emptied and refilled from the new log. While the
     // path names no file (a missing name along it), nothing changes. On a failure following
@@ -49,6 +52,8 @@ class LogExtraction {
 
     // Started with `follow` and not stopped since.
     bool following() const;
+    // False while the followed path names no file.
+    bool accessible() const;
     // The records in the files.
     std::int64_t records() const;
     // The first channel's finite sample of largest magnitude, with its sign (0.0 when none), and
@@ -68,6 +73,11 @@ class LogExtraction {
     struct State;
     std::unique_ptr<State> state;
 };
+
+// Refuses a log that cannot be opened for reading (missing, not permitted, a folder) with the
+// line the extraction would give, before anything is read. It only looks: a FIFO is not opened,
+// so that its writer is not woken for nothing.
+bool CheckLogReadable(const std::string& logName, std::string* err);
 
 // Extracts chart type `column` (at least 1) of a log once to its end, adds the number of records
 // to iFc, has czytaj and RecordTime read the new files, and returns the extreme sample (0.0 when

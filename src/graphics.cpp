@@ -2,7 +2,6 @@
 // memory bitmaps alone for pictures.
 #include "graphics.h"
 
-#include <loadpng.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -139,10 +138,6 @@ bool OpenPictureGraphics(std::string* err) {
         return false;
     }
     set_color_depth(16);
-    register_png_file_type();
-    // zlib's default level: the chart's flat colours compress almost as well as at the best
-    // level, which took half of a snapshot's time.
-    _png_compression_level = 6;
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include "outputfile.h"
 #include "paths.h"
 #include "records.h"
+#include "reportplot.h"
 #include "settings.h"
 #include "signals.h"
 #include "sliding.h"
@@ -44,7 +45,7 @@ Settings LoadedSettings(const char* argv0) {
 // be read, as wc and grep do.
 int WriteTablesOfLogs(const CommandLine& command, const char* argv0) {
     std::string error;
-    if (!CheckOutputsAreNotInputs(command.args, Outputs(command), &error) ||
+    if (!CheckOutputsAreNotInputs(Inputs(command), Outputs(command), &error) ||
         !CheckOutputsWritable(Outputs(command), &error))
         FatalExit(error);
     Settings settings = LoadedSettings(argv0);
@@ -62,8 +63,7 @@ int main(int argc, char** argv) {
     CommandLine command;
     std::string error;
     bool parsed = ParseOptions(argc, argv, &command, &error);
-    // Standard output that carries a table carries nothing else.
-    if (TableToStandardOutput(command)) SendMessagesToStandardError();
+    if (TableToStandardOutput(command)) SendMessagesToStandardError();  // the table alone there
     if (!parsed) FatalExit(error + "\n" + kUsage);
     if (command.help || command.version) {
         std::cout << (command.help ? HelpText() : "plovo " + std::string(kVersion) + "\n");
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     }
     if (WantsTables(command)) return WriteTablesOfLogs(command, argv[0]);
     if (command.args.empty()) {
-        std::cout << kUsage << std::endl;
+        Messages() << kUsage << std::endl;
         ConsolePause();
         return StatusAfterOutput(1);
     }
@@ -80,17 +80,20 @@ int main(int argc, char** argv) {
     for (const std::string& arg : command.args) args.push_back(arg.c_str());
     const char* logName = args[1];
     UseNoDisplaySnapshot(command, std::getenv("DISPLAY"));
-    if (!CheckOutputsAreNotInputs({logName}, Outputs(command), &error) ||
-        !CheckOutputsWritable(Outputs(command), &error))
+    if (!CheckOutputsAreNotInputs(Inputs(command), Outputs(command), &error) ||
+        !CheckOutputsWritable(Outputs(command), &error) ||
+        (!command.compare.empty() && !CheckLogReadable(command.compare, &error)))
         FatalExit(error);
 
     Settings settings = LoadedSettings(argv[0]);
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
-    if (!CheckSettings(settings, &error)) FatalExit(error + "\n" + kUsage);
+    if (!CheckSettings(settings, &error) ||
+        !CheckChartList(command, settings.charts.size(), &error))
+        FatalExit(error + "\n" + kUsage);
     iscrWidth = settings.width;
     iscrHeight = settings.height;
 
-    LogExtraction extraction(logName, {settings.chart});
+    LogExtraction extraction(logName, ExtractedChannels(settings.charts, command.xAxis));
     if (!extraction.Start(command.follow, &error)) FatalExit(error);
     iFc = static_cast<int>(extraction.records());
     UseRecordFiles(extraction.file(0), extraction.timeFile());
@@ -103,8 +106,7 @@ int main(int argc, char** argv) {
     Viewer viewer(window);
 
     if (WantsBatch(command)) {
-        if (!WriteBatch(command, start, viewer, logName, settings.chart, extraction.range(),
-                        &error))
+        if (!WriteBatch(command, start, viewer, logName, settings.charts, extraction, &error))
             FatalExit(error);
         RemoveTempFile();
         return StatusAfterOutput(0);

@@ -10,5 +10,13 @@
 // 0.0 for text that does not begin with a number. Fast: no locale, no allocation.
 double ParseNumber(const char* text, std::size_t length);
 
-// The shortest text that reads back as exactly `number` ("0.1", "1e-07", "280.25").
+// The shortest text that reads back as exactly `number` ("0.1", "1e-07", "280.25"); "nan",
+// "inf" and "-inf" for those, whatever a NaN's sign.
 std::string ExactText(double number);
+// Writes ExactText(number) to `out`, which has room for kMaxExactText characters, without
+// allocating; returns the end of the text.
+constexpr std::size_t kMaxExactText = 32;
+char* WriteExactText(double number, char* out);
+// Writes ExactText(ParseNumber(text, length)) to `out` as WriteExactText does; a plain decimal
+// field, the simulator's usual one, several times faster, from its digits.
+char* WriteFieldText(const char* text, std::size_t length, char* out);

@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <iomanip>
@@ -47,6 +48,10 @@ enum class Opt {
     Plot,
     To,
     PlotSize,
+    X,
+    Compare,
+    Title,
+    Export,
     Follow,
     Help,
     Version,
@@ -67,7 +72,9 @@ const KnownOption kOptions[] = {
     {"snapshot", 0, true, Opt::Snapshot},  {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
     {"overview", 0, true, Opt::Overview},  {"stats", 0, false, Opt::Stats},
     {"plot", 0, true, Opt::Plot},          {"to", 0, true, Opt::To},
-    {"plot-size", 0, true, Opt::PlotSize}, {"follow", 'f', false, Opt::Follow},
+    {"plot-size", 0, true, Opt::PlotSize}, {"x", 0, true, Opt::X},
+    {"compare", 0, true, Opt::Compare},    {"title", 0, true, Opt::Title},
+    {"export", 0, true, Opt::Export},      {"follow", 'f', false, Opt::Follow},
     {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version},
     {"summary", 0, true, Opt::Summary},    {"brakings", 0, true, Opt::Brakings},
     {"no-header", 0, false, Opt::NoHeader}};
@@ -110,9 +117,8 @@ bool Refuse(std::string* err, const std::string& message) {
 // A picture's name into `slot`; refused when its format is not known.
 bool TakePicture(std::string* slot, const std::string& value, std::string* err) {
     *slot = value;
-    return PictureFormatKnown(value) ||
-           Refuse(err, "plovo: cannot save a picture as '" + Printable(value) +
-                           "': the name must end in .png, .bmp, .tga or .pcx");
+    PictureFormat format;  // found again from the name when the picture is written
+    return ParsePictureFormat(value, &format, err);
 }
 
 // A time into `slot`; refused, naming `option`, when it is not a finite number of seconds.
@@ -130,6 +136,20 @@ bool TakeTable(const char* option, std::string* slot, const std::string& value, 
     return !value.empty() || Refuse(err, "plovo: " + std::string(option) +
                                              " takes a file name, or - for standard "
                                              "output, not ''");
+}
+
+// --x's value: time or distance, in any case, or a beginning of one.
+bool TakeXAxis(const std::string& value, CommandLine* command, std::string* err) {
+    std::string lower;
+    for (char c : value) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    command->xGiven = !lower.empty();
+    if (command->xGiven && std::string("time").rfind(lower, 0) == 0)
+        command->xAxis = XAxis::kTime;
+    else if (command->xGiven && std::string("distance").rfind(lower, 0) == 0)
+        command->xAxis = XAxis::kDistance;
+    else
+        return Refuse(err, "plovo: --x takes time or distance, not '" + Printable(value) + "'");
+    return true;
 }
 
 // Takes one option and its value ("" for none) into command; false when the value is refused.
@@ -162,6 +182,18 @@ bool Apply(Opt id, const std::string& value, CommandLine* command, std::string* 
         case Opt::PlotSize:
             command->plotSizeGiven = ParsePlotSize(value, &command->plotSize, err);
             return command->plotSizeGiven;
+        case Opt::X:
+            return TakeXAxis(value, command, err);
+        case Opt::Compare:
+            command->compare = value;
+            return true;
+        case Opt::Title:
+            command->title = value;
+            return true;
+        case Opt::Export:
+            command->exportTable = value;
+            return !value.empty() ||
+                   Refuse(err, "plovo: --export takes a file name, or - for standard output");
         case Opt::Follow:
             command->follow = true;
             return true;
@@ -185,11 +217,12 @@ bool Apply(Opt id, const std::string& value, CommandLine* command, std::string* 
 // Refuses an output that describes the log as it is, asked for with --follow, which needs the
 // window.
 bool CheckFollow(const CommandLine& command, std::string* err) {
-    const char* output = !command.snapshot.empty()   ? "--snapshot"
-                         : !command.overview.empty() ? "--overview"
-                         : command.stats             ? "--stats"
-                         : !command.plot.empty()     ? "--plot"
-                                                     : nullptr;
+    const char* output = !command.snapshot.empty()      ? "--snapshot"
+                         : !command.overview.empty()    ? "--overview"
+                         : command.stats                ? "--stats"
+                         : !command.plot.empty()        ? "--plot"
+                         : !command.exportTable.empty() ? "--export"
+                                                        : nullptr;
     return output == nullptr ||
            Refuse(err, std::string("plovo: ") + output +
                            " describes the log as it is, and --follow needs the window: give one "
@@ -208,18 +241,29 @@ bool CheckTables(const CommandLine& command, std::string* err) {
         return Refuse(err,
                       "plovo: --summary and --brakings both name standard output (-): two "
                       "tables cannot share one stream; give one of them a file");
-    const char* chart = !command.snapshot.empty()   ? "--snapshot"
-                        : !command.overview.empty() ? "--overview"
-                        : !command.plot.empty()     ? "--plot"
-                        : command.stats             ? "--stats"
-                        : command.follow            ? "--follow"
-                        : command.startGiven        ? "--start"
-                        : command.at                ? "--at"
-                                                    : nullptr;
+    const char* chart = !command.snapshot.empty()      ? "--snapshot"
+                        : !command.overview.empty()    ? "--overview"
+                        : !command.plot.empty()        ? "--plot"
+                        : !command.exportTable.empty() ? "--export"
+                        : command.stats                ? "--stats"
+                        : command.follow               ? "--follow"
+                        : command.startGiven           ? "--start"
+                        : command.at                   ? "--at"
+                                                       : nullptr;
     return chart == nullptr ||
            Refuse(err, std::string("plovo: ") + (summary ? "--summary" : "--brakings") +
                            " takes logs only, and " + chart + " is about a chart of one: give " +
                            "one of them");
+}
+
+// The first option given that only the plot takes, while --plot is not given; null for none.
+const char* PlotOnly(const CommandLine& command) {
+    if (!command.plot.empty()) return nullptr;
+    return command.plotSizeGiven      ? "--plot-size"
+           : command.xGiven           ? "--x"
+           : !command.compare.empty() ? "--compare"
+           : command.title            ? "--title"
+                                      : nullptr;
 }
 
 // Refuses options that cannot go together.
@@ -227,9 +271,15 @@ bool CheckConflicts(const CommandLine& command, std::string* err) {
     if (!CheckTables(command, err)) return false;
     if (command.at && command.startGiven)
         return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
-    if (command.plot.empty() && (command.to || command.plotSizeGiven))
-        return Refuse(err, std::string("plovo: ") + (command.to ? "--to" : "--plot-size") +
-                               " goes with --plot, which is not given");
+    if (command.to && command.plot.empty() && command.exportTable.empty())
+        return Refuse(err, "plovo: --to goes with --plot or --export, neither of which is given");
+    if (const char* option = PlotOnly(command))
+        return Refuse(err,
+                      std::string("plovo: ") + option + " goes with --plot, which is not given");
+    if (TableToStandardOutput(command) && command.stats)
+        return Refuse(err,
+                      "plovo: --export - and --stats both write to standard output: give one of "
+                      "them");
     if (command.to && command.at && *command.to < *command.at)
         return Refuse(err, "plovo: --to " + ExactText(*command.to) + " is earlier than --at " +
                                ExactText(*command.at));
@@ -283,10 +333,33 @@ bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err)
 
 std::vector<std::string> Outputs(const CommandLine& command) {
     std::vector<std::string> outputs;
-    for (const std::string* path :
-         {&command.snapshot, &command.overview, &command.plot, &command.summary, &command.brakings})
+    for (const std::string* path : {&command.snapshot, &command.overview, &command.plot,
+                                    &command.exportTable, &command.summary, &command.brakings})
         if (!path->empty() && *path != "-") outputs.push_back(*path);
     return outputs;
+}
+
+std::vector<std::string> Inputs(const CommandLine& command) {
+    if (!command.summary.empty() || !command.brakings.empty()) return command.args;  // every one
+    std::vector<std::string> inputs;
+    if (!command.args.empty()) inputs.push_back(command.args[0]);
+    if (!command.compare.empty()) inputs.push_back(command.compare);
+    return inputs;
+}
+
+bool TableToStandardOutput(const CommandLine& command) {
+    return command.exportTable == "-" || command.summary == "-" || command.brakings == "-";
+}
+
+bool CheckChartList(const CommandLine& command, std::size_t charts, std::string* err) {
+    const char* one = !command.snapshot.empty() && !command.standIn         ? "--snapshot"
+                      : !command.overview.empty()                           ? "--overview"
+                      : command.stats                                       ? "--stats"
+                      : command.plot.empty() && command.exportTable.empty() ? "the window"
+                                                                            : nullptr;
+    return charts <= 1 || one == nullptr ||
+           Refuse(err, std::string("plovo: ") + one +
+                           " shows one chart type: a list of them is for --plot and --export");
 }
 
 std::string HelpText() {
@@ -303,10 +376,17 @@ std::string HelpText() {
             "  --overview FILE             save the whole log as FILE, the first view marked\n"
             "  --stats                     print the samples, time span, minimum and maximum\n"
             "  --plot FILE                 draw the first view's stretch against time as a\n"
-            "                              report chart (.png .svg .pdf)\n"
-            "  --to SECONDS                with --plot: the stretch from the first sample to\n"
-            "                              the last at SECONDS or earlier\n"
-            "  --plot-size WxH             with --plot: its size (800x500; 100 to 10000 each)\n"
+            "                              report chart (.png .svg .pdf), a panel a chart type\n"
+            "  --to SECONDS                with --plot or --export: the stretch from the first\n"
+            "                              sample to the last at SECONDS or earlier\n"
+            "  --plot-size WxH             with --plot: its size (800x500, 250 higher for each\n"
+            "                              further panel; 100 to 10000 each)\n"
+            "  --x time|distance           with --plot: draw against time or distance [m]\n"
+            "  --compare OTHER.dat         with --plot: draw OTHER's run too, in orange\n"
+            "  --title TEXT                with --plot: its title (\"\" for none)\n"
+            "  --export FILE               write the stretch's samples as CSV, from the first\n"
+            "                              (or sample 1) to --to or the end; - for standard\n"
+            "                              output\n"
             "  -f, --follow                keep reading the log as it grows; the window\n"
             "                              follows its end while it shows it\n"
             "  --summary FILE              write a CSV row of figures per log to FILE (- for\n"
@@ -321,7 +401,10 @@ std::string HelpText() {
     for (int type = 1; type <= kChartTypes; ++type)
         text << std::right << std::setw(4) << type << "  " << std::left << std::setw(18)
              << ChartName(type) << ChartLabel(type) << "\n";
-    text << "  Numbers above 11 show that column of the log as \"Not supported!\".\n"
+    text << "  distance, traction-power, traction-energy: derived from the columns.\n"
+            "  Numbers above 11 show that column of the log as \"Not supported!\".\n"
+            "  A comma-separated list (velocity,brake-pressure) is for --plot and --export:\n"
+            "  a panel, or a column, for each.\n"
             "\n"
             "Keys:\n"
             "  Right / Left              scroll by one sample\n"

@@ -17,6 +17,9 @@ extern const char* const kVersion;
 // numbers given to --start saturate here.
 constexpr std::int64_t kPastTheEnd = INT64_MAX / 16;
 
+// What the report plot's panels are drawn against (--x).
+enum class XAxis { kTime, kDistance };
+
 // What the options ask for, and the arguments left once they are taken out.
 struct CommandLine {
     bool help = false;
@@ -35,10 +38,15 @@ struct CommandLine {
     std::optional<double> to;  // seconds: the plot's stretch ends before the first record above
     PlotSize plotSize;         // pixels
     bool plotSizeGiven = false;
-    std::string summary;            // CSV table of a row per log, "-" for standard output
-    std::string brakings;           // CSV table of a row per brake application
-    bool noHeader = false;          // the tables without their header rows
-    std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order
+    XAxis xAxis = XAxis::kTime;
+    bool xGiven = false;
+    std::string compare;               // a second log whose run the plot draws beside the first
+    std::optional<std::string> title;  // the plot's title in place of its own; "" for none
+    std::string exportTable;           // CSV of the stretch to write instead ("-": standard output)
+    std::string summary;               // CSV table of a row per log, "-" for standard output
+    std::string brakings;              // CSV table of a row per brake application
+    bool noHeader = false;             // the tables without their header rows
+    std::vector<std::string> args;     // LOG [CHART_TYPE] ..., in order
 };
 
 // Takes the options out of argv wherever they stand (until "--") into command. A long option
@@ -46,8 +54,16 @@ struct CommandLine {
 // option is wrong.
 bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err);
 
-// The files the run writes, for CheckOutputsAreNotInputs.
+// The files the run writes, for CheckOutputsAreNotInputs; standard output is none.
 std::vector<std::string> Outputs(const CommandLine& command);
+// The files the run reads: the log, and the compared log when there is one.
+std::vector<std::string> Inputs(const CommandLine& command);
+// True when standard output carries a table, and so nothing else.
+bool TableToStandardOutput(const CommandLine& command);
+
+// Refuses a list of several chart types (`charts` of them) for an output that shows one: the
+// window, --snapshot, --overview, --stats.
+bool CheckChartList(const CommandLine& command, std::size_t charts, std::string* err);
 
 // The text of --help.
 std::string HelpText();

@@ -1,5 +1,5 @@
 // Output files: never an input, refused before anything is read when they cannot be written,
-// and replaced only by a complete new file.
+// replaced only by a complete new file, and a device or a FIFO written into, never replaced.
 #include "outputfile.h"
 
 #include <fcntl.h>
@@ -15,16 +15,30 @@
 #include "text.h"
 
 namespace {
-// Why writing to `path` fails. Picture libraries report a failed write without the system's
-// reason (the graphics library as EFAULT), so one more block is written to find it (a full
-// disk, a size limit).
-std::string WriteFailureReason(const char* path) {
-    int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
-    static const char block[65536] = {};
-    bool written = fd >= 0 && write(fd, block, sizeof block) == static_cast<ssize_t>(sizeof block);
-    std::string reason = written ? "the picture could not be written" : std::strerror(errno);
-    if (fd >= 0) close(fd);
-    return reason;
+// What a path leads to, its links followed by the system (a link of /proc/self/fd to a pipe
+// too): a file to replace, or none yet, or one that is written into (a device, a FIFO, a
+// socket, a pipe), or a directory.
+enum class Kind { kReplaced, kWrittenInto, kDirectory };
+
+Kind KindOf(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return Kind::kReplaced;
+    return S_ISDIR(status.st_mode) ? Kind::kDirectory : Kind::kWrittenInto;
+}
+
+// Whether `output` can be written; errno says why not. A file written into must be writable
+// itself; a file replaced or created needs a new entry in the directory links lead to.
+bool Writable(const std::string& output) {
+    switch (KindOf(output)) {
+        case Kind::kReplaced:
+            return access(SplitPath(ThroughLinks(output)).dir.c_str(), W_OK | X_OK) == 0;
+        case Kind::kWrittenInto:
+            return access(output.c_str(), W_OK) == 0;
+        case Kind::kDirectory:
+            break;
+    }
+    errno = EISDIR;
+    return false;
 }
 
 // What a path is on disk: the file it names (symbolic links followed), or, while there is none,
@@ -68,8 +82,7 @@ void TakeOldAttributes(int fd, int dir, const char* name) {
 
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err) {
     for (const std::string& output : outputs) {
-        std::string dir = SplitPath(ThroughLinks(output)).dir;
-        if (access(dir.c_str(), W_OK | X_OK) != 0) {
+        if (!Writable(output)) {
             *err = "plovo: cannot write '" + Printable(output) + "': " + std::strerror(errno);
             return false;
         }
@@ -95,19 +108,31 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
     return true;
 }
 
-SiblingFile::~SiblingFile() {
+OutputFile::~OutputFile() {
     Remove();
 }
 
-void SiblingFile::Remove() {
-    if (!path_.empty()) RemoveRegisteredFile(path_);
-    path_.clear();
+void OutputFile::Remove() {
+    if (!sibling.empty()) RemoveRegisteredFile(sibling);
+    sibling.clear();
     if (dir >= 0) close(dir);
     dir = -1;
 }
 
-bool SiblingFile::Create(const std::string& output, std::string* err) {
+bool OutputFile::Create(const std::string& output, std::string* err) {
     Remove();
+    switch (KindOf(output)) {
+        case Kind::kDirectory:
+            *err = "plovo: cannot write '" + Printable(output) + "': " + std::strerror(EISDIR);
+            return false;
+        case Kind::kWrittenInto:
+            // As cp writes into it: a file put in place of a device or a FIFO would take it
+            // away from whoever uses it (a reader waiting on the FIFO).
+            path_ = output;
+            return true;
+        case Kind::kReplaced:
+            break;
+    }
     target = ThroughLinks(output);
     auto [folder, name] = SplitPath(target);
     std::string::size_type dot = name.rfind('.');
@@ -123,7 +148,7 @@ bool SiblingFile::Create(const std::string& output, std::string* err) {
         std::string pattern = folder + "/.plovo-XXXXXX" + extension;
         if (pattern.size() >= PATH_MAX)
             pattern = "/proc/self/fd/" + std::to_string(dir) + "/.plovo-XXXXXX" + extension;
-        created = CreateRegisteredFile(pattern, static_cast<int>(extension.size()), &fd, &path_);
+        created = CreateRegisteredFile(pattern, static_cast<int>(extension.size()), &fd, &sibling);
     }
     if (!created) {
         *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
@@ -131,11 +156,13 @@ bool SiblingFile::Create(const std::string& output, std::string* err) {
         return false;
     }
     close(fd);
+    path_ = sibling;
     return true;
 }
 
-bool SiblingFile::Commit(std::string* err) {
-    std::string siblingName = FileName(path_);
+bool OutputFile::Commit(std::string* err) {
+    if (sibling.empty()) return true;  // written into
+    std::string siblingName = FileName(sibling);
     std::string name = SplitPath(target).name;
     int fd = openat(dir, siblingName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     bool replaced = fd >= 0;
@@ -151,22 +178,19 @@ bool SiblingFile::Commit(std::string* err) {
         *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
         return false;
     }
-    ForgetFile(path_);
-    path_.clear();
+    ForgetFile(sibling);
+    sibling.clear();
     Remove();
     return true;
 }
 
-bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err,
-                 const FileStep& verify) {
-    SiblingFile sibling;
-    if (!sibling.Create(output, err)) return false;
-    err->clear();
-    if (!write(sibling.path(), err) || (verify && !verify(sibling.path(), err))) {
-        if (err->empty())
-            *err = "plovo: cannot write '" + Printable(output) +
-                   "': " + WriteFailureReason(sibling.path().c_str());
+bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err) {
+    OutputFile file;
+    if (!file.Create(output, err)) return false;
+    std::string reason;
+    if (!write(file.path(), &reason)) {
+        *err = "plovo: cannot write '" + Printable(output) + "': " + reason;
         return false;
     }
-    return sibling.Commit(err);
+    return file.Commit(err);
 }

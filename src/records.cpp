@@ -63,12 +63,16 @@ RecordStream::RecordStream(int fd, std::int64_t first)
     : fd(fd), offset((std::max<std::int64_t>(first, 1) - 1) * kRecordSize) {}
 
 double RecordStream::Next() {
+    std::string_view text = NextText();  // a record holds no line feed: its field, then blanks
+    return ParseNumber(text.data(), text.size());
+}
+
+std::string_view RecordStream::NextText() {
     if (block.size() - at < kRecordSize) Refill();
-    if (at >= block.size()) return 0.0;
     std::size_t size = std::min<std::size_t>(kRecordSize, block.size() - at);
-    double sample = ParseRecord(block.data() + at, size);
+    std::string_view text(block.data() + at, size);
     at += size;
-    return sample;
+    return text;
 }
 
 // Keeps what is left of the block and reads on until it holds a whole record, or the file ends.
@@ -95,6 +99,18 @@ void ForEachRecord(std::int64_t first, std::int64_t last,
     for (std::int64_t record = first; record <= last; ++record) {
         double time = times.Next();
         visit(record, time, samples.Next());
+    }
+}
+
+void ForEachRow(const std::vector<int>& files, RecordSpan span,
+                const std::function<void(std::int64_t record, const double* values)>& visit) {
+    std::int64_t first = std::max<std::int64_t>(span.first, 1);
+    std::vector<RecordStream> streams;
+    for (int fd : files) streams.emplace_back(fd, first);
+    std::vector<double> values(files.size());
+    for (std::int64_t record = first; record <= span.last; ++record) {
+        for (std::size_t i = 0; i < streams.size(); ++i) values[i] = streams[i].Next();
+        visit(record, values.data());
     }
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Makes czytaj, RecordTime and the readers below without a file of their own read these
 // temporary files: the chart's samples and the times (-1: the samples are the times). The
@@ -29,6 +31,8 @@ class RecordStream {
     RecordStream(int fd, std::int64_t first);
     // The next record's value, as czytaj reads it; 0.0 past the end.
     double Next();
+    // The next record's bytes ("" past the end), valid until the next call.
+    std::string_view NextText();
 
   private:
     void Refill();
@@ -48,6 +52,12 @@ struct RecordSpan {
 // reading both temporary files (as UseRecordFiles set them) in large blocks.
 void ForEachRecord(std::int64_t first, std::int64_t last,
                    const std::function<void(std::int64_t, double, double)>& visit);
+
+// Calls visit(record, values) for the records span.first .. span.last of the temporary files
+// `files`, read in step in large blocks: values[i] is the record's value in files[i] (0.0 past a
+// file's end, as czytaj reads it). The caller bounds the span by the files' records.
+void ForEachRow(const std::vector<int>& files, RecordSpan span,
+                const std::function<void(std::int64_t record, const double* values)>& visit);
 
 // The first record at or after `first` whose time is at least `seconds`, or 0 when none is.
 std::int64_t FirstRecordAt(double seconds, std::int64_t first = 1);

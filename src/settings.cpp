@@ -78,21 +78,38 @@ std::string UnknownChartType(const std::string& given, const std::string& where)
     return "plovo: unknown chart type " + shown + ": expected a number or one of " + names;
 }
 
-// A chart type as written: a number as strtol reads it in `base`, or, when the text does not
-// begin with one, a chart type's name or a unique beginning of one.
+// One chart type as written: a number as strtol reads it in `base`, or, when the text does not
+// begin with one, a chart type's name or a unique beginning of one. False, with the text kept for
+// the message, when it names none, or its number is below 1 or does not fit an int.
+bool ReadOneChartType(const std::string& text, int base, Settings& settings, Channel* chart) {
+    *chart = ColumnChannel(0);
+    if (BeginsWithNumber(text.c_str())) {
+        ReadInt(text.c_str(), base, chart->column, settings.chartTypeText);
+        return settings.chartTypeText.empty() && chart->column >= 1;
+    }
+    std::vector<Channel> named = ChannelsNamed(text);
+    if (named.size() == 1) *chart = named[0];
+    if (named.size() != 1) settings.chartTypeName = text;
+    return named.size() == 1;
+}
+
+// A chart type as written, or a comma-separated list of them; the list stops at the first that
+// is wrong.
 void ReadChartType(const char* text, int base, Settings& settings) {
     settings.chartTypeText.clear();
     settings.chartTypeName.reset();
-    settings.chart = ColumnChannel(0);
-    if (BeginsWithNumber(text)) {
-        ReadInt(text, base, settings.chart.column, settings.chartTypeText);
-        return;
-    }
-    std::vector<Channel> named = ChannelsNamed(text);
-    if (named.size() == 1)
-        settings.chart = named[0];
-    else
-        settings.chartTypeName = text;
+    settings.charts.clear();
+    std::string list = text;
+    std::size_t from = 0, comma;
+    do {
+        comma = list.find(',', from);
+        Channel chart;
+        bool read = ReadOneChartType(list.substr(from, comma - from), base, settings, &chart);
+        settings.charts.push_back(chart);
+        if (!read) break;
+        from = comma + 1;
+    } while (comma != std::string::npos);
+    settings.chart = settings.charts[0];
 }
 
 // A key's number, or its default when the key is missing.
@@ -163,6 +180,16 @@ std::string IniFailure(const std::string& path, const std::string& why) {
     return "plovo: no settings in " + shown + ": " + why;
 }
 
+// The first chart type that is a column below 1, or null.
+const Channel* NoColumn(const Settings& settings) {
+    auto none = [](const Channel& chart) {
+        return chart.derived == Derived::kNone && chart.column < 1;
+    };
+    if (none(settings.chart)) return &settings.chart;
+    for (const Channel& chart : settings.charts)
+        if (none(chart)) return &chart;
+    return nullptr;
+}
 }  // namespace
 
 bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* err) {
@@ -213,10 +240,14 @@ bool CheckSettings(const Settings& settings, std::string* err) {
                                                              : " " + settings.chartTypeSource);
     else if (settings.brakeOnText || settings.stopSpeedText)
         *err = RefusedAnalysis(settings, inIni);
-    else if (!settings.chartTypeText.empty() ||
-             (settings.chart.derived == Derived::kNone && settings.chart.column < 1))
-        *err = OutOfRange("chart type", shown(settings.chart.column, settings.chartTypeText),
-                          settings.chartTypeSource, "1 or more (1 to 11 name the log's columns)");
+    else if (!settings.chartTypeText.empty() || NoColumn(settings) != nullptr)
+        *err = OutOfRange(
+            "chart type",
+            shown(NoColumn(settings) ? NoColumn(settings)->column : 0, settings.chartTypeText),
+            settings.chartTypeSource, "1 or more (1 to 11 name the log's columns)");
+    else if (settings.charts.size() > kMaxCharts)
+        *err = "plovo: " + std::to_string(settings.charts.size()) + " chart types " +
+               settings.chartTypeSource + ": at most " + std::to_string(kMaxCharts);
     else
         return true;
     return false;

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "braking.h"
 #include "charttypes.h"
@@ -13,13 +14,16 @@
 constexpr int kMinWidth = 1;
 constexpr int kMinHeight = 23;
 constexpr int kMaxSize = 16384;
+// Chart types a list may name: each is a panel of a picture, and a temporary file while plovo runs.
+constexpr std::size_t kMaxCharts = 32;
 
 struct Settings {
     std::string iniPath;
     int width = 640;   // pixels: "display:width"
     int height = 480;  // pixels: "display:height"
     bool fullscreen = false;
-    Channel chart;                               // what to extract and the label to show
+    Channel chart;                               // what to extract and the label to show: charts[0]
+    std::vector<Channel> charts = {Channel()};   // a comma-separated list's chart types, in order
     std::string chartTypeSource = "by default";  // where chart came from, for messages
     // The text of a number that does not fit an int, for the message; "" when it fits.
     std::string widthText, heightText, chartTypeText;
@@ -40,7 +44,7 @@ constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 
 // With exactly two arguments (argc 3) the second is the chart type: a number as atoi reads it,
 // or, when it does not begin with one, a chart type's name or a unique prefix of it (as
-// display:default may be too).
+// display:default may be too); or a comma-separated list of them.
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings);
 
 // False with one line in err saying what is wrong with the settings, true when the viewer can

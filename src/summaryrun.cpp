@@ -32,8 +32,8 @@ constexpr std::size_t kPiece = 65536;        // bytes of rows a worker hands ove
 constexpr auto kProgressLook = std::chrono::milliseconds(250);
 enum Table { kSummary, kBrakings, kTables };
 
-// Where a table goes: standard output, or a file written beside its target through a buffer
-// that keeps why a write failed.
+// Where a table goes: standard output, or an output file (see OutputFile) written through a
+// buffer that keeps why a write failed.
 class TableOutput {
   public:
     // Opens the table for `target` ("" for a table not asked for). False with one line in err.
@@ -43,8 +43,8 @@ class TableOutput {
             stream = name.empty() ? nullptr : &std::cout;
             return true;
         }
-        if (!sibling.Create(name, err)) return false;
-        fd = open(sibling.path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (!output.Create(name, err)) return false;
+        fd = open(output.path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (fd < 0) return Failed(errno, err);
         buffer = std::make_unique<FdOutputBuffer>(fd);
         file = std::make_unique<std::ostream>(buffer.get());
@@ -59,7 +59,7 @@ class TableOutput {
         fd = -1;
         return buffer->failure == 0 || Failed(buffer->failure, err);
     }
-    bool Commit(std::string* err) { return !file || sibling.Commit(err); }
+    bool Commit(std::string* err) { return !file || output.Commit(err); }
     std::ostream* stream = nullptr;  // null when the table is not asked for
 
   private:
@@ -68,7 +68,7 @@ class TableOutput {
         return false;
     }
     std::string target;
-    SiblingFile sibling;
+    OutputFile output;
     int fd = -1;
     std::unique_ptr<FdOutputBuffer> buffer;
     std::unique_ptr<std::ostream> file;
@@ -148,10 +148,6 @@ void RunWorkers(Run& run, std::mutex& console) {
 
 bool WantsTables(const CommandLine& command) {
     return !command.summary.empty() || !command.brakings.empty();
-}
-
-bool TableToStandardOutput(const CommandLine& command) {
-    return command.summary == "-" || command.brakings == "-";
 }
 
 bool WriteTables(const CommandLine& command, const BrakingRule& rule,

@@ -10,8 +10,6 @@
 
 // True when the command asks for --summary or --brakings: every argument is then a log.
 bool WantsTables(const CommandLine& command);
-// True when a table goes to standard output, which then carries that table alone.
-bool TableToStandardOutput(const CommandLine& command);
 
 // Reads every argument of the command as a log, by as many workers as the process may use
 // cores, and writes the tables asked for: the summary's row of each log and the brakings' rows,

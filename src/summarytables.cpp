@@ -1,17 +1,12 @@
 // The summary and brakings tables: their header rows, and a run's rows, as CSV.
 #include "summarytables.h"
 
-#include <cmath>
 #include <vector>
 
 #include "csv.h"
 #include "number.h"
 
 namespace {
-std::string Number(double number) {
-    return std::isnan(number) ? "nan" : ExactText(number);  // never "-nan"
-}
-
 std::string Header(const std::vector<std::string>& names) {
     std::string row;
     AppendCsvRow(names, &row);
@@ -21,8 +16,8 @@ std::string Header(const std::vector<std::string>& names) {
 // The value and the time of a column's extreme; empty fields when it has no finite sample.
 void AppendExtreme(std::int64_t record, double value, double time,
                    std::vector<std::string>& fields) {
-    fields.push_back(record == 0 ? "" : Number(value));
-    fields.push_back(record == 0 ? "" : Number(time));
+    fields.push_back(record == 0 ? "" : ExactText(value));
+    fields.push_back(record == 0 ? "" : ExactText(time));
 }
 }  // namespace
 
@@ -43,12 +38,12 @@ std::string BrakingsHeader() {
 void AppendSummaryRow(const std::string& log, const RunFigures& run, std::string* out) {
     bool any = run.samples > 0;
     std::vector<std::string> fields = {log, std::to_string(run.samples),
-                                       any ? Number(run.startTime) : "",
-                                       any ? Number(run.endTime) : ""};
+                                       any ? ExactText(run.startTime) : "",
+                                       any ? ExactText(run.endTime) : ""};
     const SampleRange& speed = run.speed.figures.range;
     AppendExtreme(speed.maximumRecord, speed.maximum, run.speed.maximumTime, fields);
-    fields.push_back(any ? Number(run.distance) : "");
-    fields.push_back(any ? Number(run.tractionEnergy) : "");
+    fields.push_back(any ? ExactText(run.distance) : "");
+    fields.push_back(any ? ExactText(run.tractionEnergy) : "");
     const SampleRange& coupler = run.couplerForce.figures.range;
     AppendExtreme(coupler.maximumRecord, coupler.maximum, run.couplerForce.maximumTime, fields);
     AppendExtreme(coupler.minimumRecord, coupler.minimum, run.couplerForce.minimumTime, fields);
@@ -66,16 +61,16 @@ void AppendBrakingRow(const std::string& log, std::int64_t number, const Braking
     std::vector<std::string> fields = {
         log,
         std::to_string(number),
-        Number(b.startTime),
-        Number(b.startSpeed),
-        Number(b.endTime),
+        ExactText(b.startTime),
+        ExactText(b.startSpeed),
+        ExactText(b.endTime),
         b.stopped ? "true" : "false",
-        b.stopped ? Number(b.stopTime) : "",
-        b.stopped ? Number(b.stopTime - b.startTime) : "",
-        Number(b.distance),
-        b.reachTime == b.startTime ? "" : Number((b.startSpeed - b.reachSpeed) / span),
-        b.decelerationFound ? Number(b.maxDeceleration) : "",
-        b.decelerationFound ? Number(b.maxDecelerationTime) : "",
-        Number(b.maxPressure)};
+        b.stopped ? ExactText(b.stopTime) : "",
+        b.stopped ? ExactText(b.stopTime - b.startTime) : "",
+        ExactText(b.distance),
+        b.reachTime == b.startTime ? "" : ExactText((b.startSpeed - b.reachSpeed) / span),
+        b.decelerationFound ? ExactText(b.maxDeceleration) : "",
+        b.decelerationFound ? ExactText(b.maxDecelerationTime) : "",
+        ExactText(b.maxPressure)};
     AppendCsvRow(fields, out);
 }

@@ -74,6 +74,7 @@ bool FollowStep(Viewer& viewer) {
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kFollowMilliseconds);
     FollowResult result = log->Follow(deadline, &error);
+    if (!result.notice.empty()) std::cerr << result.notice << std::endl;
     if (result.stopped) std::cerr << error << std::endl;
     iFc = static_cast<int>(log->records());
     change.records = iFc;
@@ -174,7 +175,8 @@ std::string WindowTitle(const Viewer& viewer) {
         facts.time = RecordTime(static_cast<int>(facts.record));
         facts.sample = czytaj(static_cast<int>(facts.record));
     }
-    facts.following = viewer.follower != nullptr && viewer.follower->following() && ieFp >= iFc;
+    facts.following = viewer.follower != nullptr && viewer.follower->following() &&
+                      viewer.follower->accessible() && ieFp >= iFc;
     return TitleText(facts);
 }
 

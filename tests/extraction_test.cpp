@@ -215,30 +215,54 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
         while (std::filesystem::last_write_time(log) == seen) WriteFile(log, bytes);
     };
     const auto noDeadline = std::chrono::steady_clock::time_point::max();
+    // Runs of 60 rows and more, longer than the pieces of the file kept to tell a new run.
+    auto rows = [](const std::string& first, int count, const std::string& then) {
+        std::string text = Header();
+        for (int i = 0; i < count; ++i) text += Row(i < 30 ? first : then);
+        return text;
+    };
+    auto repeated = [](const std::string& field, int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += " " + field;
+        return text;
+    };
     struct Step {
         std::function<void()> change;
         std::string records;
         double extreme;
         bool startedOver;
+        std::string notice;  // after "plovo: '<log>' "
     };
     std::vector<Step> steps = {
-        {[&] { append(row.substr(30)); }, "5 -3", 5, false},
-        {[&] { append(Row("2", "\r\n")); }, "5 -3 2", 5, false},
-        {[&] { WriteFile(log, Header().substr(0, 100)); }, "", 0, true},  // truncated
-        {[&] { append(Header().substr(100) + Row("0.5")); }, "0.5", 0.5, false},
+        {[&] { append(row.substr(30)); }, "5 -3", 5, false, ""},
+        {[&] { append(Row("2", "\r\n")); }, "5 -3 2", 5, false, ""},
+        {[&] { WriteFile(log, Header().substr(0, 100)); }, "", 0, true,
+         "was truncated: starting over"},
+        {[&] { append(Header().substr(100) + Row("0.5")); }, "0.5", 0.5, false, ""},
         // New runs written in place past what was read, and to the same size.
-        {[&] { WriteFile(log, Header() + Row("4") + Row("4") + Row("4")); }, "4 4 4", 4, true},
-        {[&] { rewrite(Header() + Row("6") + Row("6") + Row("6")); }, "6 6 6", 6, true},
+        {[&] { WriteFile(log, Header() + Row("4") + Row("4") + Row("4")); }, "4 4 4", 4, true,
+         "was rewritten: starting over"},
+        {[&] { rewrite(Header() + Row("6") + Row("6") + Row("6")); }, "6 6 6", 6, true,
+         "was rewritten: starting over"},
         {[&] {
              WriteFile(log + ".new", Header() + Row("7") + Row("8"));
              std::rename((log + ".new").c_str(), log.c_str());
          },
-         "7 8", 8, true},
-        {[&] { std::remove(log.c_str()); }, "7 8", 8, false},  // kept while the path is empty
-        {[&] { WriteFile(log, Header() + Row("-9") + "  1"); }, "-9", -9, true}};
+         "7 8", 8, true, "was replaced: following the new file"},
+        {[&] { WriteFile(log, rows("1", 60, "2")); }, repeated("1", 30) + repeated("2", 30), 2,
+         true, "was rewritten: starting over"},
+        // A new run that shares the old one's last 4 KiB and is longer: told by its head.
+        {[&] { rewrite(rows("3", 61, "2")); }, repeated("3", 30) + repeated("2", 31), 3, true,
+         "was rewritten: starting over"},
+        {[&] { std::remove(log.c_str()); }, repeated("3", 30) + repeated("2", 31), 3, false,
+         "has become inaccessible"},  // kept while the path is empty
+        {[&] { WriteFile(log, Header() + Row("-9") + "  1"); }, "-9", -9, true,
+         "was replaced: following the new file"}};
     for (const Step& step : steps) {
         step.change();
         FollowResult result = follower.Follow(noDeadline, &error);
+        EXPECT_EQ(result.notice, step.notice.empty() ? "" : "plovo: '" + log + "' " + step.notice)
+            << step.records;
         std::string expected, field;
         for (std::istringstream fields(step.records); fields >> field;) expected += Padded(field);
         EXPECT_EQ(ReadFile(follower.path(0)), expected) << step.records;

@@ -82,3 +82,40 @@ TEST(ParseNumber, StopsAtNul) {
                           2),
               0.0);
 }
+
+TEST(WriteFieldText, IsTheShortestTextOfTheFieldsNumber) {
+    auto field = [](const std::string& text) {
+        char out[kMaxExactText];
+        return std::string(out, WriteFieldText(text.data(), text.size(), out));
+    };
+    auto exact = [](const std::string& text) {
+        return ExactText(ParseNumber(text.data(), text.size()));
+    };
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"   22.04260", "22.0426"},
+        {"270", "270"},
+        {"100000", "1e+05"},
+        {"123000", "123000"},
+        {"0.0001", "1e-04"},
+        {"0.001", "0.001"},
+        {"-0.000", "-0"},
+        {"+.50", "0.5"},
+        {"-nan", "nan"},
+        {"0.30000000000000004", "0.30000000000000004"},
+        {"12abc", "12"},
+        {"1.5e3", "1500"},
+        {"", "0"},
+        {"  -7. ", "-7"}};
+    for (const auto& [text, shortest] : cases) {
+        EXPECT_EQ(field(text), shortest) << '"' << text << '"';
+        EXPECT_EQ(field(text), exact(text)) << '"' << text << '"';
+    }
+    // Plain decimals most of all: digits, a point, a sign, zeros around them, padding.
+    const std::string alphabet = "0000123456789..-+ ";
+    std::mt19937 random(7);
+    for (int i = 0; i < 300000; ++i) {
+        std::string text(random() % 24, ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        ASSERT_EQ(field(text), exact(text)) << '"' << text << '"';
+    }
+}

@@ -20,6 +20,10 @@ std::string Parsed(std::vector<std::string> args) {
         at << " plot " << command.plot << " " << int(command.plotFormat) << " "
            << command.plotSize.width << "x" << command.plotSize.height;
     if (command.to) at << " to " << *command.to;
+    if (command.xGiven) at << " x " << int(command.xAxis);
+    if (!command.compare.empty()) at << " compare " << command.compare;
+    if (command.title) at << " title '" << *command.title << "'";
+    if (!command.exportTable.empty()) at << " export " << command.exportTable;
     std::string line = std::to_string(command.start) + (command.help ? " help" : "") +
                        (command.version ? " version" : "") + at.str() +
                        (command.overview.empty() ? "" : " overview " + command.overview) +
@@ -72,7 +76,28 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
         {{"--plot", "b.SVG", "--at", "270", "--to=330", "l"},
          "1 at 270 plot b.SVG 1 800x500 to 330 [] l"},
         {{"--plot=b.pdf", "--plot-s", "1600X1000", "l"}, "1 plot b.pdf 2 1600x1000 [] l"},
-        {{"--to", "330", "l"}, "plovo: --to goes with --plot, which is not given"},
+        {{"--to", "330", "l"},
+         "plovo: --to goes with --plot or --export, neither of which is given"},
+        {{"--export", "-", "--at", "270", "--to=330", "l", "2,9"},
+         "1 at 270 to 330 export - [] l 2,9"},
+        {{"--plot", "p.png", "--x", "Dist", "--comp", "b.dat", "--title", "", "--exp=e.csv", "l"},
+         "1 plot p.png 0 800x500 x 1 compare b.dat title '' export e.csv [] l"},
+        {{"--plot", "p.png", "--x", "t", "--title=Brzdění", "l"},
+         "1 plot p.png 0 800x500 x 0 title 'Brzdění' [] l"},
+        {{"--plot", "p.png", "--x", "speed", "l"},
+         "plovo: --x takes time or distance, not 'speed'"},
+        {{"--plot", "p.png", "--x=", "l"}, "plovo: --x takes time or distance, not ''"},
+        {{"--x", "time", "--export", "e.csv", "l"},
+         "plovo: --x goes with --plot, which is not given"},
+        {{"--compare", "b.dat", "l"}, "plovo: --compare goes with --plot, which is not given"},
+        {{"--title=T", "l"}, "plovo: --title goes with --plot, which is not given"},
+        {{"--export", "-", "--stats", "l"},
+         "plovo: --export - and --stats both write to standard output: give one of them"},
+        {{"--export=", "l"}, "plovo: --export takes a file name, or - for standard output"},
+        {{"-f", "--export", "e.csv", "l"},
+         "plovo: --export describes the log as it is, and --follow needs the window: give one of "
+         "them"},
+        {{"--t", "5", "l"}, "plovo: option --t is ambiguous: --to, --title"},
         {{"--plot-size", "900x600", "l"},
          "plovo: --plot-size goes with --plot, which is not given"},
         {{"--plot", "b.png", "--at", "1.0000002", "--to", "1.0000001"},

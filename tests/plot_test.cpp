@@ -1,5 +1,5 @@
-// The report picture: options' parsing, ranges, ticks and their labels, decimation, layout, and
-// each format written and read back.
+// The report picture: options' parsing, ranges, ticks and their labels, decimation, layout, the
+// compared run's stretch, and each format written and read back.
 #include "plot.h"
 
 #include <cairo.h>
@@ -7,15 +7,24 @@
 #include <cfloat>
 #include <cmath>
 
+#include "decimator.h"
+#include "number.h"
 #include "test_util.h"
 #include "text.h"
 
 namespace {
-// A stretch of the samples given, one per 0.1 s from `start` seconds.
-Stretch Samples(std::vector<double> values, double start = 0.0) {
-    return [values, start](const StretchVisit& visit) {
-        for (std::size_t i = 0; i < values.size(); ++i) visit(start + i * 0.1, values[i]);
+// A run of records given as {x, value for each panel ...}.
+Series Records(std::vector<std::vector<double>> rows) {
+    return [rows](const RowVisit& visit) {
+        for (const std::vector<double>& row : rows) visit({row[0], row.data() + 1, true});
     };
+}
+
+// A one-panel run of the samples given, one per 0.1 s from `start` seconds.
+Series Samples(const std::vector<double>& values, double start = 0.0) {
+    std::vector<std::vector<double>> rows;
+    for (std::size_t i = 0; i < values.size(); ++i) rows.push_back({start + i * 0.1, values[i]});
+    return Records(rows);
 }
 
 struct PenPoint {
@@ -62,8 +71,9 @@ TEST(PlotOptions, FormatSizeAndLabels) {
     EXPECT_EQ(error, "plovo: --plot-size takes WIDTHxHEIGHT, each 100 to 10000 pixels, not ''");
 
     EXPECT_EQ(PlotLabel(ColumnChannel(11)), "MotorCurrent [A]");
-    EXPECT_EQ(PlotTitle(ColumnChannel(2), "/data/run17.dat"), "Velocity [m/s] - run17.dat");
-    EXPECT_EQ(PlotTitle(ColumnChannel(12), "a\x1b.dat"), "Column 12 - a\\x1b.dat");
+    EXPECT_EQ(PlotTitle({ColumnChannel(2)}, "/data/run17.dat"), "Velocity [m/s] - run17.dat");
+    EXPECT_EQ(PlotTitle({ColumnChannel(12)}, "a\x1b.dat"), "Column 12 - a\\x1b.dat");
+    EXPECT_EQ(PlotTitle({ColumnChannel(2), ColumnChannel(9)}, "/data/run17.dat"), "run17.dat");
     EXPECT_EQ(PlotLabel(ChannelsNamed("distance")[0]), "Distance [m]");
     // What the plot draws is UTF-8: stray bytes escaped, broken and overlong sequences, surrogates
     // and C1 controls included; Czech and Polish letters stay.
@@ -94,19 +104,50 @@ TEST(PlotRanges, FitTheFiniteSamplesWithAMargin) {
         EXPECT_NEAR(range.lo, c.fitLo, within) << c.lo << " " << c.hi;
         EXPECT_NEAR(range.hi, c.fitHi, within) << c.lo << " " << c.hi;
     }
-    StretchRanges ranges = FindRanges([](const StretchVisit& visit) {
-        visit(NAN, 100);
-        visit(5, 1);
-        visit(6, INFINITY);
-        visit(7, 3);
-        visit(-INFINITY, -100);
-    });
+    // Two panels; a record counts in a panel where its x and that panel's value are finite.
+    PlotRanges ranges = FindRanges({Records({{NAN, 100, 1},
+                                             {5, 1, NAN},
+                                             {6, INFINITY, 2},
+                                             {7, 3, NAN},
+                                             {8, NAN, NAN},
+                                             {-INFINITY, -100, -100}})},
+                                   2);
     EXPECT_FALSE(ranges.empty);
-    EXPECT_DOUBLE_EQ(ranges.time.lo, 5);
-    EXPECT_DOUBLE_EQ(ranges.time.hi, 7);
-    EXPECT_DOUBLE_EQ(ranges.value.lo, 0.9);
-    EXPECT_TRUE(FindRanges(Samples({NAN, INFINITY})).empty);
-    EXPECT_TRUE(FindRanges(Samples({})).empty);
+    EXPECT_DOUBLE_EQ(ranges.x.lo, 5);
+    EXPECT_DOUBLE_EQ(ranges.x.hi, 7);
+    EXPECT_DOUBLE_EQ(ranges.y[0].lo, 0.9);
+    EXPECT_DOUBLE_EQ(ranges.y[1].lo, 1.8);  // 2 alone, widened
+    EXPECT_EQ(ranges.panelEmpty, (std::vector<bool>{false, false}));
+    // A compared run widens the values, within the first run's x range only.
+    ranges = FindRanges({Records({{10, 1}, {11, 2}}), Records({{9, -50}, {10.5, 9}, {12, 50}})}, 1);
+    EXPECT_DOUBLE_EQ(ranges.x.hi, 11);
+    EXPECT_DOUBLE_EQ(ranges.y[0].hi, 9.4);
+    EXPECT_TRUE(FindRanges({Samples({NAN, INFINITY})}, 1).empty);
+    EXPECT_EQ(FindRanges({Samples({}), Samples({1})}, 1).panelEmpty, std::vector<bool>{true});
+}
+
+TEST(PlotRanges, TheComparedRunKeepsItsRecordsWithinTheFirstRunsXRange) {
+    constexpr double in = 1, out = 0;  // `follows` as the run's rows give it
+    struct Case {
+        std::vector<std::vector<double>> rows;  // x, follows
+        std::string kept;                       // x:follows ...
+    } cases[] = {
+        {{{9, in}, {10, in}, {11, in}, {12, in}, {13, in}}, "10:0 11:1 12:1"},
+        {{{11, in}, {13, in}, {11.5, in}, {10, in}}, "11:0 11.5:0 10:1"},  // left and came back
+        {{{10, in}, {NAN, in}, {11, in}, {INFINITY, in}}, "10:0 11:0"},
+        {{{10, in}, {11, out}, {12, in}}, "10:0 11:0 12:1"},  // a break of the run's own
+        {{{12, in}, {12, in}, {12, in}}, "12:0 12:1 12:1"},   // standing at the end
+        {{{20, in}, {-1, in}}, ""}};
+    for (const Case& c : cases) {
+        Series run = [&c](const RowVisit& visit) {
+            for (const std::vector<double>& row : c.rows) visit({row[0], nullptr, row[1] != 0});
+        };
+        std::string kept;
+        Within(run, 10, 12)([&](const auto& row) {
+            kept += (kept.empty() ? "" : " ") + ExactText(row.x) + ":" + (row.follows ? "1" : "0");
+        });
+        EXPECT_EQ(kept, c.kept);
+    }
 }
 
 TEST(PlotTicks, PlainLabelsThatNeverCollide) {
@@ -212,59 +253,135 @@ TEST(Decimator, KeepsEverySpikeAndTheOrderInAFewPointsAColumn) {
     EXPECT_EQ(out.size(), 2u);
 }
 
+TEST(Decimator, WorksOnPixelColumnsWhateverTheRecordsAndDrawsAStopUpright) {
+    using Points = std::vector<std::tuple<double, double, bool>>;
+    struct Case {
+        std::vector<std::pair<double, double>> line;
+        Points drawn;
+    } cases[] = {
+        // Standing at x 3.3 while the value falls to 10 and comes back to 20: upright, in order.
+        {{{1.2, 50}, {2.5, 40}, {3.3, 40}, {3.3, 30}, {3.3, 10}, {3.3, 35}, {3.3, 20}, {4.6, 20}},
+         {{1.2, 50, true},
+          {2.5, 40, false},
+          {3.3, 40, false},
+          {3.3, 10, false},
+          {3.3, 20, false},
+          {4.6, 20, false}}},
+        // A line that begins standing.
+        {{{2.0, 5}, {2.0, 0}, {2.0, 5}, {3.0, 5}},
+         {{2.0, 5, true}, {2.0, 0, false}, {2.0, 5, false}, {3.0, 5, false}}},
+        // Going back along the line (a train reversing) is drawn back, not broken.
+        {{{5.5, 1}, {4.5, 2}, {3.5, 3}}, {{5.5, 1, true}, {4.5, 2, false}, {3.5, 3, false}}}};
+    for (const Case& c : cases) {
+        Points drawn;
+        Decimator decimator(100,
+                            [&](double x, double y, bool move) { drawn.emplace_back(x, y, move); });
+        for (auto [x, y] : c.line) decimator.Add(x, y);
+        decimator.Finish();
+        EXPECT_EQ(drawn, c.drawn) << std::get<0>(c.drawn.front());
+    }
+}
+
 TEST(PlotLayout, GrowsWithThePicture) {
-    EXPECT_DOUBLE_EQ(StyleFor({800, 500}).font, 12);
-    EXPECT_DOUBLE_EQ(StyleFor({1600, 2000}).font, 24);
-    EXPECT_DOUBLE_EQ(StyleFor({100, 100}).font, 6);
+    EXPECT_DOUBLE_EQ(StyleFor({800, 500}).font, 15);  // 8.5 pt when set 16 cm wide
+    EXPECT_DOUBLE_EQ(StyleFor({1600, 2000}).font, 30);
+    EXPECT_DOUBLE_EQ(StyleFor({100, 100}).font, 7.5);
+    EXPECT_DOUBLE_EQ(StyleFor({800, 1000}, 3).font, 15);
+    for (auto [panels, height] : {std::pair{1, 500}, {3, 1000}, {39, 10000}, {40, 10000}})
+        EXPECT_EQ(DefaultPlotSize(panels).height, height) << panels;
     PlotLayout narrow = LayoutPlot({800, 500}, StyleFor({800, 500}), 9, 20);
     PlotLayout wide = LayoutPlot({800, 500}, StyleFor({800, 500}), 9, 60);
     EXPECT_DOUBLE_EQ(wide.left - narrow.left, 40);
-    EXPECT_GT(narrow.top, narrow.titleBaseline);
-    EXPECT_LT(narrow.bottom, narrow.xTickTop);
+    EXPECT_GT(narrow.panels[0].top, narrow.titleBaseline);
+    EXPECT_LT(narrow.panels[0].bottom, narrow.xTickTop);
     EXPECT_LT(narrow.xTickTop + 9, narrow.xLabelBaseline - 9);
     EXPECT_LT(narrow.right, 800);
     EXPECT_LT(narrow.xLabelBaseline, 500);
-    PlotLayout cramped = LayoutPlot({100, 100}, StyleFor({100, 100}), 4.5, 500);
-    EXPECT_GE(cramped.right - cramped.left, 1);
-    EXPECT_GE(cramped.bottom - cramped.top, 1);
+    EXPECT_LT(LayoutPlot({800, 500}, StyleFor({800, 500}), 9, 20, 1, false).panels[0].top,
+              narrow.panels[0].top);  // no title, no room for one
+    for (int panels : {1, 40}) {
+        PlotLayout cramped = LayoutPlot({100, 100}, StyleFor({100, 100}, panels), 4.5, 500, panels);
+        EXPECT_GE(cramped.right - cramped.left, 1);
+        EXPECT_GE(cramped.panels.back().bottom - cramped.panels.back().top, 1);
+    }
+}
+
+TEST(PlotLayout, PanelsShareTheLeftEdgeAndTheXLabelsStandUnderTheLastOnly) {
+    PlotRanges ranges;
+    ranges.empty = false;
+    ranges.x = {270, 330};
+    ranges.y = {{0, 1}, {-2e6, 2e6}, {0, 0.4}};
+    ranges.panelEmpty = {false, false, false};
+    auto width = [](const std::string& text) { return 7.0 * text.size(); };
+    PlotSize size = DefaultPlotSize(3);
+    PlotPlan plan = PlanPlot(size, StyleFor(size, 3), ranges, true, 11, width);
+    const PlotLayout& l = plan.layout;
+    ASSERT_EQ(l.panels.size(), 3u);
+    double widest = 0;
+    for (std::size_t panel = 0; panel < 3; ++panel) {
+        const PanelBand& band = l.panels[panel];
+        EXPECT_GT(band.bottom - band.top, 200) << panel;
+        if (panel > 0) {
+            EXPECT_GE(band.top, l.panels[panel - 1].bottom + plan.style.gap);
+        }
+        ASSERT_GE(plan.yTicks[panel].size(), 2u) << panel;
+        for (const Tick& tick : plan.yTicks[panel]) {
+            widest = std::max(widest, width(tick.text));
+            // Within its band and half the gap: clear of the next panel's labels.
+            EXPECT_GE(tick.position - 5.5, band.top - plan.style.gap / 2) << tick.text;
+            EXPECT_LE(tick.position + 5.5, band.bottom + plan.style.gap / 2) << tick.text;
+        }
+    }
+    EXPECT_EQ(widest, 56);  // "-2000000" of the middle panel sets every panel's left edge
+    EXPECT_DOUBLE_EQ(l.yTickRight - widest, l.yLabelX + 1.5 * plan.style.pad);
+    EXPECT_GE(plan.xTicks.size(), 3u);
+    EXPECT_GT(l.xTickTop, l.panels.back().bottom + plan.style.tick);
 }
 
 TEST(WritePlot, EachFormatReadsBack) {
     ScratchDir dir;
-    std::vector<double> values;
-    for (int i = 0; i < 600; ++i) values.push_back(std::sin(i / 50.0) * 30 + (i == 300 ? 80 : 0));
+    std::vector<std::vector<double>> rows, other;  // time, two panels
+    for (int i = 0; i < 600; ++i) {
+        double value = std::sin(i / 50.0) * 30 + (i == 300 ? 80 : 0);
+        rows.push_back({i * 0.1, value, i < 300 ? NAN : value});
+        other.push_back({i * 0.1 + 10, -value, 0.5});
+    }
     Plot plot;
-    plot.title = PlotTitle(ColumnChannel(11), "\xe9t\xe9.dat");  // not UTF-8
-    plot.yLabel = PlotLabel(ColumnChannel(11)) + "\xff";
+    plot.size = DefaultPlotSize(2);
+    plot.title = PlotTitle({ColumnChannel(11)}, "\xe9t\xe9.dat");  // not UTF-8
+    plot.yLabels = {PlotLabel(ColumnChannel(11)) + "\xff", "Column 12"};
+    plot.legend = {"\xe9t\xe9.dat", "other.dat"};
     std::string error;
     for (const char* name : {"p.png", "p.svg", "p.pdf", "empty.png"}) {
         PlotFormat format;
         ASSERT_TRUE(ParsePlotFormat(name, &format, &error));
-        Stretch stretch =
-            Samples(std::string(name) == "empty.png" ? std::vector<double>{} : values);
-        EXPECT_TRUE(WritePlot(stretch, plot, format, dir.File(name), &error)) << error;
+        std::vector<Series> runs = {Records(rows), Records(other)};
+        if (std::string(name) == "empty.png") runs = {Records({}), Records(other)};
+        EXPECT_TRUE(WritePlot(runs, plot, format, dir.File(name), &error)) << error;
     }
     cairo_surface_t* png = cairo_image_surface_create_from_png(dir.File("p.png").c_str());
     ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
     EXPECT_EQ(cairo_image_surface_get_width(png), 800);
-    EXPECT_EQ(cairo_image_surface_get_height(png), 500);
+    EXPECT_EQ(cairo_image_surface_get_height(png), 750);
     const unsigned char* pixels = cairo_image_surface_get_data(png);
-    int stride = cairo_image_surface_get_stride(png), white = 0, blue = 0;
-    for (int y = 0; y < 500; ++y) {
+    int stride = cairo_image_surface_get_stride(png), white = 0, blue = 0, orange = 0;
+    for (int y = 0; y < 750; ++y) {
         for (int x = 0; x < 800; ++x) {
             std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(pixels + y * stride)[x];
             white += (pixel & 0xffffff) == 0xffffff;
-            blue += (pixel & 0xffffff) == 0x005cbf;  // the data line's colour
+            blue += (pixel & 0xffffff) == 0x005cbf;    // the first run's colour
+            orange += (pixel & 0xffffff) == 0xd95e00;  // the compared run's
         }
     }
     cairo_surface_destroy(png);
-    EXPECT_GT(white, 800 * 500 / 2);
+    EXPECT_GT(white, 800 * 750 / 2);
     EXPECT_GT(blue, 500);
+    EXPECT_GT(orange, 500);
     EXPECT_EQ(std::system(("xmllint --noout " + dir.File("p.svg")).c_str()), 0);
     EXPECT_EQ(ReadFile(dir.File("p.pdf")).substr(0, 5), "%PDF-");
 
-    EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kSvg, "/dev/full", &error));
+    EXPECT_FALSE(WritePlot({Records(rows)}, plot, PlotFormat::kSvg, "/dev/full", &error));
     EXPECT_EQ(error, "No space left on device");
-    EXPECT_FALSE(WritePlot(Samples(values), plot, PlotFormat::kPng, dir.File("no/p.png"), &error));
+    EXPECT_FALSE(WritePlot({Records(rows)}, plot, PlotFormat::kPng, dir.File("no/p.png"), &error));
     EXPECT_EQ(error, "No such file or directory");
 }

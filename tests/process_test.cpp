@@ -2,7 +2,6 @@
 // nothing in $TMPDIR.
 #include <allegro.h>
 #include <fcntl.h>
-#include <loadpng.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/socket.h>
@@ -230,17 +229,7 @@ TEST_F(Process, SnapshotIsTheViewersFrameWithoutADisplay) {
     Viewer viewer(window);
     BITMAP* expected = create_bitmap(iscrWidth, iscrHeight);
     ASSERT_TRUE(ShowFirstFrame(viewer, expected) && ViewerPass(viewer, {}, expected));
-    register_png_file_type();
-    BITMAP* saved = load_bitmap(picture.c_str(), nullptr);
-    ASSERT_NE(saved, nullptr);
-    ASSERT_EQ(saved->w, 120);
-    ASSERT_EQ(saved->h, 90);
-    int differing = 0;
-    for (int y = 0; y < 90; ++y)
-        for (int x = 0; x < 120; ++x)
-            differing += getpixel(saved, x, y) != getpixel(expected, x, y);
-    EXPECT_EQ(differing, 0);
-    destroy_bitmap(saved);
+    EXPECT_EQ(PngColours(picture), Colours(expected));
     destroy_bitmap(expected);
     DestroyCanvases(viewer.canvases);
     RemoveTempFile();
@@ -299,6 +288,9 @@ TEST_F(Process, FailedWritesAreClearAndKeepWhatWasThere) {
     EXPECT_EQ(missing.output, "plovo: cannot write '" + work.File("none/view.png") +
                                   "': No such file or directory\n");
     EXPECT_EQ(missing.status, 1);
+    std::filesystem::create_directory(work.File("d.png"));  // refused before the log is read
+    EXPECT_EQ(Run({"--snapshot", work.File("d.png"), Log(3)}).output,
+              "plovo: cannot write '" + work.File("d.png") + "': Is a directory\n");
 
     Outcome temp = Run({Log(700)}, {}, nullptr, {"prlimit", "--fsize=1000"});
     EXPECT_EQ(temp.output.rfind("plovo: cannot write temporary file '" + tmp.path, 0), 0u);
@@ -465,6 +457,28 @@ TEST_F(Process, PicturesNeverReplaceTheLogAndKeepWhatTheOldFileHad) {
                        "': it is the same file as the output '" + work.File("new.png") + "'");
 }
 
+TEST_F(Process, TheNameGivenDecidesTheFormatAndAFifoIsWrittenInto) {
+    WriteIni("width = 40\nheight = 30\n");
+    std::filesystem::create_symlink("real.bmp", work.File("out.png"));
+    std::filesystem::create_symlink("chart-latest", work.File("latest.png"));
+    std::string fifo = work.File("f.png");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // waits on it
+    Outcome outcome = Run({"--snapshot", work.File("out.png"), "--overview",
+                           work.File("latest.png"), "--plot", fifo, Log(50)});
+    EXPECT_EQ(outcome.output, "");
+    EXPECT_EQ(ReadFile(work.File("real.bmp")).substr(0, 4), "\x89PNG");
+    EXPECT_EQ(ReadFile(work.File("chart-latest")).substr(0, 4), "\x89PNG");
+    char received[4];
+    EXPECT_EQ(read(reader, received, sizeof received), 4);
+    EXPECT_EQ(std::string(received, 4), "\x89PNG");
+    close(reader);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    // So is a pipe: a link to standard output.
+    std::filesystem::create_symlink("/proc/self/fd/1", work.File("stdout.png"));
+    EXPECT_EQ(Run({"--snapshot", work.File("stdout.png"), Log(50)}).output.substr(0, 4), "\x89PNG");
+}
+
 TEST_F(Process, OutputThatCannotBeWrittenIsAFailure) {
     WriteIni("");
     std::string log = Log(3), picture = work.File("stand-in.png");
@@ -499,6 +513,84 @@ TEST_F(Process, TheStandInSnapshotIsTakenOnlyForAWindowWithoutADisplay) {
               "plovo: no display (DISPLAY is not set); the chart is in " + picture + "\n");
     EXPECT_EQ(window.status, 0);
     EXPECT_EQ(ReadFile(picture).substr(1, 3), "PNG");
+}
+
+TEST_F(Process, ExportWritesTheStretchAsExactNumbersRecomputedHere) {
+    // time, velocity, and a 13th column on some lines; time goes back once.
+    std::vector<std::vector<std::string>> fields = {
+        {"0", "1.5"},       {"0.1", "2.25e1"}, {"0.2", "inf"},
+        {"0.3", "-nan"},    {"0.25", "-inf"},  {"0.4", "0.30000000000000004"},
+        {"0.5", "abc"},     {"0.6", "0x1p-3"}, {"0.7", "1e-7"},
+        {"0.8", "22.0426"}, {"0.9", "-0"},     {"1.0", "7"}};
+    std::string body;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        std::vector<std::string> line = fields[i];
+        if (i % 2 == 0)
+            line.insert(line.end(),
+                        {"3", "4", "5", "6", "7", "8", "9", "10", "11", "-1.5e300", "13"});
+        body += Line(line);
+    }
+    std::string log = work.File("run.dat");
+    WriteFile(log, Header() + body);
+    // What the export must hold for records 3 .. 10 (0.2 s to the last at 0.8 s or earlier).
+    std::string expected = "time,velocity,distance,column13\n";
+    DerivedChannels derived;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        double time = ParseNumber(fields[i][0].data(), fields[i][0].size());
+        double velocity = ParseNumber(fields[i][1].data(), fields[i][1].size());
+        derived.Next(time, velocity, 0);
+        if (i < 2 || i > 9) continue;
+        std::vector<std::string> row = {ExactText(time), ExactText(velocity),
+                                        ExactText(derived.distance()), i % 2 == 0 ? "13" : "0"};
+        AppendCsvRow(row, &expected);
+    }
+    std::string csv = work.File("stretch.csv");
+    Outcome file =
+        Run({"--export", csv, "--at", "0.2", "--to", "0.8", log, "velocity,distance,13"});
+    EXPECT_EQ(file.status, 0) << file.output;
+    EXPECT_EQ(ReadFile(csv), expected);
+    EXPECT_NE(expected.find("\n0.2,inf,"), std::string::npos);
+    EXPECT_NE(expected.find("\n0.3,nan,"), std::string::npos);
+    EXPECT_NE(expected.find("\n0.25,-inf,"), std::string::npos);
+
+    // To standard output: the table alone there, every message on standard error.
+    int error = open(work.File("stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    errorOutput = error;
+    Outcome piped = Run({"--export", "-", "--at", "0.2", "--to", "0.8", "--plot",
+                         work.File("p.png"), log, "velocity,distance,13"});
+    close(error);
+    EXPECT_EQ(piped.output, expected);
+    EXPECT_EQ(ReadFile(work.File("stderr")).substr(0, iniError.size()), iniError);
+    // From the record --at finds, to the end; nothing when --at finds none.
+    EXPECT_EQ(Run({"--export", "-", "--at", "0.95", log, "1"}).output, "time,time\n1,1\n");
+    EXPECT_EQ(Run({"--export", "-", "--at", "5", log, "2"}).output, "time,velocity\n");
+}
+
+TEST_F(Process, ListsAndTheComparedLogAreCheckedBeforeTheLogIsRead) {
+    WriteIni("");
+    std::string fifo = work.File("run.dat");  // read, it would wait for a writer
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string list =
+        "plovo: %s shows one chart type: a list of them is for --plot and "
+        "--export\n" +
+        usage;
+    for (auto [option, name] : {std::pair<const char*, const char*>{"--stats", "--stats"},
+                                {"--overview=o.png", "--overview"},
+                                {"--start=1", "the window"}}) {
+        Outcome refused = Run({option, fifo, "velocity,brake-pressure"});
+        std::string message = list;
+        message.replace(message.find("%s"), 2, name);
+        EXPECT_EQ(refused.output, message);
+        EXPECT_EQ(refused.status, 1);
+    }
+    std::string plot = work.File("p.svg"), missing = work.File("none.dat");
+    Outcome gone = Run({"--plot", plot, "--compare", missing, fifo, "2,9"});
+    EXPECT_EQ(gone.output, "plovo: cannot open log '" + missing + "': No such file or directory\n");
+    EXPECT_EQ(gone.status, 1);
+    Outcome same = Run({"--plot", plot, "--compare", plot, fifo});
+    EXPECT_EQ(same.output, "plovo: cannot write '" + plot +
+                               "': it is the same file as the input '" + plot + "'\n");
+    EXPECT_FALSE(std::filesystem::exists(plot));
 }
 
 namespace {

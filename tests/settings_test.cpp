@@ -67,6 +67,7 @@ TEST_F(Ini, KeysAreReadAndEachMissingOneTakesItsDefault) {
     EXPECT_EQ(Load("[display]\nwidth = abc\n").width, 0);
     EXPECT_EQ(Load("[display]\nheight = 0x100\n").height, 256);
     EXPECT_EQ(Load("[display]\ndefault = Brake-P\n").chart.column, 9);
+    EXPECT_EQ(Load("[display]\ndefault = 2,brake-p\n").charts.size(), 2u);
     EXPECT_EQ(SettingsError(Load("[display]\ndefault = speed\n"))
                   .rfind("plovo: unknown chart type 'speed' from display:default in '" +
                              work.File("plovo.ini") + "': expected a number or one of time, ",
@@ -190,6 +191,33 @@ TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
     ApplyCommandLine(3, largest, settings);
     EXPECT_EQ(settings.chart.column, 2147483647);
     EXPECT_EQ(SettingsError(settings), "");
+
+    // A comma-separated list: each item read as one chart type is; the first wrong one refused.
+    std::string many = "2";
+    for (int i = 1; i < 33; ++i) many += ",2";
+    const std::string range =
+        "') is out of range: expected 1 or more (1 to 11 name the log's columns)";
+    std::vector<std::tuple<std::string, std::string, std::string>> lists = {
+        {"velocity,pipe-pressure,Brake-P", "2 10 9", ""},
+        {"2, 13 ,distance", "2 13 distance", ""},
+        {"velocity,speed", "2 0", "plovo: unknown chart type 'speed': expected a number or one of"},
+        {"velocity,", "2 0", "plovo: unknown chart type '': expected a number or one of"},
+        {"2,brake", "2 0", "plovo: chart type 'brake' is ambiguous: brake-force, brake-pressure"},
+        {"2,0,x", "2 0", "plovo: chart type 0 from the command line ('2,0,x" + range},
+        {"2,4294967298", "2 0",
+         "plovo: chart type 4294967298 from the command line ('2,4294967298" + range},
+        {many, "2 2",
+         "plovo: 33 chart types from the command line ('" + many + "'): at most 32"}};
+    for (const auto& [list, read, message] : lists) {
+        const char* argv[] = {"plovo", "log.dat", list.c_str()};
+        ApplyCommandLine(3, argv, settings);
+        std::string charts;
+        for (const Channel& chart : settings.charts)
+            charts += (charts.empty() ? "" : " ") + ChannelId(chart);
+        EXPECT_EQ(charts.substr(0, read.size()), read) << list;
+        EXPECT_EQ(settings.chart, settings.charts[0]) << list;
+        EXPECT_EQ(SettingsError(settings).substr(0, message.size()), message) << list;
+    }
 }
 
 TEST(SettingsError, NamesTheValueAndWhatIsAccepted) {

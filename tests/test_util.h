@@ -2,6 +2,7 @@
 #pragma once
 
 #include <allegro.h>
+#include <cairo.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -150,6 +152,34 @@ inline void UseMemoryBitmaps() {
     static bool started = install_allegro(SYSTEM_NONE, &errno, atexit) == 0;
     ASSERT_TRUE(started);
     set_color_depth(16);
+}
+
+// The colours of a bitmap's pixels, 0xRRGGBB row after row, as Allegro gives them (getr16 and
+// its kin for 16 bits).
+inline std::vector<std::uint32_t> Colours(BITMAP* bitmap) {
+    std::vector<std::uint32_t> colours;
+    int depth = bitmap_color_depth(bitmap);
+    for (int y = 0; y < bitmap->h; ++y)
+        for (int x = 0; x < bitmap->w; ++x) {
+            int c = getpixel(bitmap, x, y);
+            colours.push_back(getr_depth(depth, c) << 16 | getg_depth(depth, c) << 8 |
+                              getb_depth(depth, c));
+        }
+    return colours;
+}
+
+// The colours in a PNG file, read by cairo, as Colours gives them; none when it is not one.
+inline std::vector<std::uint32_t> PngColours(const std::string& path) {
+    std::vector<std::uint32_t> colours;
+    cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
+    for (int y = 0; cairo_surface_status(png) == 0 && y < cairo_image_surface_get_height(png); ++y)
+        for (int x = 0; x < cairo_image_surface_get_width(png); ++x)
+            colours.push_back(
+                reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(png) +
+                                                 y * cairo_image_surface_get_stride(png))[x] &
+                0xFFFFFF);
+    cairo_surface_destroy(png);
+    return colours;
 }
 
 // Sets the shared globals back to their values before main runs.

@@ -1,0 +1,20 @@
+// The CSV export: a stretch of the run's records as their time and the chart types' values.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "charttypes.h"
+#include "extraction.h"
+#include "records.h"
+
+// A chart type's name in the header row: its name ("velocity", "distance"), or "column<N>" for
+// a column of the log beyond the named ones.
+std::string ExportName(const Channel& chart);
+
+// Writes the records `span` of the extraction, whose first files are the chart types', to
+// `target` as CSV: "-" is standard output, anything else a file replaced like a picture. A header
+// row "time,<name>,...", then a row a record: its time and its values, each the shortest text
+// that reads back as the same number ("nan", "inf", "-inf" as such). False with one line in err.
+bool WriteExport(const std::string& target, RecordSpan span, const std::vector<Channel>& charts,
+                 const LogExtraction& extraction, std::string* err);
