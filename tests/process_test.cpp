@@ -596,10 +596,6 @@ TEST_F(Process, ListsAndTheComparedLogAreCheckedBeforeTheLogIsRead) {
 namespace {
 using Fields = std::vector<std::string>;  // a line's columns 1 to 11 as written
 
-std::string Text(double number) {
-    return std::isnan(number) ? "nan" : ExactText(number);
-}
-
 // A varied run of `records` lines 0.5 s apart: speeding up to 15 m/s and braking to a stop,
 // again and again from a phase `seed` sets, with NaN fields and a brake pressure of exactly
 // brake_on here and there.
@@ -617,40 +613,34 @@ std::vector<Fields> VariedRun(int seed, int records) {
         if (i % 61 == seed + 1) v = nan;
         if (i % 67 == seed + 2) a = nan;
         if (i % 71 == seed + 3) c = nan;
-        lines.push_back({Text(0.5 * i), Text(v), Text(a), "0.6", Text(c), braking ? "0" : "150",
-                         "4", "8", Text(p), "0.5", Text(i * 13 % 50 + 0.25)});
+        lines.push_back({ExactText(0.5 * i), ExactText(v), ExactText(a), "0.6", ExactText(c),
+                         braking ? "0" : "150", "4", "8", ExactText(p), "0.5",
+                         ExactText(i * 13 % 50 + 0.25)});
     }
     return lines;
 }
 
-std::string LogOf(const std::vector<Fields>& lines) {
-    std::string log = Header();
-    for (const Fields& line : lines) log += Line(line);
-    return log;
-}
-
-// The two tables' rows of a run, recomputed the plain way: every column read whole, the brake
-// applications found first, then each one's figures.
-struct Recomputed {
-    std::string summary, brakings;
-};
-
-Recomputed Recompute(const std::string& log, const std::vector<Fields>& lines) {
+// Appends the two tables' rows of a run, recomputed the plain way: every column read whole, the
+// brake applications found first, then each one's figures.
+void Recompute(const std::string& log, const std::vector<Fields>& lines, std::string* summary,
+               std::string* brakings) {
     const std::size_t n = lines.size();
-    auto column = [&](int c) {
+    auto column = [&](int c, double sign = 1) {
         std::vector<double> values;
-        for (const Fields& line : lines) values.push_back(std::atof(line[c - 1].c_str()));
+        for (const Fields& line : lines) values.push_back(sign * std::atof(line[c - 1].c_str()));
         return values;
     };
-    std::vector<double> t = column(1), v = column(2), a = column(3), c = column(5), f = column(6),
-                        p = column(9), current = column(11);
-    // The first finite extreme and its time, or two empty fields.
-    auto extreme = [&](const std::vector<double>& x, std::size_t from, std::size_t to,
-                       bool largest) -> Fields {
+    std::vector<double> t = column(1), v = column(2), deceleration = column(3, -1), c = column(5),
+                        f = column(6), p = column(9), current = column(11);
+    auto text = [](bool exists, double x) { return exists ? ExactText(x) : ""; };
+    // The first finite extreme and its time, or two empty fields, appended to a row.
+    auto extreme = [&](const std::vector<double>& x, std::size_t from, std::size_t to, bool largest,
+                       Fields* row) {
         std::size_t at = n;
         for (std::size_t k = from; k <= to && k < n; ++k)
             if (std::isfinite(x[k]) && (at == n || (largest ? x[k] > x[at] : x[k] < x[at]))) at = k;
-        return at == n ? Fields{"", ""} : Fields{Text(x[at]), Text(t[at])};
+        row->push_back(at == n ? "" : ExactText(x[at]));
+        row->push_back(at == n ? "" : ExactText(t[at]));
     };
     double distance = 0, energy = 0;
     for (std::size_t k = 1; k < n; ++k) {
@@ -658,14 +648,12 @@ Recomputed Recompute(const std::string& log, const std::vector<Fields>& lines) {
         energy += TrapezoidStep(t[k - 1], f[k - 1] * v[k - 1], t[k], f[k] * v[k]) / 3600;
     }
     std::vector<std::pair<std::size_t, std::size_t>> spans;  // first and last record
-    bool on = false;
     for (std::size_t k = 0; k < n; ++k) {
+        bool on = !spans.empty() && spans.back().second == n - 1;
         if (!std::isfinite(p[k]) || (p[k] >= 0.05) == on) continue;
         if (on) spans.back().second = k - 1;
         if (!on) spans.push_back({k, n - 1});
-        on = !on;
     }
-    Recomputed rows;
     int stops = 0;
     for (std::size_t i = 0; i < spans.size(); ++i) {
         auto [s, e] = spans[i];
@@ -676,45 +664,38 @@ Recomputed Recompute(const std::string& log, const std::vector<Fields>& lines) {
         double braked = 0;
         for (std::size_t k = s + 1; k <= r; ++k)
             braked += TrapezoidStep(t[k - 1], v[k - 1], t[k], v[k]);
-        std::vector<double> deceleration;
-        for (double x : a) deceleration.push_back(0.0 - x);
         Fields row = {log,
                       std::to_string(i + 1),
-                      Text(t[s]),
-                      Text(v[s]),
-                      Text(t[e]),
+                      ExactText(t[s]),
+                      ExactText(v[s]),
+                      ExactText(t[e]),
                       stopped ? "true" : "false",
-                      stopped ? Text(t[r]) : "",
-                      stopped ? Text(t[r] - t[s]) : "",
-                      Text(braked),
-                      t[r] == t[s] ? "" : Text((v[s] - v[r]) / (t[r] - t[s]))};
-        for (const Fields& more : {extreme(deceleration, s, r, true), extreme(p, s, e, true)})
-            row.insert(row.end(), more.begin(), more.end());
+                      text(stopped, t[r]),
+                      text(stopped, t[r] - t[s]),
+                      ExactText(braked),
+                      text(t[r] != t[s], (v[s] - v[r]) / (t[r] - t[s]))};
+        extreme(deceleration, s, r, true, &row);
+        extreme(p, s, e, true, &row);
         row.pop_back();  // the highest pressure's time
-        AppendCsvRow(row, &rows.brakings);
+        AppendCsvRow(row, brakings);
     }
-    Fields row = {log, std::to_string(n), n ? Text(t[0]) : "", n ? Text(t[n - 1]) : ""};
-    Fields speed = extreme(v, 0, n, true);
-    row.insert(row.end(), speed.begin(), speed.end());
-    row.push_back(n ? Text(distance) : "");
-    row.push_back(n ? Text(energy) : "");
-    for (const Fields& more :
-         {extreme(c, 0, n, true), extreme(c, 0, n, false), extreme(current, 0, n, true)})
-        row.insert(row.end(), more.begin(), more.end());
-    row.push_back(std::to_string(spans.size()));
-    row.push_back(std::to_string(stops));
-    AppendCsvRow(row, &rows.summary);
-    return rows;
+    Fields row = {log, std::to_string(n), n ? ExactText(t[0]) : "", n ? ExactText(t[n - 1]) : ""};
+    extreme(v, 0, n, true, &row);
+    row.insert(row.end(), {text(n, distance), text(n, energy)});
+    extreme(c, 0, n, true, &row);
+    extreme(c, 0, n, false, &row);
+    extreme(current, 0, n, true, &row);
+    row.insert(row.end(), {std::to_string(spans.size()), std::to_string(stops)});
+    AppendCsvRow(row, summary);
 }
 
 class Tables : public Process {
   protected:
     // Runs plovo with its standard error kept in `errors`.
-    Outcome RunTables(std::vector<std::string> args, std::vector<std::string> wrapper = {},
-                      std::function<void(pid_t)> during = nullptr) {
+    Outcome RunTables(std::vector<std::string> args, std::vector<std::string> wrapper = {}) {
         std::string path = work.File("stderr.txt");
         errorOutput = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        Outcome outcome = Run(std::move(args), {}, std::move(during), std::move(wrapper));
+        Outcome outcome = Run(std::move(args), {}, nullptr, std::move(wrapper));
         close(errorOutput);
         errorOutput = -1;
         errors = ReadFile(path);
@@ -724,10 +705,10 @@ class Tables : public Process {
     // Writes the varied run of `seed` as the log `name` and notes its recomputed rows.
     std::string VariedLog(const std::string& name, int seed, int records) {
         std::vector<Fields> lines = VariedRun(seed, records);
-        WriteFile(work.File(name), LogOf(lines));
-        Recomputed rows = Recompute(work.File(name), lines);
-        summary += rows.summary;
-        brakings += rows.brakings;
+        std::string log = Header();
+        for (const Fields& line : lines) log += Line(line);
+        WriteFile(work.File(name), log);
+        Recompute(work.File(name), lines, &summary, &brakings);
         return work.File(name);
     }
     // What the siblings of outputs would leave in the work folder.
