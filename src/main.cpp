@@ -22,9 +22,38 @@
 #include "settings.h"
 #include "signals.h"
 #include "sliding.h"
+#include "summaryrun.h"
 #include "tempfiles.h"
 #include "text.h"
 #include "viewer.h"
+
+namespace {
+// plovo.ini beside the program, or the defaults after the two lines that say why.
+Settings LoadedSettings(const char* argv0) {
+    Settings settings;
+    std::string error;
+    if (!LoadSettings(IniPathFor(argv0), &settings, &error)) {
+        Messages() << "IniFile error!!! Loading default settings..." << std::endl;
+        std::cerr << error << std::endl;
+    }
+    return settings;
+}
+
+// The tables over the logs every argument names, in place of the window; 1 when a log could not
+// be read, as wc and grep do.
+int WriteTablesOfLogs(const CommandLine& command, const char* argv0) {
+    std::string error;
+    if (!CheckOutputsAreNotInputs(Inputs(command), Outputs(command), &error) ||
+        !CheckOutputsWritable(Outputs(command), &error))
+        FatalExit(error);
+    Settings settings = LoadedSettings(argv0);
+    if (!CheckSettings(settings, &error)) FatalExit(error + "\n" + kUsage);
+    bool allRead = true;
+    auto say = [](const std::string& line) { std::cerr << line << std::endl; };
+    if (!WriteTables(command, settings.analysis, say, &allRead, &error)) FatalExit(error);
+    return StatusAfterOutput(allRead ? 0 : 1);
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     GuardStandardStreams();
@@ -38,6 +67,7 @@ int main(int argc, char** argv) {
         std::cout << (command.help ? HelpText() : "plovo " + std::string(kVersion) + "\n");
         return StatusAfterOutput(0);
     }
+    if (WantsTables(command)) return WriteTablesOfLogs(command, argv[0]);
     if (command.args.empty()) {
         Messages() << kUsage << std::endl;
         ConsolePause();
@@ -53,11 +83,7 @@ int main(int argc, char** argv) {
         (!command.compare.empty() && !CheckLogReadable(command.compare, &error)))
         FatalExit(error);
 
-    Settings settings;
-    if (!LoadSettings(IniPathFor(argv[0]), &settings, &error)) {
-        Messages() << "IniFile error!!! Loading default settings..." << std::endl;
-        std::cerr << error << std::endl;
-    }
+    Settings settings = LoadedSettings(argv[0]);
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
     if (!CheckSettings(settings, &error) ||
         !CheckChartList(command, settings.charts.size(), &error))

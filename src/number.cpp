@@ -34,10 +34,19 @@ const char* SkipPadding(const char* p, const char* end) {
     return p;
 }
 
-// Decimals without an exponent and with at most 15 significant digits and 22 decimals, the
-// simulator's usual fields, read without from_chars: the digits as a whole number and one
-// division by an exact power of ten give the correctly rounded double, as strtod does. None for
-// anything else (signs twice, exponents, hexadecimal, inf, nan, more digits), for the full path.
+// Reads the digits at p as a whole number into *digits, going on from its value; returns the
+// first byte that is no digit. Past 19 digits the number wraps, which the caller refuses.
+const char* TakeDigits(const char* p, const char* end, std::uint64_t* digits) {
+    for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p)
+        *digits = *digits * 10 + static_cast<unsigned>(*p - '0');
+    return p;
+}
+
+// Decimals without an exponent and with at most 15 significant digits (19 digits in all) and 22
+// decimals, the simulator's usual fields, read without from_chars: the digits as a whole number
+// and one division by an exact power of ten give the correctly rounded double, as strtod does.
+// None for anything else (signs twice, exponents, hexadecimal, inf, nan, more digits), for the
+// full path.
 std::optional<double> ParseSimpleDecimal(const char* p, const char* end) {
     static const double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -47,22 +56,15 @@ std::optional<double> ParseSimpleDecimal(const char* p, const char* end) {
     bool negative = p < end && *p == '-';
     if (p < end && (*p == '+' || *p == '-')) ++p;
     std::uint64_t digits = 0;
-    int significant = 0, decimals = 0;
-    bool any = false, dot = false;
-    for (; p < end; ++p) {
-        if (*p == '.' && !dot) {
-            dot = true;
-            continue;
-        }
-        if (*p < '0' || *p > '9') break;
-        any = true;
-        digits = digits * 10 + static_cast<unsigned>(*p - '0');
-        significant += digits != 0;
-        decimals += dot;
-        if (significant > 15 || decimals > 22) return std::nullopt;
-    }
-    bool more = p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X');
-    if (!any || more) return std::nullopt;
+    const char* point = TakeDigits(p, end, &digits);
+    const char* last = point;
+    if (point < end && *point == '.') last = TakeDigits(point + 1, end, &digits);
+    std::ptrdiff_t decimals = last == point ? 0 : last - point - 1;
+    std::ptrdiff_t all = (point - p) + decimals;
+    bool more = last < end && (*last == 'e' || *last == 'E' || *last == 'x' || *last == 'X');
+    // Below 10^15 the digits are at most 15 significant ones, and exact in a double.
+    if (all == 0 || all > 19 || digits >= 1000000000000000 || decimals > 22 || more)
+        return std::nullopt;
     double number = static_cast<double>(digits) / kPowersOfTen[decimals];
     return negative ? -number : number;
 }

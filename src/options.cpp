@@ -54,7 +54,10 @@ enum class Opt {
     Export,
     Follow,
     Help,
-    Version
+    Version,
+    Summary,
+    Brakings,
+    NoHeader
 };
 
 struct KnownOption {
@@ -72,7 +75,9 @@ const KnownOption kOptions[] = {
     {"plot-size", 0, true, Opt::PlotSize}, {"x", 0, true, Opt::X},
     {"compare", 0, true, Opt::Compare},    {"title", 0, true, Opt::Title},
     {"export", 0, true, Opt::Export},      {"follow", 'f', false, Opt::Follow},
-    {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version}};
+    {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version},
+    {"summary", 0, true, Opt::Summary},    {"brakings", 0, true, Opt::Brakings},
+    {"no-header", 0, false, Opt::NoHeader}};
 
 // The option `written` (a long name after "--", without "=value") names: the one with that
 // name, else the only one whose name begins with it. Null, with one line in err, when none or
@@ -123,6 +128,14 @@ bool TakeSeconds(const char* option, std::optional<double>* slot, const std::str
     return slot->has_value() ||
            Refuse(err, "plovo: " + std::string(option) + " takes a time in seconds, not '" +
                            Printable(value) + "'");
+}
+
+// A table's file into `slot`; refused when the name is empty.
+bool TakeTable(const char* option, std::string* slot, const std::string& value, std::string* err) {
+    *slot = value;
+    return !value.empty() || Refuse(err, "plovo: " + std::string(option) +
+                                             " takes a file name, or - for standard "
+                                             "output, not ''");
 }
 
 // --x's value: time or distance, in any case, or a beginning of one.
@@ -190,6 +203,13 @@ bool Apply(Opt id, const std::string& value, CommandLine* command, std::string* 
         case Opt::Version:
             command->version = true;
             return true;
+        case Opt::Summary:
+            return TakeTable("--summary", &command->summary, value, err);
+        case Opt::Brakings:
+            return TakeTable("--brakings", &command->brakings, value, err);
+        case Opt::NoHeader:
+            command->noHeader = true;
+            return true;
     }
     return true;
 }
@@ -209,6 +229,33 @@ bool CheckFollow(const CommandLine& command, std::string* err) {
                            "of them");
 }
 
+// Refuses what a run of tables over many logs cannot go with: both tables in one stream, and the
+// options of a chart of one log.
+bool CheckTables(const CommandLine& command, std::string* err) {
+    const bool summary = !command.summary.empty(), brakings = !command.brakings.empty();
+    if (!summary && !brakings)
+        return !command.noHeader ||
+               Refuse(err,
+                      "plovo: --no-header goes with --summary or --brakings, which is not given");
+    if (command.summary == "-" && command.brakings == "-")
+        return Refuse(err,
+                      "plovo: --summary and --brakings both name standard output (-): two "
+                      "tables cannot share one stream; give one of them a file");
+    const char* chart = !command.snapshot.empty()      ? "--snapshot"
+                        : !command.overview.empty()    ? "--overview"
+                        : !command.plot.empty()        ? "--plot"
+                        : !command.exportTable.empty() ? "--export"
+                        : command.stats                ? "--stats"
+                        : command.follow               ? "--follow"
+                        : command.startGiven           ? "--start"
+                        : command.at                   ? "--at"
+                                                       : nullptr;
+    return chart == nullptr ||
+           Refuse(err, std::string("plovo: ") + (summary ? "--summary" : "--brakings") +
+                           " takes logs only, and " + chart + " is about a chart of one: give " +
+                           "one of them");
+}
+
 // The first option given that only the plot takes, while --plot is not given; null for none.
 const char* PlotOnly(const CommandLine& command) {
     if (!command.plot.empty()) return nullptr;
@@ -221,6 +268,7 @@ const char* PlotOnly(const CommandLine& command) {
 
 // Refuses options that cannot go together.
 bool CheckConflicts(const CommandLine& command, std::string* err) {
+    if (!CheckTables(command, err)) return false;
     if (command.at && command.startGiven)
         return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
     if (command.to && command.plot.empty() && command.exportTable.empty())
@@ -285,14 +333,14 @@ bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err)
 
 std::vector<std::string> Outputs(const CommandLine& command) {
     std::vector<std::string> outputs;
-    for (const std::string* path : {&command.snapshot, &command.overview, &command.plot})
-        if (!path->empty()) outputs.push_back(*path);
-    if (!command.exportTable.empty() && !TableToStandardOutput(command))
-        outputs.push_back(command.exportTable);
+    for (const std::string* path : {&command.snapshot, &command.overview, &command.plot,
+                                    &command.exportTable, &command.summary, &command.brakings})
+        if (!path->empty() && *path != "-") outputs.push_back(*path);
     return outputs;
 }
 
 std::vector<std::string> Inputs(const CommandLine& command) {
+    if (!command.summary.empty() || !command.brakings.empty()) return command.args;  // every one
     std::vector<std::string> inputs;
     if (!command.args.empty()) inputs.push_back(command.args[0]);
     if (!command.compare.empty()) inputs.push_back(command.compare);
@@ -300,7 +348,7 @@ std::vector<std::string> Inputs(const CommandLine& command) {
 }
 
 bool TableToStandardOutput(const CommandLine& command) {
-    return command.exportTable == "-";
+    return command.exportTable == "-" || command.summary == "-" || command.brakings == "-";
 }
 
 bool CheckChartList(const CommandLine& command, std::size_t charts, std::string* err) {
@@ -341,6 +389,10 @@ std::string HelpText() {
             "                              output\n"
             "  -f, --follow                keep reading the log as it grows; the window\n"
             "                              follows its end while it shows it\n"
+            "  --summary FILE              write a CSV row of figures per log to FILE (- for\n"
+            "                              standard output); every argument is then a log\n"
+            "  --brakings FILE             write a CSV row per brake application of each log\n"
+            "  --no-header                 write the tables without their header rows\n"
             "  -h, --help                  show this help and exit\n"
             "  --version                   show the version and exit\n"
             "\n"
@@ -364,6 +416,7 @@ std::string HelpText() {
             "Settings: plovo.ini in the directory of the program as it was started (argv[0]),\n"
             "or in the current directory when started without a directory; an installed\n"
             "plovo reads /etc/plovo/plovo.ini or PREFIX/etc/plovo/plovo.ini (man plovo):\n"
-            "[display] width, height (pixels), fullscreen (yes/no), default (chart type).\n";
+            "[display] width, height (pixels), fullscreen (yes/no), default (chart type);\n"
+            "[analysis] brake_on (MPa), stop_speed (m/s) for --summary and --brakings.\n";
     return text.str();
 }

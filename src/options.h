@@ -43,6 +43,9 @@ struct CommandLine {
     std::string compare;               // a second log whose run the plot draws beside the first
     std::optional<std::string> title;  // the plot's title in place of its own; "" for none
     std::string exportTable;           // CSV of the stretch to write instead ("-": standard output)
+    std::string summary;               // CSV table of a row per log, "-" for standard output
+    std::string brakings;              // CSV table of a row per brake application
+    bool noHeader = false;             // the tables without their header rows
     std::vector<std::string> args;     // LOG [CHART_TYPE] ..., in order
 };
 

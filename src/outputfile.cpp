@@ -61,46 +61,6 @@ FileIdentity IdentityOf(std::string path) {
     return {status.st_dev, status.st_ino, parts.name};
 }
 
-// The sibling file being written, and its directory, open while there is a sibling.
-std::string siblingPath;
-int siblingDir = -1;
-
-void RemoveSiblingFile() {
-    if (!siblingPath.empty()) RemoveRegisteredFile(siblingPath);
-    siblingPath.clear();
-    if (siblingDir >= 0) close(siblingDir);
-    siblingDir = -1;
-}
-
-// Creates the sibling of `target` (the path links lead to), empty. False with one line in err.
-bool CreateSiblingFile(const std::string& target, std::string* err) {
-    RemoveSiblingFile();
-    auto [dir, name] = SplitPath(target);
-    std::string::size_type dot = name.rfind('.');
-    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
-    if (extension.size() > NAME_MAX - 13) extension.clear();  // 13: ".plovo-XXXXXX"
-    // The directory stays open: the rename is made relative to it, and a path through it in
-    // /proc stays short when the directory's own path leaves no room for the sibling's name.
-    int fd = -1;
-    bool created = false;
-    errno = EISDIR;  // for a target that names no file
-    if (!name.empty()) siblingDir = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (siblingDir >= 0) {
-        std::string pattern = dir + "/.plovo-XXXXXX" + extension;
-        if (pattern.size() >= PATH_MAX)
-            pattern = "/proc/self/fd/" + std::to_string(siblingDir) + "/.plovo-XXXXXX" + extension;
-        created =
-            CreateRegisteredFile(pattern, static_cast<int>(extension.size()), &fd, &siblingPath);
-    }
-    if (!created) {
-        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
-        RemoveSiblingFile();
-        return false;
-    }
-    close(fd);
-    return true;
-}
-
 // Gives the file `fd` the mode, owner and group of the regular file `name` in `dir` where the
 // process may, or the permissions of a newly created file when there is none.
 void TakeOldAttributes(int fd, int dir, const char* name) {
@@ -118,30 +78,6 @@ void TakeOldAttributes(int fd, int dir, const char* name) {
     fchmod(fd, old.st_mode & 07777);
 }
 
-// Gives the sibling the old file's attributes, writes it to disk and renames it over `target`.
-// False with one line in err; the sibling then stays for RemoveSiblingFile.
-bool ReplaceWithSibling(const std::string& target, std::string* err) {
-    std::string siblingName = FileName(siblingPath);
-    std::string name = SplitPath(target).name;
-    int fd = openat(siblingDir, siblingName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    bool replaced = fd >= 0;
-    if (replaced) {
-        TakeOldAttributes(fd, siblingDir, name.c_str());
-        // On disk before the rename, so that a crash leaves the old file or the whole new one.
-        replaced = fsync(fd) == 0;
-    }
-    int saved = errno;
-    if (fd >= 0) close(fd);
-    errno = saved;
-    if (!replaced || renameat(siblingDir, siblingName.c_str(), siblingDir, name.c_str()) != 0) {
-        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
-        return false;
-    }
-    ForgetFile(siblingPath);
-    siblingPath.clear();
-    RemoveSiblingFile();
-    return true;
-}
 }  // namespace
 
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err) {
@@ -172,27 +108,89 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
     return true;
 }
 
-bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err) {
-    std::string reason;
-    auto failed = [&](const std::string& why) {
-        *err = "plovo: cannot write '" + Printable(output) + "': " + why;
-        RemoveSiblingFile();
-        return false;
-    };
+OutputFile::~OutputFile() {
+    Remove();
+}
+
+void OutputFile::Remove() {
+    if (!sibling.empty()) RemoveRegisteredFile(sibling);
+    sibling.clear();
+    if (dir >= 0) close(dir);
+    dir = -1;
+}
+
+bool OutputFile::Create(const std::string& output, std::string* err) {
+    Remove();
     switch (KindOf(output)) {
         case Kind::kDirectory:
-            return failed(std::strerror(EISDIR));
+            *err = "plovo: cannot write '" + Printable(output) + "': " + std::strerror(EISDIR);
+            return false;
         case Kind::kWrittenInto:
             // As cp writes into it: a file put in place of a device or a FIFO would take it
             // away from whoever uses it (a reader waiting on the FIFO).
-            return write(output, &reason) || failed(reason);
+            path_ = output;
+            return true;
         case Kind::kReplaced:
             break;
     }
-    const std::string path = ThroughLinks(output);
-    if (!CreateSiblingFile(path, err)) return false;
-    if (!write(siblingPath, &reason)) return failed(reason);
-    bool replaced = ReplaceWithSibling(path, err);
-    if (!replaced) RemoveSiblingFile();
-    return replaced;
+    target = ThroughLinks(output);
+    auto [folder, name] = SplitPath(target);
+    std::string::size_type dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    if (extension.size() > NAME_MAX - 13) extension.clear();  // 13: ".plovo-XXXXXX"
+    // The directory stays open: the rename is made relative to it, and a path through it in
+    // /proc stays short when the directory's own path leaves no room for the sibling's name.
+    int fd = -1;
+    bool created = false;
+    errno = EISDIR;  // for a target that names no file
+    if (!name.empty()) dir = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        std::string pattern = folder + "/.plovo-XXXXXX" + extension;
+        if (pattern.size() >= PATH_MAX)
+            pattern = "/proc/self/fd/" + std::to_string(dir) + "/.plovo-XXXXXX" + extension;
+        created = CreateRegisteredFile(pattern, static_cast<int>(extension.size()), &fd, &sibling);
+    }
+    if (!created) {
+        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
+        Remove();
+        return false;
+    }
+    close(fd);
+    path_ = sibling;
+    return true;
+}
+
+bool OutputFile::Commit(std::string* err) {
+    if (sibling.empty()) return true;  // written into
+    std::string siblingName = FileName(sibling);
+    std::string name = SplitPath(target).name;
+    int fd = openat(dir, siblingName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    bool replaced = fd >= 0;
+    if (replaced) {
+        TakeOldAttributes(fd, dir, name.c_str());
+        // On disk before the rename, so that a crash leaves the old file or the whole new one.
+        replaced = fsync(fd) == 0;
+    }
+    int saved = errno;
+    if (fd >= 0) close(fd);
+    errno = saved;
+    if (!replaced || renameat(dir, siblingName.c_str(), dir, name.c_str()) != 0) {
+        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
+        return false;
+    }
+    ForgetFile(sibling);
+    sibling.clear();
+    Remove();
+    return true;
+}
+
+bool ReplaceFile(const std::string& output, const FileStep& write, std::string* err) {
+    OutputFile file;
+    if (!file.Create(output, err)) return false;
+    std::string reason;
+    if (!write(file.path(), &reason)) {
+        *err = "plovo: cannot write '" + Printable(output) + "': " + reason;
+        return false;
+    }
+    return file.Commit(err);
 }

@@ -19,15 +19,41 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
 // not end in that refusal.
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err);
 
+// A file being written for an output: a hidden file beside it (.plovo-XXXXXX with the extension
+// of the file replaced) that Commit renames over it, which then keeps the old file's mode, and
+// its owner and group where the process may set them; or, for an existing file that is neither
+// a regular file nor a directory (a device, a FIFO, a pipe), that file itself, written into and
+// never replaced. A directory is refused. Where the output is a symbolic link, the file it leads
+// to is replaced and the link stays. A hidden file not committed is removed with the object, or
+// by RemoveTempFile on any way out.
+class OutputFile {
+  public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the hidden file of `output`, empty, or takes the device or FIFO. False with one
+    // line in err.
+    bool Create(const std::string& output, std::string* err);
+    // The path to write.
+    const std::string& path() const { return path_; }
+    // Writes the hidden file to disk and renames it over the output. False with one line in err.
+    bool Commit(std::string* err);
+
+  private:
+    void Remove();
+    std::string target;   // the output through its links
+    std::string path_;    // to write
+    std::string sibling;  // the hidden file's, "" when there is none
+    int dir = -1;         // the output's directory, open while there is a hidden file
+};
+
 // Writes the file at `path` (created empty, or a device or a FIFO); false when it could not,
 // with the reason in err (one line such as "No space left on device").
 using FileStep = std::function<bool(const std::string& path, std::string* err)>;
 
-// Replaces `path` with what `write` puts into a hidden file beside it (.plovo-XXXXXX with the
-// extension of the file replaced): an existing file is replaced only by a complete one, which
-// keeps its mode, and its owner and group where the process may set them. Where `path` is a
-// symbolic link, the file it leads to is replaced and the link stays. An existing file that is
-// neither a regular file nor a directory (a device, a FIFO, a pipe) is written into instead,
-// never replaced; a directory is refused. On failure a replaced `path` is untouched, the hidden
-// file is removed, and err holds one line.
+// Replaces `path` with what `write` puts into its OutputFile: an existing file is replaced only
+// by a complete one; a device or a FIFO is written into. On failure a replaced `path` is
+// untouched, the hidden file is removed, and err holds one line.
 bool ReplaceFile(const std::string& path, const FileStep& write, std::string* err);

@@ -1,4 +1,4 @@
-// The progress line on the terminal while a long extraction reads the log.
+// The progress line on the terminal while a long extraction reads the log, or a run reads many.
 #include "progress.h"
 
 #include <sys/stat.h>
@@ -53,6 +53,19 @@ void Show(const std::string& text) {
     Write(line.data(), line.size());
     shown = text;
 }
+
+// Whether the line may show and its period has passed since the last look.
+bool Due() {
+    if (!terminal) return false;
+    double now = Now();
+    if (now < nextLook) return false;
+    nextLook = now + kProgressPeriod;
+    return true;
+}
+
+void ShowChanged(const std::string& text) {
+    if (text != shown && InForeground()) Show(text);
+}
 }  // namespace
 
 void StartProgress(int log) {
@@ -66,12 +79,25 @@ void StartProgress(int log) {
 
 void ReportProgress(std::int64_t bytes) {
     done += bytes;
-    if (!terminal) return;
-    double now = Now();
-    if (now < nextLook) return;
-    nextLook = now + kProgressPeriod;
-    std::string text = ProgressText(done, total);
-    if (text != shown && InForeground()) Show(text);
+    if (Due()) ShowChanged(ProgressText(done, total));
+}
+
+void StartLogProgress(std::int64_t logs, bool allowed) {
+    terminal = allowed && isatty(STDERR_FILENO) == 1;
+    total = logs;
+    done = 0;
+    nextLook = Now() + kProgressDelay;
+    shown.clear();
+}
+
+void ReportLogsDone(std::int64_t logsDone) {
+    done = logsDone;
+    if (Due()) ShowChanged(LogsDoneText(done, total));
+}
+
+void ClearProgressLine() {
+    EndProgress();
+    shown.clear();
 }
 
 void EndProgress() {
@@ -85,4 +111,9 @@ std::string ProgressText(std::int64_t done, std::int64_t total) {
     // A log that grows while it is read stays at 100%.
     int percent = static_cast<int>(std::min(100.0, 100.0 * done / total));
     return "plovo: reading the log: " + std::to_string(percent) + "%";
+}
+
+std::string LogsDoneText(std::int64_t done, std::int64_t total) {
+    return "plovo: summarising the logs: " + std::to_string(done) + " of " + std::to_string(total) +
+           " done";
 }

@@ -1,4 +1,4 @@
-// The progress line on the terminal while a long extraction reads the log.
+// The progress line on the terminal while a long extraction reads the log, or a run reads many.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +14,19 @@ void ReportProgress(std::int64_t bytes);
 // Clears the line, if it shows. Safe to call from a signal handler.
 void EndProgress();
 
+// Starts counting the logs of a run over `logs` of them, whose line shows as the extraction's
+// does, only when `allowed` too (not while a table goes to a terminal on standard output).
+void StartLogProgress(std::int64_t logs, bool allowed);
+// Notes how many logs are done. Costs a clock reading per call while the line may show.
+void ReportLogsDone(std::int64_t done);
+// Blanks the line for a message to be written in its place; the next report shows it again.
+void ClearProgressLine();
+
 constexpr double kProgressDelay = 1.0;    // s
 constexpr double kProgressPeriod = 0.25;  // s
 
 // The line's text for `done` of `total` bytes (total < 0: unknown), as "plovo: reading the log:
 // 42%" or "plovo: reading the log: 1234 MB".
 std::string ProgressText(std::int64_t done, std::int64_t total);
+// The run's line: "plovo: summarising the logs: 12 of 300 done".
+std::string LogsDoneText(std::int64_t done, std::int64_t total);

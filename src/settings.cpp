@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -126,6 +127,37 @@ void ReadInt(dictionary* ini, const char* key, int& value, std::string& unfit) {
         ReadInt(text, true, value, unfit);
 }
 
+// A positive finite decimal number, the whole text as strtod reads it (blanks around it aside).
+// None for anything else: hexadecimal, inf, nan, 0, -1, 1e999, 5x.
+std::optional<double> ReadPositiveDecimal(const char* text) {
+    if (std::strpbrk(text, "xXiInN") != nullptr) return std::nullopt;  // not decimal
+    char* end = nullptr;
+    double value = std::strtod(text, &end);
+    if (end == text || end[std::strspn(end, " \t")] != '\0') return std::nullopt;
+    if (!std::isfinite(value) || !(value > 0)) return std::nullopt;
+    return value;
+}
+
+// An analysis key's number into `value`, or, when it is not a positive finite decimal number,
+// its text as written into `invalid`; the default stays when the key is missing.
+void ReadAnalysis(dictionary* ini, const char* key, double& value,
+                  std::optional<std::string>& invalid) {
+    const char* text = iniparser_getstring(ini, key, nullptr);
+    if (text == nullptr) return;
+    if (std::optional<double> number = ReadPositiveDecimal(text))
+        value = *number;
+    else
+        invalid = text;
+}
+
+// The line that refuses the first analysis key whose value is no positive finite decimal number.
+std::string RefusedAnalysis(const Settings& settings, const std::string& inIni) {
+    bool brakeOn = settings.brakeOnText.has_value();
+    const std::string& text = brakeOn ? *settings.brakeOnText : *settings.stopSpeedText;
+    return OutOfRange(brakeOn ? "analysis:brake_on" : "analysis:stop_speed",
+                      "'" + Printable(text) + "'", inIni, "a positive finite decimal number");
+}
+
 // Why path is not a settings file worth reading (a regular file of at most kMaxIniSize bytes),
 // or "" when it is one. Opened without blocking, so that a FIFO in its place cannot hang the start.
 std::string UnreadableIni(const std::string& path) {
@@ -187,6 +219,8 @@ bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* e
     settings->fullscreen = iniparser_getboolean(ini, "display:fullscreen", 0) != 0;
     if (const char* type = iniparser_getstring(ini, "display:default", nullptr))
         ReadChartType(type, true, *settings);
+    ReadAnalysis(ini, "analysis:brake_on", settings->analysis.brakeOn, settings->brakeOnText);
+    ReadAnalysis(ini, "analysis:stop_speed", settings->analysis.stopSpeed, settings->stopSpeedText);
     iniparser_freedict(ini);
     return true;
 }
@@ -214,6 +248,8 @@ bool CheckSettings(const Settings& settings, std::string* err) {
         *err = UnknownChartType(*settings.chartTypeName, settings.chartTypeFromCommandLine
                                                              ? ""
                                                              : " " + settings.chartTypeSource);
+    else if (settings.brakeOnText || settings.stopSpeedText)
+        *err = RefusedAnalysis(settings, inIni);
     else if (!settings.chartTypeText.empty() || NoColumn(settings) != nullptr)
         *err = OutOfRange(
             "chart type",

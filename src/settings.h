@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "braking.h"
 #include "charttypes.h"
 
 // Screen sizes the viewer accepts from plovo.ini, in pixels. A chart needs a bitmap of at
@@ -30,12 +31,16 @@ struct Settings {
     // A chart type given as a text that names no chart type, or several.
     std::optional<std::string> chartTypeName;
     bool chartTypeFromCommandLine = false;
+    BrakingRule analysis;  // "analysis:brake_on" (MPa) and "analysis:stop_speed" (m/s)
+    // The text of an analysis key that is no positive finite decimal number, as written.
+    std::optional<std::string> brakeOnText, stopSpeedText;
 };
 
-// Reads the four "display" keys from iniPath into settings, each falling back to its default
-// on its own. A number there is a whole decimal number, blanks around it allowed. False when the
-// file cannot be loaded (missing, not a regular file, over kMaxIniSize, or not INI), with the
-// defaults in settings and one line in err naming the path tried and why.
+// Reads the four "display" keys and the two "analysis" keys from iniPath into settings, each
+// falling back to its default on its own. A number under "display" is a whole decimal number,
+// blanks around it allowed. False when the file cannot be loaded (missing, not a regular file,
+// over kMaxIniSize, or not INI), with the defaults in settings and one line in err naming the
+// path tried and why.
 bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* err);
 constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 

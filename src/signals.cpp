@@ -151,3 +151,11 @@ void ArmExitGuard(bool armed) {
     if (armed && !registered) registered = std::atexit(OnExit) == 0;
     exitGuardArmed = armed;
 }
+
+void StartThreadsWithoutSignals(const std::function<void()>& start) {
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
+    start();
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}

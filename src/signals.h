@@ -2,6 +2,8 @@
 // files.
 #pragma once
 
+#include <functional>
+
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT end the process cleanly. At first a signal removes the
 // temporary files and exits at once with status 128 + its number; after DeferSignals it is only
 // noted, for the viewer loop to end and shut down in order. Call DeferSignals after the graphics
@@ -26,3 +28,8 @@ void HoldEndingSignals(bool hold);
 // process that way, from whichever thread) removes the temporary files and ends the process at
 // once with status 1, before anything is torn down under the threads that still run.
 void ArmExitGuard(bool armed);
+
+// Runs `start` with every signal blocked, so that the threads it starts inherit the mask and
+// never take one: an ending signal reaches the calling thread, and a file the calling thread
+// creates is registered before a signal can remove what is registered and end the process.
+void StartThreadsWithoutSignals(const std::function<void()>& start);

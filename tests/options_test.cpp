@@ -30,6 +30,9 @@ std::string Parsed(std::vector<std::string> args) {
                        (command.stats ? " stats" : "") + (command.follow ? " follow" : "") + " [" +
                        command.snapshot + "]";
     if (!command.noDisplaySnapshot.empty()) line += " {" + command.noDisplaySnapshot + "}";
+    if (!command.summary.empty() || !command.brakings.empty() || command.noHeader)
+        line += " summary{" + command.summary + "} brakings{" + command.brakings + "}" +
+                (command.noHeader ? " no-header" : "");
     for (const auto& arg : command.args) line += " " + arg;
     return line;
 }
@@ -117,7 +120,25 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
         {{"--h", "--vers"}, "1 help version []"},
         {{"--help=x"}, "plovo: option --help takes no value"},
         {{"--vers=x"}, "plovo: option --vers takes no value"},
-        {{"--s", "5", "log.dat"}, "plovo: option --s is ambiguous: --start, --snapshot, --stats"},
+        {{"--s", "5", "log.dat"},
+         "plovo: option --s is ambiguous: --start, --snapshot, --stats, --summary"},
+        // Tables: every argument a log; not both on standard output, not with a chart's options.
+        {{"--sum", "-", "a.dat", "2", "--b=b.csv", "--no-h"},
+         "1 [] summary{-} brakings{b.csv} no-header a.dat 2"},
+        {{"--brakings", "-", "--summary", "s.csv"}, "1 [] summary{s.csv} brakings{-}"},
+        {{"--summary", "-", "--brakings", "-", "a.dat"},
+         "plovo: --summary and --brakings both name standard output (-): two tables cannot share "
+         "one stream; give one of them a file"},
+        {{"--summary=", "a.dat"},
+         "plovo: --summary takes a file name, or - for standard output, not ''"},
+        {{"--no-header", "a.dat"},
+         "plovo: --no-header goes with --summary or --brakings, which is not given"},
+        {{"--no", "a.dat"}, "plovo: option --no is ambiguous: --no-display-snapshot, --no-header"},
+        {{"--brakings", "b.csv", "--at", "5", "a.dat"},
+         "plovo: --brakings takes logs only, and --at is about a chart of one: give one of them"},
+        {{"--summary", "-", "--stats", "a.dat"},
+         "plovo: --summary takes logs only, and --stats is about a chart of one: give one of "
+         "them"},
         {{"log.dat", "--sn"}, "plovo: option --sn needs a value"},
         {{"--\x9b=1"}, "plovo: unknown option --\\x9b"}};
     for (const auto& [args, expected] : table) {

@@ -9,7 +9,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <functional>
 
@@ -606,4 +608,234 @@ TEST_F(Process, ListsAndTheComparedLogAreCheckedBeforeTheLogIsRead) {
     EXPECT_EQ(same.output, "plovo: cannot write '" + plot +
                                "': it is the same file as the input '" + plot + "'\n");
     EXPECT_FALSE(std::filesystem::exists(plot));
+}
+
+namespace {
+using Fields = std::vector<std::string>;  // a line's columns 1 to 11 as written
+
+// A varied run of `records` lines 0.5 s apart: speeding up to 15 m/s and braking to a stop,
+// again and again from a phase `seed` sets, with NaN fields and a brake pressure of exactly
+// brake_on here and there.
+std::vector<Fields> VariedRun(int seed, int records) {
+    std::vector<Fields> lines;
+    for (int i = 0; i < records; ++i) {
+        int phase = (i + 7 * seed) % 40;
+        bool braking = phase > 20;
+        double v = braking ? std::max(0.0, 15 - 0.8 * (phase - 20)) : 0.75 * phase;
+        double p = braking ? 0.05 + 0.01 * (i % 7) : 0.01 * (i % 3);
+        double a = braking ? -1.6 + 0.01 * (i % 5) : 1.5;
+        double c = i * 37 % 200 - 100.5;
+        const double nan = std::nan("");
+        if (i % 53 == seed) p = nan;
+        if (i % 61 == seed + 1) v = nan;
+        if (i % 67 == seed + 2) a = nan;
+        if (i % 71 == seed + 3) c = nan;
+        lines.push_back({ExactText(0.5 * i), ExactText(v), ExactText(a), "0.6", ExactText(c),
+                         braking ? "0" : "150", "4", "8", ExactText(p), "0.5",
+                         ExactText(i * 13 % 50 + 0.25)});
+    }
+    return lines;
+}
+
+// Appends the two tables' rows of a run, recomputed the plain way: every column read whole, the
+// brake applications found first, then each one's figures.
+void Recompute(const std::string& log, const std::vector<Fields>& lines, std::string* summary,
+               std::string* brakings) {
+    const std::size_t n = lines.size();
+    auto column = [&](int c, double sign = 1) {
+        std::vector<double> values;
+        for (const Fields& line : lines) values.push_back(sign * std::atof(line[c - 1].c_str()));
+        return values;
+    };
+    std::vector<double> t = column(1), v = column(2), deceleration = column(3, -1), c = column(5),
+                        f = column(6), p = column(9), current = column(11);
+    auto text = [](bool exists, double x) { return exists ? ExactText(x) : ""; };
+    // The first finite extreme and its time, or two empty fields, appended to a row.
+    auto extreme = [&](const std::vector<double>& x, std::size_t from, std::size_t to, bool largest,
+                       Fields* row) {
+        std::size_t at = n;
+        for (std::size_t k = from; k <= to && k < n; ++k)
+            if (std::isfinite(x[k]) && (at == n || (largest ? x[k] > x[at] : x[k] < x[at]))) at = k;
+        row->push_back(at == n ? "" : ExactText(x[at]));
+        row->push_back(at == n ? "" : ExactText(t[at]));
+    };
+    double distance = 0, energy = 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        distance += TrapezoidStep(t[k - 1], v[k - 1], t[k], v[k]);
+        energy += TrapezoidStep(t[k - 1], f[k - 1] * v[k - 1], t[k], f[k] * v[k]) / 3600;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> spans;  // first and last record
+    for (std::size_t k = 0; k < n; ++k) {
+        bool on = !spans.empty() && spans.back().second == n - 1;
+        if (!std::isfinite(p[k]) || (p[k] >= 0.05) == on) continue;
+        if (on) spans.back().second = k - 1;
+        if (!on) spans.push_back({k, n - 1});
+    }
+    int stops = 0;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        auto [s, e] = spans[i];
+        std::size_t r = s;  // the stop, or the last record
+        while (r < e && !(std::isfinite(v[r]) && v[r] <= 0.1)) ++r;
+        bool stopped = std::isfinite(v[r]) && v[r] <= 0.1;
+        stops += stopped;
+        double braked = 0;
+        for (std::size_t k = s + 1; k <= r; ++k)
+            braked += TrapezoidStep(t[k - 1], v[k - 1], t[k], v[k]);
+        Fields row = {log,
+                      std::to_string(i + 1),
+                      ExactText(t[s]),
+                      ExactText(v[s]),
+                      ExactText(t[e]),
+                      stopped ? "true" : "false",
+                      text(stopped, t[r]),
+                      text(stopped, t[r] - t[s]),
+                      ExactText(braked),
+                      text(t[r] != t[s], (v[s] - v[r]) / (t[r] - t[s]))};
+        extreme(deceleration, s, r, true, &row);
+        extreme(p, s, e, true, &row);
+        row.pop_back();  // the highest pressure's time
+        AppendCsvRow(row, brakings);
+    }
+    Fields row = {log, std::to_string(n), n ? ExactText(t[0]) : "", n ? ExactText(t[n - 1]) : ""};
+    extreme(v, 0, n, true, &row);
+    row.insert(row.end(), {text(n, distance), text(n, energy)});
+    extreme(c, 0, n, true, &row);
+    extreme(c, 0, n, false, &row);
+    extreme(current, 0, n, true, &row);
+    row.insert(row.end(), {std::to_string(spans.size()), std::to_string(stops)});
+    AppendCsvRow(row, summary);
+}
+
+class Tables : public Process {
+  protected:
+    // Runs plovo with its standard error kept in `errors`.
+    Outcome RunTables(std::vector<std::string> args, std::vector<std::string> wrapper = {}) {
+        std::string path = work.File("stderr.txt");
+        errorOutput = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        Outcome outcome = Run(std::move(args), {}, nullptr, std::move(wrapper));
+        close(errorOutput);
+        errorOutput = -1;
+        errors = ReadFile(path);
+        std::filesystem::remove(path);
+        return outcome;
+    }
+    // Writes the varied run of `seed` as the log `name` and notes its recomputed rows.
+    std::string VariedLog(const std::string& name, int seed, int records) {
+        std::vector<Fields> lines = VariedRun(seed, records);
+        std::string log = Header();
+        for (const Fields& line : lines) log += Line(line);
+        WriteFile(work.File(name), log);
+        Recompute(work.File(name), lines, &summary, &brakings);
+        return work.File(name);
+    }
+    // What the siblings of outputs would leave in the work folder.
+    bool SiblingLeft() const {
+        for (const std::string& name : work.Entries())
+            if (name.rfind(".plovo-", 0) == 0) return true;
+        return false;
+    }
+    std::string errors;
+    std::string summary, brakings;  // the rows expected so far
+    const std::string summaryHeader =
+        "log,samples,start_s,end_s,max_speed_mps,max_speed_at_s,distance_m,traction_energy_kwh,"
+        "max_coupler_tension_n,max_coupler_tension_at_s,max_coupler_compression_n,"
+        "max_coupler_compression_at_s,max_motor_current_a,max_motor_current_at_s,brakings,stops\n";
+    const std::string brakingsHeader =
+        "log,braking,start_s,start_speed_mps,end_s,stopped,stop_s,time_to_stop_s,"
+        "braking_distance_m,mean_deceleration_mps2,max_deceleration_mps2,max_deceleration_at_s,"
+        "max_brake_pressure_mpa\n";
+};
+}  // namespace
+
+TEST_F(Tables, RowsComeInTheOrderOfTheLogsAndAnUnreadableLogIsNamed) {
+    // The first log is the longest, so that the others are done before it.
+    std::vector<std::string> logs = {VariedLog("long.dat", 0, 30000), work.File("missing.dat"),
+                                     VariedLog("run, \"2\".dat", 1, 700),
+                                     VariedLog("empty.dat", 2, 0), VariedLog("three.dat", 3, 1200)};
+    std::filesystem::resize_file(work.File("empty.dat"), 0);  // not even a header
+    std::string table = work.File("brakings.csv");
+    std::vector<std::string> args = {"--summary", "-", "--brakings", table};
+    args.insert(args.end(), logs.begin(), logs.end());
+    Outcome outcome = RunTables(args);
+    EXPECT_EQ(outcome.output, summaryHeader + summary);
+    EXPECT_EQ(ReadFile(table), brakingsHeader + brakings);
+    EXPECT_GT(std::count(brakings.begin(), brakings.end(), '\n'), 700);
+    EXPECT_EQ(outcome.status, 1);
+    // Standard output carries the table alone: the settings' line goes to standard error too.
+    EXPECT_EQ(errors, iniError + "plovo: no settings in '" + work.File("plovo.ini") +
+                          "': No such file or directory\nplovo: cannot open log '" + logs[1] +
+                          "': No such file or directory\n");
+
+    // Without the header, and without the missing log: rows to put after another run's, and 0.
+    logs.erase(logs.begin() + 1);
+    WriteIni("");
+    args = {"--brakings", "-", "--no-header", "--summary", table};
+    args.insert(args.end(), logs.begin(), logs.end());
+    outcome = RunTables(args);
+    EXPECT_EQ(outcome.output, brakings);
+    EXPECT_EQ(ReadFile(table), summary);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(errors, "");
+}
+
+TEST_F(Tables, GnuParallelSpreadsTheLogsOverSeveralRuns) {
+    if (std::system("command -v parallel >/dev/null") != 0) GTEST_SKIP() << "no GNU parallel";
+    WriteIni("");
+    std::string list;
+    for (int seed = 0; seed < 6; ++seed)
+        list += VariedLog("run" + std::to_string(seed) + ".dat", seed, 300) + "\n";
+    WriteFile(work.File("logs.txt"), list);
+    // As the manual page shows it: the header once, then the rows of runs of a few logs each.
+    std::string script = "\"$1\" --summary - >'" + work.File("all.csv") + "' && TMPDIR='" +
+                         work.path + "' parallel --will-cite -k -X -N2 \"$1\" --no-header " +
+                         "--summary - :::: '" + work.File("logs.txt") + "' >>'" +
+                         work.File("all.csv") + "'";
+    Outcome outcome = RunTables({}, {"sh", "-c", script, "sh"});
+    EXPECT_EQ(outcome.status, 0) << errors;
+    EXPECT_EQ(ReadFile(work.File("all.csv")), summaryHeader + summary);
+}
+
+TEST_F(Tables, ProgressOnATerminalAndEndingSignalsLeaveNoSiblingWhileWorkersRun) {
+    WriteIni("");
+    std::string fifo = work.File("live.fifo"), table = work.File("summary.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string log = VariedLog("run.dat", 0, 300);
+    const std::string line = "\rplovo: summarising the logs: 0 of 2 done";
+    const std::string blank = "\r" + std::string(line.size() + 1, ' ') + "\r";
+    for (int number : {0, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {  // 0: the FIFO's writer ends
+        WriteFile(table, "old");
+        int terminal, device;
+        ASSERT_EQ(openpty(&terminal, &device, nullptr, nullptr, nullptr), 0);
+        fcntl(device, F_SETFD, FD_CLOEXEC);
+        errorOutput = device;
+        std::string shown;
+        Outcome outcome =
+            Run({"--summary", table, "--brakings", "-", fifo, log}, {}, [&](pid_t pid) {
+                close(device);
+                int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+                char buffer[256];
+                pollfd wait = {terminal, POLLIN, 0};
+                ssize_t got;
+                while (shown.find(line) == std::string::npos && poll(&wait, 1, 5000) == 1 &&
+                       (got = read(terminal, buffer, sizeof buffer)) > 0)
+                    shown.append(buffer, got);
+                EXPECT_TRUE(SiblingLeft());
+                if (number != 0) kill(pid, number);
+                close(writer);
+                while (poll(&wait, 1, 5000) == 1 &&
+                       (got = read(terminal, buffer, sizeof buffer)) > 0)
+                    shown.append(buffer, got);
+            });
+        close(terminal);
+        errorOutput = -1;
+        EXPECT_EQ(shown, line + blank) << number;
+        EXPECT_EQ(outcome.status, number ? 128 + number : 0);
+        EXPECT_FALSE(SiblingLeft()) << number;
+        EXPECT_EQ(ReadFile(table) == "old", number != 0) << number;
+        // The table on standard output never holds the line.
+        EXPECT_EQ(outcome.output.find('\r'), std::string::npos);
+        if (number == 0) {
+            EXPECT_EQ(outcome.output.rfind(brakingsHeader + log + ",1,", 0), 0u);
+        }
+    }
 }

@@ -145,11 +145,32 @@ TEST_F(Ini, FullscreenTakesTheLeadingLetter) {
     EXPECT_FALSE(Fullscreen("on"));
 }
 
+TEST_F(Ini, AnalysisKeysArePositiveFiniteDecimalsOrRefusedAsWritten) {
+    Settings settings = Load("[analysis]\nbrake_on = 0.12 ; MPa\nstop_speed = 5e-1\n");
+    EXPECT_EQ(settings.analysis.brakeOn, 0.12);
+    EXPECT_EQ(settings.analysis.stopSpeed, 0.5);
+    EXPECT_EQ(SettingsError(settings), "");
+    const std::string where = " in '" + work.File("plovo.ini") + "' is out of range: expected a " +
+                              "positive finite decimal number";
+    for (const char* bad :
+         {"0", "-0.05", "abc", "0.05x", "1e999", "nan", "inf", "0x1p-4", "\"\"", "1e-400"}) {
+        Settings wrong = Load("[analysis]\nstop_speed = " + std::string(bad) + "\n");
+        std::string shown = std::string(bad) == "\"\"" ? "" : bad;  // iniparser drops the quotes
+        EXPECT_EQ(SettingsError(wrong), "plovo: analysis:stop_speed '" + shown + "'" + where);
+        EXPECT_EQ(wrong.analysis.stopSpeed, 0.1);  // the default stays
+    }
+    EXPECT_EQ(SettingsError(Load("[analysis]\nbrake_on =\n")),
+              "plovo: analysis:brake_on ''" + where);
+}
+
 TEST_F(Ini, TheShippedFileHoldsTheDefaults) {
     Settings shipped;
     std::string err;
     EXPECT_TRUE(LoadSettings(PLOVO_SOURCE_DIR "/plovo.ini", &shipped, &err)) << err;
     ExpectDefaults(shipped);
+    EXPECT_EQ(shipped.analysis.brakeOn, BrakingRule().brakeOn);
+    EXPECT_EQ(shipped.analysis.stopSpeed, BrakingRule().stopSpeed);
+    EXPECT_EQ(SettingsError(shipped), "");
 }
 
 TEST(CommandLine, SecondArgumentCountsOnlyWhenItIsTheLast) {
