@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,7 @@ double ParseNumber(const char* text, std::size_t length) {
 }
 
 std::string ExactText(double number) {
+    if (std::isnan(number)) return "nan";  // not "-nan": a NaN's sign means nothing to a reader
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, number).ptr);
 }

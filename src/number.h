@@ -10,5 +10,6 @@
 // 0.0 for text that does not begin with a number. Fast: no locale, no allocation.
 double ParseNumber(const char* text, std::size_t length);
 
-// The shortest text that reads back as exactly `number` ("0.1", "1e-07", "280.25").
+// The shortest text that reads back as exactly `number` ("0.1", "1e-07", "280.25"); "inf",
+// "-inf", and "nan" for any NaN.
 std::string ExactText(double number);
