@@ -180,9 +180,10 @@ bool CheckFollow(const CommandLine& command, std::string* err) {
 bool CheckConflicts(const CommandLine& command, std::string* err) {
     if (command.at && command.startGiven)
         return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
-    if (command.plot.empty() && (command.to || command.plotSizeGiven))
-        return Refuse(err, std::string("plovo: ") + (command.to ? "--to" : "--plot-size") +
-                               " goes with --plot, which is not given");
+    if (command.to && command.plot.empty() && !command.stats)
+        return Refuse(err, "plovo: --to goes with --plot or --stats, neither of which is given");
+    if (command.plotSizeGiven && command.plot.empty())
+        return Refuse(err, "plovo: --plot-size goes with --plot, which is not given");
     if (command.to && command.at && *command.to < *command.at)
         return Refuse(err, "plovo: --to " + ExactText(*command.to) + " is earlier than --at " +
                                ExactText(*command.at));
@@ -253,11 +254,12 @@ std::string HelpText() {
             "  --snapshot FILE             save the first view as FILE (.png .bmp .tga .pcx)\n"
             "  --no-display-snapshot FILE  the same, in place of a window without DISPLAY\n"
             "  --overview FILE             save the whole log as FILE, the first view marked\n"
-            "  --stats                     print the samples, time span, minimum and maximum\n"
+            "  --stats                     print the samples, time span, minimum, maximum,\n"
+            "                              first and last values, change, integral and mean\n"
             "  --plot FILE                 draw the first view's stretch against time as a\n"
             "                              report chart (.png .svg .pdf)\n"
-            "  --to SECONDS                with --plot: the stretch from the first sample to\n"
-            "                              the last at SECONDS or earlier\n"
+            "  --to SECONDS                with --plot or --stats: the stretch from the first\n"
+            "                              sample to the last at SECONDS or earlier\n"
             "  --plot-size WxH             with --plot: its size (800x500; 100 to 10000 each)\n"
             "  -f, --follow                keep reading the log as it grows; the window\n"
             "                              follows its end while it shows it\n"

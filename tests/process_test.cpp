@@ -13,10 +13,12 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <random>
 
 #include "chart.h"
 #include "charttypes.h"
 #include "kolejka.h"
+#include "number.h"
 #include "options.h"
 #include "outputfile.h"
 #include "picture.h"
@@ -259,23 +261,84 @@ TEST_F(Process, StatsGiveTheExactFiguresOfTheRun) {
         body += Line({time, sample});
     WriteFile(work.File("run.dat"), Header() + body);
     Outcome stats = Run({"--stats", work.File("run.dat"), "velocity"});
-    EXPECT_EQ(stats.output, "log: " + work.File("run.dat") +
-                                "\nchart: 2 Velocity [m/s]\nsamples: 6\ntime: 0 to 1e-07 s\n"
-                                "min: -2.25 at sample 4 (0.3 s)\nmax: 7 at sample 5 (0.4 s)\n");
+    const std::string head = "log: " + work.File("run.dat") +
+                             "\nchart: 2 Velocity [m/s]\nsamples: 6\ntime: 0 to 1e-07 s\n";
+    // The only step the integral takes is 0.3 s to 0.4 s; the mean is over 0 s to 1e-07 s.
+    EXPECT_EQ(stats.output, head +
+                                "min: -2.25 at sample 4 (0.3 s)\nmax: 7 at sample 5 (0.4 s)\n"
+                                "first: 1.5 at sample 1 (0 s)\nlast: 7 at sample 6 (1e-07 s)\n"
+                                "change: 5.5\nintegral: 0.23750000000000007\n"
+                                "mean: 2375000.000000001\n");
     EXPECT_EQ(stats.status, 0);
+    // --at alone still describes the whole log.
+    EXPECT_EQ(Run({"--at", "0.2", "--stats", work.File("run.dat")}).output, stats.output);
 
-    // One extraction, every output: the figures after the report plot of 0.1 s to 0.3 s.
+    // One extraction, every output: the figures of the report plot's stretch, 0.1 s to 0.3 s.
     std::string plot = work.File("braking.svg");
     Outcome both =
         Run({"--plot", plot, "--at", "0.1", "--to", "0.3", "--stats", work.File("run.dat")});
-    EXPECT_EQ(both.output, stats.output);
+    EXPECT_EQ(both.output, head +
+                               "stretch: samples 2 to 4 (0.1 to 0.3 s)\n"
+                               "min: -2.25 at sample 4 (0.3 s)\nmax: -2.25 at sample 4 (0.3 s)\n"
+                               "first: nan at sample 2 (0.1 s)\nlast: -2.25 at sample 4 (0.3 s)\n"
+                               "change: none\nintegral: 0\nmean: 0\n");
     EXPECT_EQ(ReadFile(plot).rfind("<?xml", 0), 0u);
 
     WriteFile(work.File("empty.dat"), Header());
-    EXPECT_EQ(Run({"--stats", work.File("empty.dat"), "3"}).output,
-              "log: " + work.File("empty.dat") +
-                  "\nchart: 3 Acceleration [m/ss]\nsamples: 0\ntime: none\nmin: none\nmax: "
-                  "none\n");
+    const std::string none =
+        "min: none\nmax: none\nfirst: none\nlast: none\nchange: none\nintegral: none\nmean: "
+        "none\n";
+    const std::string empty = "log: " + work.File("empty.dat") +
+                              "\nchart: 3 Acceleration [m/ss]\nsamples: 0\ntime: none\n";
+    EXPECT_EQ(Run({"--stats", work.File("empty.dat"), "3"}).output, empty + none);
+    EXPECT_EQ(Run({"--stats", "--to", "5", work.File("empty.dat"), "3"}).output,
+              empty + "stretch: none\n" + none);
+}
+
+TEST_F(Process, DerivedChannelsMatchTheirFormulasRecomputed) {
+    WriteIni("");
+    // A generated run: times 0.1 s apart with a step back, velocities and forces as the
+    // simulator writes them (4 and 3 decimals), a line with a NaN velocity.
+    std::mt19937 random(7);
+    std::string body;
+    double t = 0, d = 0, e = 0, tp = 0, vp = 0, pp = 0, dMax = 0, pMax = -1e300;
+    std::int64_t dMaxAt = 1, pMaxAt = 1;
+    const int lines = 3000;
+    std::vector<double> times;
+    for (int k = 1; k <= lines; ++k) {
+        t += k == 1000 ? -0.5 : 0.1;
+        char tText[32], vText[32], fText[32];
+        std::snprintf(tText, sizeof tText, "%.1f", t);
+        std::snprintf(vText, sizeof vText, "%.4f", (random() % 300000) / 1e4 - 2);
+        std::snprintf(fText, sizeof fText, "%.3f", (random() % 600000) / 1e3 - 100);
+        if (k == 2000) std::snprintf(vText, sizeof vText, "nan");
+        body += Line({tText, vText, "0", "0", "0", fText});
+        double tk = std::atof(tText), v = std::atof(vText), p = std::atof(fText) * v;
+        times.push_back(tk);
+        bool step = k > 1 && tk > tp;  // every number here is finite but the NaN
+        if (step && std::isfinite(v) && std::isfinite(vp)) d = d + (tk - tp) * (v + vp) * 0.5;
+        if (step && std::isfinite(p) && std::isfinite(pp))
+            e = e + (tk - tp) * (p + pp) * 0.5 / 3600;
+        if (d > dMax) dMax = d, dMaxAt = k;
+        if (p > pMax) pMax = p, pMaxAt = k;
+        tp = tk, vp = v, pp = p;
+    }
+    std::string log = work.File("gen.dat");
+    WriteFile(log, Header() + body);
+    auto line = [&](const std::string& chart, const std::string& name) {
+        std::string out = Run({"--stats", log, chart}).output;
+        std::size_t at = out.find("\n" + name + ": ");
+        return at == std::string::npos ? out : out.substr(at + 1, out.find('\n', at + 1) - at - 1);
+    };
+    auto occurrence = [&](double value, std::int64_t record) {
+        return ExactText(value) + " at sample " + std::to_string(record) + " (" +
+               ExactText(times[record - 1]) + " s)";
+    };
+    EXPECT_EQ(line("distance", "last"), "last: " + occurrence(d, lines));
+    EXPECT_EQ(line("distance", "max"), "max: " + occurrence(dMax, dMaxAt));
+    EXPECT_EQ(line("velocity", "integral"), "integral: " + ExactText(d));
+    EXPECT_EQ(line("traction-power", "max"), "max: " + occurrence(pMax, pMaxAt));
+    EXPECT_EQ(line("traction-energy", "last"), "last: " + occurrence(e, lines));
 }
 
 TEST_F(Process, FailedWritesAreClearAndKeepWhatWasThere) {
