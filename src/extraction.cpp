@@ -7,10 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 #include "derived.h"
@@ -71,19 +69,13 @@ std::size_t AppendRecord(const FieldText& field, std::string& out) {
     return text;
 }
 
-// Appends a computed value's record: the shortest text that reads back as exactly `value`, or,
-// where that would not fit a record, the value rounded to 16 significant digits. Returns the
-// value the record reads back as.
-double AppendValue(double value, std::string& out) {
-    char record[kRecordSize + 8];
-    std::size_t length = std::to_chars(record, record + sizeof record, value).ptr - record;
-    if (length > kRecordSize) {
-        length = static_cast<std::size_t>(std::snprintf(record, sizeof record, "%.16g", value));
-        value = ParseNumber(record, length);
-    }
+// Appends a computed value's record: the value exactly, in the hexadecimal form atof reads
+// (HexText), several times faster to write and to read back than its shortest decimal text.
+void AppendValue(double value, std::string& out) {
+    char record[kHexTextSize];
+    std::size_t length = HexText(value, record);
     std::memset(record + length, ' ', kRecordSize - length);
     out.append(record, kRecordSize);
-    return value;
 }
 
 double Parse(const FieldText& field) {
@@ -105,14 +97,15 @@ class RecordMaker : public LineSink {
         : files(files) {
         FieldOf(kTimeColumn);  // field 0: the time
         for (const Channel& channel : channels) {
-            derives = derives || channel.derived != Derived::kNone;
             bool measured = channel.derived == Derived::kNone;
+            derives = derives || !measured;
+            std::vector<int> needs = ChannelColumns(channel);
+            usesForce = usesForce ||
+                        (!measured && std::count(needs.begin(), needs.end(), kForceColumn) > 0);
             plans.push_back({channel.derived, measured ? FieldOf(channel.column) : 0});
         }
-        if (derives) {
-            velocityField = FieldOf(kVelocityColumn);
-            forceField = FieldOf(kForceColumn);
-        }
+        if (derives) velocityField = FieldOf(kVelocityColumn);
+        if (usesForce) forceField = FieldOf(kForceColumn);
     }
 
     // The log's columns the scanner cuts, in the order of the fields OnLine gets.
@@ -120,8 +113,9 @@ class RecordMaker : public LineSink {
 
     void OnLine(const FieldText* fields) override {
         ++records;
-        if (derives)
-            derived.Next(Parse(fields[0]), Parse(fields[velocityField]), Parse(fields[forceField]));
+        // Without a channel that needs the force (distance alone), power and energy go unused.
+        double force = usesForce ? Parse(fields[forceField]) : 0.0;
+        if (derives) derived.Next(Parse(fields[0]), Parse(fields[velocityField]), force);
         for (std::size_t i = 0; i < plans.size(); ++i) {
             std::string& out = files[i].pending;
             const Plan& plan = plans[i];
@@ -130,7 +124,8 @@ class RecordMaker : public LineSink {
                 std::size_t text = AppendRecord(fields[plan.field], out);
                 if (i == 0) sample = ParseNumber(fields[plan.field].text, text);
             } else {
-                sample = AppendValue(DerivedValue(plan.derived), out);
+                sample = DerivedValue(plan.derived);
+                AppendValue(sample, out);
             }
             if (i == 0) figures.Note(sample, records);
         }
@@ -179,6 +174,7 @@ class RecordMaker : public LineSink {
     std::vector<int> columns;
     std::vector<Plan> plans;
     bool derives = false;
+    bool usesForce = false;  // a derived channel needs the traction force
     std::size_t velocityField = 0, forceField = 0;
     DerivedChannels derived;
 };

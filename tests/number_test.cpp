@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 TEST(ParseNumber, AgreesWithAtof) {
     const char* cases[] = {"",
@@ -81,4 +82,37 @@ TEST(ParseNumber, StopsAtNul) {
                           "5",
                           2),
               0.0);
+}
+
+TEST(HexText, ReadsBackExactlyAsAtofReadsIt) {
+    std::mt19937_64 random(3);
+    std::vector<double> numbers = {
+        0.0,    -0.0,     1.0,       -0.5,         22.0426,          1e300, -4.9e-324, 2.2e-308,
+        1e-320, HUGE_VAL, -HUGE_VAL, std::nan(""), 6034.447999999987};
+    for (int i = 0; i < 200000; ++i) {
+        std::uint64_t bits = random();
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        numbers.push_back(any);
+    }
+    char text[kHexTextSize + 1];
+    for (double number : numbers) {
+        std::size_t length = HexText(number, text);
+        ASSERT_LE(length, 23u);
+        text[length] = '\0';
+        double back = ParseNumber(text, length), atof = std::atof(text);
+        if (std::isnan(number)) {
+            ASSERT_TRUE(std::isnan(back) && std::isnan(atof)) << text;
+            continue;
+        }
+        ASSERT_EQ(std::memcmp(&back, &number, sizeof back), 0) << text;  // -0 too
+        ASSERT_EQ(back, atof) << text;
+    }
+    EXPECT_EQ(std::string(text, HexText(22.0426, text)), "0x160ae7d566cf42p-0048");
+    EXPECT_EQ(std::string(text, HexText(-0.5, text)), "-0x10000000000000p-0053");
+    // A record followed by more: read as strtod reads on.
+    for (const char* field :
+         {"0x10000000000000p-00521", "0x10000000000000p-0052x", "0x1000000000000gp-0052",
+          "0xffffffffffffffp+0000", "-0x00000000000000p-1074"})
+        EXPECT_EQ(ParseNumber(field, std::strlen(field)), std::atof(field)) << field;
 }
