@@ -271,14 +271,20 @@ std::string HelpText() {
     for (int type = 1; type <= kChartTypes; ++type)
         text << std::right << std::setw(4) << type << "  " << std::left << std::setw(18)
              << ChartName(type) << ChartLabel(type) << "\n";
-    text << "  Numbers above 11 show that column of the log as \"Not supported!\".\n"
+    std::vector<std::string> names = ChannelNames();  // the derived channels after the columns
+    for (std::size_t k = kChartTypes; k < names.size(); ++k)
+        text << "      " << std::setw(18) << names[k] << ChannelLabel(ChannelsNamed(names[k])[0])
+             << "\n";
+    text << "  Numbers above 11 show that column of the log as \"Not supported!\". The last\n"
+            "  three, by name only, are computed: distance and traction energy as trapezoid\n"
+            "  sums over time of velocity and of traction power (traction force x velocity).\n"
             "\n"
             "Keys:\n"
             "  Right / Left              scroll by one sample\n"
             "  Shift+Right / Shift+Left  scroll by ten samples\n"
             "  Ctrl+Right / Ctrl+Left    move the cursor; the status bar shows its value\n"
             "  Escape                    quit (so does the window's close button)\n"
-            "The window's title names the sample under the cursor, its time and its value.\n"
+            "The window's title names the sample under the cursor, its exact time and value.\n"
             "\n"
             "Settings: plovo.ini in the directory of the program as it was started (argv[0]),\n"
             "or in the current directory when started without a directory; an installed\n"

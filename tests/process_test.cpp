@@ -142,6 +142,8 @@ TEST_F(Process, NoLogNamedPrintsOnlyTheUsage) {
     Outcome help = Run({"-h"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("11  motor-current     MotorCurrent [A]"), std::string::npos);
+    EXPECT_NE(help.output.find("\n      traction-energy   TractionEnergy [kWh]\n"),
+              std::string::npos);
 }
 
 TEST_F(Process, UnopenableLogIsAClearError) {
