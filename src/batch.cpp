@@ -17,11 +17,40 @@
 #include "text.h"
 
 namespace {
-// "<v> at sample <i> (<t> s)", or "none".
+// "<v> at sample <i> (<t> s)".
+std::string At(double sample, std::int64_t record, double time) {
+    return ExactText(sample) + " at sample " + std::to_string(record) + " (" + ExactText(time) +
+           " s)";
+}
+
+// The same for the first record of an extreme, or "none".
 std::string Occurrence(double sample, std::int64_t record) {
     if (record == 0) return "none";
-    return ExactText(sample) + " at sample " + std::to_string(record) + " (" +
-           ExactText(RecordTime(static_cast<int>(record))) + " s)";
+    return At(sample, record, RecordTime(static_cast<int>(record)));
+}
+
+std::string Figure(const std::optional<double>& figure) {
+    return figure ? ExactText(*figure) : "none";
+}
+
+// The figures' lines after "time:": the stretch's ends (when asked for), its extremes, first and
+// last values, change, integral and mean, or "none" for each when it has no record.
+std::string FigureLines(const StretchFigures& f, bool stretchLine) {
+    bool empty = f.records == 0;
+    std::string text;
+    if (stretchLine)
+        text += empty ? std::string("stretch: none\n")
+                      : "stretch: samples " + std::to_string(f.firstRecord) + " to " +
+                            std::to_string(f.lastRecord) + " (" + ExactText(f.firstTime) + " to " +
+                            ExactText(f.lastTime) + " s)\n";
+    text += "min: " + Occurrence(f.range.minimum, f.range.minimumRecord) + "\n";
+    text += "max: " + Occurrence(f.range.maximum, f.range.maximumRecord) + "\n";
+    text += "first: " + (empty ? "none" : At(f.first, f.firstRecord, f.firstTime)) + "\n";
+    text += "last: " + (empty ? "none" : At(f.last, f.lastRecord, f.lastTime)) + "\n";
+    text += "change: " + Figure(f.Change()) + "\n";
+    text += "integral: " + (empty ? "none" : ExactText(f.integral)) + "\n";
+    text += "mean: " + Figure(f.Mean()) + "\n";
+    return text;
 }
 
 std::string OutOfMemory(const std::string& path) {
@@ -114,18 +143,20 @@ bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
                          Printable(command.snapshot)
                   << std::endl;
     // A failed write to standard output is reported by StatusAfterOutput, as for every line.
-    if (command.stats) std::cout << StatsText(logName, charts[0], extraction.range());
+    if (command.stats) std::cout << StatsText(logName, charts[0], start, command.to);
     return true;
 }
 
-std::string StatsText(const std::string& logName, const Channel& chart, const SampleRange& range) {
+std::string StatsText(const std::string& logName, const Channel& chart, std::int64_t start,
+                      const std::optional<double>& to) {
     std::string text = "log: " + Printable(logName) + "\n";
     text += "chart: " + ChannelId(chart) + " " + ChannelLabel(chart) + "\n";
     text += "samples: " + std::to_string(iFc) + "\n";
     text += iFc == 0 ? std::string("time: none\n")
                      : "time: " + ExactText(RecordTime(1)) + " to " + ExactText(RecordTime(iFc)) +
                            " s\n";
-    text += "min: " + Occurrence(range.minimum, range.minimumRecord) + "\n";
-    text += "max: " + Occurrence(range.maximum, range.maximumRecord) + "\n";
-    return text;
+    RecordSpan span = to ? RecordsUpTo(start, *to) : RecordSpan{1, iFc};
+    StretchFigures figures = DescribeStretch(
+        [span](const RecordVisit& visit) { ForEachRecord(span.first, span.last, visit); });
+    return text + FigureLines(figures, to.has_value());
 }

@@ -1,6 +1,8 @@
 // Batch outputs: the pictures and figures plovo writes instead of opening its window.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "charttypes.h"
@@ -25,6 +27,9 @@ bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
                 const std::string& logName, const std::vector<Channel>& charts,
                 const LogExtraction& extraction, std::string* err);
 
-// "log: ...", "chart: ...", "samples: ...", "time: ...", "min: ...", "max: ..." lines for the
-// extracted log; numbers as the shortest text that reads back as the same double.
-std::string StatsText(const std::string& logName, const Channel& chart, const SampleRange& range);
+// The --stats lines for the extracted log: "log:", "chart:", "samples:" and "time:" of the whole
+// log; then "min:", "max:", "first:", "last:", "change:", "integral:" and "mean:" of the whole
+// log, or, with `to`, of the stretch that --plot --to draws from record `start` (past the end:
+// none), after a "stretch:" line. Numbers as the shortest text that reads back as the same double.
+std::string StatsText(const std::string& logName, const Channel& chart, std::int64_t start,
+                      const std::optional<double>& to);

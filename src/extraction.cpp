@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -73,8 +72,8 @@ std::size_t AppendRecord(const FieldText& field, std::string& out) {
 // where that would not fit a record, the value rounded to 16 significant digits. Returns the
 // value the record reads back as.
 double AppendValue(double value, std::string& out) {
-    char record[kRecordSize + 8];
-    std::size_t length = std::to_chars(record, record + sizeof record, value).ptr - record;
+    char record[kMaxExactText];
+    std::size_t length = static_cast<std::size_t>(WriteExactText(value, record) - record);
     if (length > kRecordSize) {
         length = static_cast<std::size_t>(std::snprintf(record, sizeof record, "%.16g", value));
         value = ParseNumber(record, length);
@@ -103,14 +102,15 @@ class RecordMaker : public LineSink {
         : files(files) {
         FieldOf(kTimeColumn);  // field 0: the time
         for (const Channel& channel : channels) {
-            derives = derives || channel.derived != Derived::kNone;
             bool measured = channel.derived == Derived::kNone;
+            derives = derives || !measured;
+            std::vector<int> needs = ChannelColumns(channel);
+            usesForce = usesForce ||
+                        (!measured && std::count(needs.begin(), needs.end(), kForceColumn) > 0);
             plans.push_back({channel.derived, measured ? FieldOf(channel.column) : 0});
         }
-        if (derives) {
-            velocityField = FieldOf(kVelocityColumn);
-            forceField = FieldOf(kForceColumn);
-        }
+        if (derives) velocityField = FieldOf(kVelocityColumn);
+        if (usesForce) forceField = FieldOf(kForceColumn);
     }
 
     // The log's columns the scanner cuts, in the order of the fields OnLine gets.
@@ -118,8 +118,9 @@ class RecordMaker : public LineSink {
 
     void OnLine(const FieldText* fields) override {
         ++records;
-        if (derives)
-            derived.Next(Parse(fields[0]), Parse(fields[velocityField]), Parse(fields[forceField]));
+        // Without a channel that needs the force (distance alone), power and energy go unused.
+        double force = usesForce ? Parse(fields[forceField]) : 0.0;
+        if (derives) derived.Next(Parse(fields[0]), Parse(fields[velocityField]), force);
         for (std::size_t i = 0; i < plans.size(); ++i) {
             std::string& out = files[i].pending;
             const Plan& plan = plans[i];
@@ -177,6 +178,7 @@ class RecordMaker : public LineSink {
     std::vector<int> columns;
     std::vector<Plan> plans;
     bool derives = false;
+    bool usesForce = false;  // a derived channel needs the traction force
     std::size_t velocityField = 0, forceField = 0;
     DerivedChannels derived;
 };

@@ -24,9 +24,8 @@ struct FollowResult {
 // one pass, kept so that it can go on while the log grows: the log open with its offset, the
 // scanner's state, the header still to skip, the derived channels' running values, the files
 // appended in step. A measured channel's record is its field as the log holds it; a derived
-// channel's is the shortest text that reads back as its value (rounded to 16 significant digits
-// where that would not fit). The files stay open for reading (file()) and are removed with the
-// extraction, or by RemoveTempFile.
+// channel's is its value exactly, as HexText writes it. The files stay open for reading (file())
+// and are removed with the extraction, or by RemoveTempFile.
 class LogExtraction {
   public:
     LogExtraction(const char* logName, const std::vector<Channel>& channels);

@@ -1,7 +1,9 @@
-// The figures of a channel's samples: extreme, smallest and largest.
+// The figures of a channel's samples: extreme, smallest and largest, and those of a stretch.
 #include "figures.h"
 
 #include <cmath>
+
+#include "derived.h"
 
 void SampleFigures::Note(double sample, std::int64_t record) {
     if (!std::isfinite(sample)) return;
@@ -14,4 +16,36 @@ void SampleFigures::Note(double sample, std::int64_t record) {
         range.maximum = sample;
         range.maximumRecord = record;
     }
+}
+
+std::optional<double> StretchFigures::Change() const {
+    if (records == 0 || !std::isfinite(first) || !std::isfinite(last)) return std::nullopt;
+    return last - first;
+}
+
+std::optional<double> StretchFigures::Mean() const {
+    bool span = std::isfinite(firstTime) && std::isfinite(lastTime) && lastTime > firstTime;
+    if (records == 0 || !span) return std::nullopt;
+    return integral / (lastTime - firstTime);
+}
+
+StretchFigures DescribeStretch(const RecordSource& records) {
+    StretchFigures figures;
+    SampleFigures range;
+    records([&](std::int64_t record, double time, double value) {
+        if (figures.records == 0) {
+            figures.firstRecord = record;
+            figures.firstTime = time;
+            figures.first = value;
+        } else {
+            figures.integral += TrapezoidStep(figures.lastTime, figures.last, time, value);
+        }
+        ++figures.records;
+        figures.lastRecord = record;
+        figures.lastTime = time;
+        figures.last = value;
+        range.Note(value, record);
+    });
+    figures.range = range.range;
+    return figures;
 }

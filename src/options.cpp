@@ -271,8 +271,9 @@ bool CheckConflicts(const CommandLine& command, std::string* err) {
     if (!CheckTables(command, err)) return false;
     if (command.at && command.startGiven)
         return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
-    if (command.to && command.plot.empty() && command.exportTable.empty())
-        return Refuse(err, "plovo: --to goes with --plot or --export, neither of which is given");
+    if (command.to && command.plot.empty() && command.exportTable.empty() && !command.stats)
+        return Refuse(err,
+                      "plovo: --to goes with --plot, --export or --stats, none of which is given");
     if (const char* option = PlotOnly(command))
         return Refuse(err,
                       std::string("plovo: ") + option + " goes with --plot, which is not given");
@@ -374,11 +375,13 @@ std::string HelpText() {
             "  --snapshot FILE             save the first view as FILE (.png .bmp .tga .pcx)\n"
             "  --no-display-snapshot FILE  the same, in place of a window without DISPLAY\n"
             "  --overview FILE             save the whole log as FILE, the first view marked\n"
-            "  --stats                     print the samples, time span, minimum and maximum\n"
+            "  --stats                     print the samples, time span, minimum, maximum,\n"
+            "                              first and last values, change, integral and mean\n"
             "  --plot FILE                 draw the first view's stretch against time as a\n"
             "                              report chart (.png .svg .pdf), a panel a chart type\n"
-            "  --to SECONDS                with --plot or --export: the stretch from the first\n"
-            "                              sample to the last at SECONDS or earlier\n"
+            "  --to SECONDS                with --plot, --export or --stats: the stretch from\n"
+            "                              the --start/--at sample to the last at SECONDS or\n"
+            "                              earlier\n"
             "  --plot-size WxH             with --plot: its size (800x500, 250 higher for each\n"
             "                              further panel; 100 to 10000 each)\n"
             "  --x time|distance           with --plot: draw against time or distance [m]\n"
@@ -401,8 +404,13 @@ std::string HelpText() {
     for (int type = 1; type <= kChartTypes; ++type)
         text << std::right << std::setw(4) << type << "  " << std::left << std::setw(18)
              << ChartName(type) << ChartLabel(type) << "\n";
-    text << "  distance, traction-power, traction-energy: derived from the columns.\n"
-            "  Numbers above 11 show that column of the log as \"Not supported!\".\n"
+    std::vector<std::string> names = ChannelNames();  // the derived channels after the columns
+    for (std::size_t k = kChartTypes; k < names.size(); ++k)
+        text << "      " << std::setw(18) << names[k] << ChannelLabel(ChannelsNamed(names[k])[0])
+             << "\n";
+    text << "  Numbers above 11 show that column of the log as \"Not supported!\". The last\n"
+            "  three, by name only, are computed: distance and traction energy as trapezoid\n"
+            "  sums over time of velocity and of traction power (traction force x velocity).\n"
             "  A comma-separated list (velocity,brake-pressure) is for --plot and --export:\n"
             "  a panel, or a column, for each.\n"
             "\n"
@@ -411,7 +419,7 @@ std::string HelpText() {
             "  Shift+Right / Shift+Left  scroll by ten samples\n"
             "  Ctrl+Right / Ctrl+Left    move the cursor; the status bar shows its value\n"
             "  Escape                    quit (so does the window's close button)\n"
-            "The window's title names the sample under the cursor, its time and its value.\n"
+            "The window's title names the sample under the cursor, its exact time and value.\n"
             "\n"
             "Settings: plovo.ini in the directory of the program as it was started (argv[0]),\n"
             "or in the current directory when started without a directory; an installed\n"

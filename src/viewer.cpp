@@ -12,6 +12,7 @@
 #include "extraction.h"
 #include "globals.h"
 #include "graphics.h"
+#include "number.h"
 #include "records.h"
 #include "signals.h"
 #include "sliding.h"
@@ -159,7 +160,7 @@ std::string TitleText(const TitleFacts& facts) {
     std::ostringstream text;
     text << "plovo - " << facts.logName << " - " << facts.label << " - sample " << facts.record;
     if (facts.hasData)
-        text << " at " << facts.time << " s: " << facts.sample;
+        text << " at " << ExactText(facts.time) << " s: " << ExactText(facts.sample);
     else
         text << ": no data";
     if (facts.following) text << " - following";

@@ -90,9 +90,9 @@ struct TitleFacts {
     bool following = false;   // the window follows the newest record of a growing log
 };
 
-// "plovo - <log name> - <label> - sample <N> at <T> s: <V>", numbers as the status bar formats
-// them; "plovo - <log name> - <label> - sample <N>: no data" past the last record; either with
-// " - following" after it while the window follows the log.
+// "plovo - <log name> - <label> - sample <N> at <T> s: <V>", numbers as the shortest text that
+// reads back exactly (280.25, 210000.1); "plovo - <log name> - <label> - sample <N>: no data" past
+// the last record; either with " - following" after it while the window follows the log.
 std::string TitleText(const TitleFacts& facts);
 
 // The title for the viewer's state now: the sample under its cursor.

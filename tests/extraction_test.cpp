@@ -17,6 +17,11 @@ std::string Record(const std::string& text) {
     return text + std::string(23 - text.size(), ' ');
 }
 
+// The record of a computed value: its shortest exact text.
+std::string Computed(double value) {
+    return Record(ExactText(value));
+}
+
 class Extraction : public PlovoTest {
   protected:
     // Extracts `column` of a log with these bytes after the header; returns the temp file.
@@ -341,9 +346,9 @@ TEST_F(Extraction, DerivedChannelsFollowTheirFormulasRecordByRecord) {
         };
         if (k > 0 && usable(v, vp)) d = d + (t - tp) * (v + vp) * 0.5;
         if (k > 0 && usable(p, pp)) e = e + (t - tp) * (p + pp) * 0.5 / 3600;
-        distance += Record(ExactText(d));
-        power += Record(ExactText(p));
-        energy += Record(ExactText(e));
+        distance += Computed(d);
+        power += Computed(p);
+        energy += Computed(e);
         tp = t, vp = v, pp = p;
     }
     EXPECT_EQ(ReadFile(extraction.path(3)), distance);
@@ -351,4 +356,34 @@ TEST_F(Extraction, DerivedChannelsFollowTheirFormulasRecordByRecord) {
     EXPECT_EQ(ReadFile(extraction.path(2)), energy);
     EXPECT_EQ(ReadFile(extraction.path(0)).substr(0, 23), Padded("100"));  // measured as written
     EXPECT_EQ(ReadFile(extraction.timePath()).size(), lines.size() * 23);
+}
+
+TEST_F(Extraction, AFollowedDistanceGoesOnAcrossNewLinesAndStartsOverWithANewRun) {
+    std::string log = work.File("run.dat"), third = Line({"2", "6"});
+    WriteFile(log, Header() + Line({"0", "2"}) + Line({"1", "4"}) + third.substr(0, 30));
+    LogExtraction follower(log.c_str(), ChannelsNamed("distance"));
+    std::string error;
+    ASSERT_TRUE(follower.Start(true, &error)) << error;
+    const auto noDeadline = std::chrono::steady_clock::time_point::max();
+    // {change, the distance records after it (m)}
+    std::vector<std::pair<std::function<void()>, std::string>> steps = {
+        {[] {}, "0 3"},
+        {[&] { AppendFile(log, third.substr(30)); }, "0 3 8"},  // the half line completed
+        {[&] {
+             AppendFile(log, Line({"3", "0"}) + Line({"3.5", "1"}));
+         },
+         "0 3 8 11 11.25"},
+        {[&] {
+             WriteFile(log, Header() + Line({"10", "1"}) + Line({"11", "3"}));
+         },
+         "0 2"}};
+    for (const auto& [change, records] : steps) {
+        change();
+        follower.Follow(noDeadline, &error);
+        std::string expected, field;
+        for (std::istringstream fields(records); fields >> field;)
+            expected += Computed(std::atof(field.c_str()));
+        EXPECT_EQ(ReadFile(follower.path(0)), expected) << records;
+    }
+    EXPECT_EQ(error, "");
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 TEST(ParseNumber, AgreesWithAtof) {
     const char* cases[] = {"",

@@ -77,7 +77,7 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
          "1 at 270 plot b.SVG 1 800x500 to 330 [] l"},
         {{"--plot=b.pdf", "--plot-s", "1600X1000", "l"}, "1 plot b.pdf 2 1600x1000 [] l"},
         {{"--to", "330", "l"},
-         "plovo: --to goes with --plot or --export, neither of which is given"},
+         "plovo: --to goes with --plot, --export or --stats, none of which is given"},
         {{"--export", "-", "--at", "270", "--to=330", "l", "2,9"},
          "1 at 270 to 330 export - [] l 2,9"},
         {{"--plot", "p.png", "--x", "Dist", "--comp", "b.dat", "--title", "", "--exp=e.csv", "l"},
@@ -98,6 +98,9 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
          "plovo: --export describes the log as it is, and --follow needs the window: give one of "
          "them"},
         {{"--t", "5", "l"}, "plovo: option --t is ambiguous: --to, --title"},
+        {{"--stats", "--at", "280", "--to", "330", "l"}, "1 at 280 to 330 stats [] l"},
+        {{"--stats", "--at", "280", "--to", "279", "l"},
+         "plovo: --to 279 is earlier than --at 280"},
         {{"--plot-size", "900x600", "l"},
          "plovo: --plot-size goes with --plot, which is not given"},
         {{"--plot", "b.png", "--at", "1.0000002", "--to", "1.0000001"},

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <random>
 
 #include "chart.h"
 #include "charttypes.h"
@@ -146,6 +147,8 @@ TEST_F(Process, NoLogNamedPrintsOnlyTheUsage) {
     Outcome help = Run({"-h"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("11  motor-current     MotorCurrent [A]"), std::string::npos);
+    EXPECT_NE(help.output.find("\n      traction-energy   TractionEnergy [kWh]\n"),
+              std::string::npos);
 }
 
 TEST_F(Process, UnopenableLogIsAClearError) {
@@ -255,23 +258,68 @@ TEST_F(Process, StatsGiveTheExactFiguresOfTheRun) {
         body += Line({time, sample});
     WriteFile(work.File("run.dat"), Header() + body);
     Outcome stats = Run({"--stats", work.File("run.dat"), "velocity"});
-    EXPECT_EQ(stats.output, "log: " + work.File("run.dat") +
-                                "\nchart: 2 Velocity [m/s]\nsamples: 6\ntime: 0 to 1e-07 s\n"
-                                "min: -2.25 at sample 4 (0.3 s)\nmax: 7 at sample 5 (0.4 s)\n");
+    const std::string head = "log: " + work.File("run.dat") +
+                             "\nchart: 2 Velocity [m/s]\nsamples: 6\ntime: 0 to 1e-07 s\n";
+    // The only step the integral takes is 0.3 s to 0.4 s; the mean is over 0 s to 1e-07 s.
+    EXPECT_EQ(stats.output, head +
+                                "min: -2.25 at sample 4 (0.3 s)\nmax: 7 at sample 5 (0.4 s)\n"
+                                "first: 1.5 at sample 1 (0 s)\nlast: 7 at sample 6 (1e-07 s)\n"
+                                "change: 5.5\nintegral: 0.23750000000000007\n"
+                                "mean: 2375000.000000001\n");
     EXPECT_EQ(stats.status, 0);
+    // --at alone still describes the whole log.
+    EXPECT_EQ(Run({"--at", "0.2", "--stats", work.File("run.dat")}).output, stats.output);
 
-    // One extraction, every output: the figures after the report plot of 0.1 s to 0.3 s.
+    // One extraction, every output: the figures of the report plot's stretch, 0.1 s to 0.3 s.
     std::string plot = work.File("braking.svg");
     Outcome both =
         Run({"--plot", plot, "--at", "0.1", "--to", "0.3", "--stats", work.File("run.dat")});
-    EXPECT_EQ(both.output, stats.output);
+    EXPECT_EQ(both.output.substr(head.size(), 52),
+              "stretch: samples 2 to 4 (0.1 to 0.3 s)\nmin: -2.25 at");
     EXPECT_EQ(ReadFile(plot).rfind("<?xml", 0), 0u);
 
     WriteFile(work.File("empty.dat"), Header());
-    EXPECT_EQ(Run({"--stats", work.File("empty.dat"), "3"}).output,
-              "log: " + work.File("empty.dat") +
-                  "\nchart: 3 Acceleration [m/ss]\nsamples: 0\ntime: none\nmin: none\nmax: "
-                  "none\n");
+    const std::string none =
+        "min: none\nmax: none\nfirst: none\nlast: none\nchange: none\nintegral: none\nmean: "
+        "none\n";
+    const std::string empty = "log: " + work.File("empty.dat") +
+                              "\nchart: 3 Acceleration [m/ss]\nsamples: 0\ntime: none\n";
+    EXPECT_EQ(Run({"--stats", work.File("empty.dat"), "3"}).output, empty + none);
+    EXPECT_EQ(Run({"--stats", "--to", "5", work.File("empty.dat"), "3"}).output,
+              empty + "stretch: none\n" + none);
+}
+
+TEST_F(Process, DerivedChannelsMatchTheirFormulasRecomputed) {
+    WriteIni("");
+    // A generated run: times 0.1 s apart with a step back, velocities and forces as the
+    // simulator writes them (4 and 3 decimals), a line with a NaN velocity.
+    std::mt19937 random(7);
+    std::string body;
+    double t = 0, d = 0, e = 0, tp = 0, vp = 0, pp = 0;
+    for (int k = 1; k <= 3000; ++k) {
+        t += k == 1000 ? -0.5 : 0.1;
+        char tText[32], vText[32], fText[32];
+        std::snprintf(tText, sizeof tText, "%.1f", t);
+        std::snprintf(vText, sizeof vText, k == 2000 ? "nan" : "%.4f", random() % 300000 / 1e4 - 2);
+        std::snprintf(fText, sizeof fText, "%.3f", random() % 600000 / 1e3 - 100);
+        body += Line({tText, vText, "0", "0", "0", fText});
+        double tk = std::atof(tText), v = std::atof(vText), p = std::atof(fText) * v;
+        bool step = k > 1 && tk > tp;  // every number here is finite but the NaN
+        if (step && std::isfinite(v) && std::isfinite(vp)) d = d + (tk - tp) * (v + vp) * 0.5;
+        if (step && std::isfinite(p) && std::isfinite(pp))
+            e = e + (tk - tp) * (p + pp) * 0.5 / 3600;
+        tp = tk, vp = v, pp = p;
+    }
+    WriteFile(work.File("gen.dat"), Header() + body);
+    auto line = [&](const std::string& chart, const std::string& name) {
+        std::string out = Run({"--stats", work.File("gen.dat"), chart}).output;
+        std::size_t at = out.find("\n" + name + ": ");
+        return at == std::string::npos ? out : out.substr(at + 1, out.find('\n', at + 1) - at - 1);
+    };
+    const std::string end = " at sample 3000 (" + ExactText(tp) + " s)";
+    EXPECT_EQ(line("distance", "last"), "last: " + ExactText(d) + end);
+    EXPECT_EQ(line("velocity", "integral"), "integral: " + ExactText(d));
+    EXPECT_EQ(line("traction-energy", "last"), "last: " + ExactText(e) + end);
 }
 
 TEST_F(Process, FailedWritesAreClearAndKeepWhatWasThere) {

@@ -2,6 +2,7 @@
 // into memory bitmaps.
 #include "viewer.h"
 
+#include <cmath>
 #include <sstream>
 
 #include "graphics.h"
@@ -176,10 +177,13 @@ TEST_F(Pass, ScrollingStopsAtBothEnds) {
 }
 
 TEST(Title, NamesTheSampleUnderTheCursorWithItsTimeAndValue) {
+    // Times and values exact: neighbouring samples of a long run read apart.
     EXPECT_EQ(TitleText({"run17.dat", "Velocity [m/s]", 4001, true, 280.25, -3.14159265}),
-              "plovo - run17.dat - Velocity [m/s] - sample 4001 at 280.25 s: -3.14159");
-    EXPECT_EQ(TitleText({"a b.dat", "Not supported!", 2, true, 1e6, 0}),
-              "plovo - a b.dat - Not supported! - sample 2 at 1e+06 s: 0");
+              "plovo - run17.dat - Velocity [m/s] - sample 4001 at 280.25 s: -3.14159265");
+    EXPECT_EQ(TitleText({"run.dat", "Distance [m]", 2100002, true, 210000.1, 4.1e6 + 0.3}),
+              "plovo - run.dat - Distance [m] - sample 2100002 at 210000.1 s: 4100000.3");
+    EXPECT_EQ(TitleText({"a b.dat", "Not supported!", 2, true, 1e6, -std::nan("")}),
+              "plovo - a b.dat - Not supported! - sample 2 at 1e+06 s: nan");
     EXPECT_EQ(TitleText({"short.dat", "Time [s]", 640, false, 0, 0}),
               "plovo - short.dat - Time [s] - sample 640: no data");
     EXPECT_EQ(TitleText({"run.dat", "Time [s]", 9, false, 0, 0, true}),

@@ -1,0 +1,51 @@
+// The --stats lines: the whole log's figures, and a stretch's as --plot --to finds it.
+#include "batch.h"
+
+#include <optional>
+
+#include "test_util.h"
+
+TEST_F(PlovoTest, StatsDescribeTheWholeLogOrTheStretchThatPlotToDraws) {
+    // Times and velocities: a NaN, two records at the same time, a negative value at the end.
+    std::string body;
+    for (auto [t, v] : std::vector<std::pair<const char*, const char*>>{
+             {"0", "4"}, {"1", "nan"}, {"1", "6"}, {"2", "8"}, {"3", "-2"}})
+        body += Line({t, v});
+    std::string log = work.File("run.dat");
+    WriteFile(log, Header() + body);
+    std::string error;
+    MakeTempFile(log.c_str(), 2, &error);
+    ASSERT_EQ(error, "");
+    const std::string whole =
+        "min: -2 at sample 5 (3 s)\nmax: 8 at sample 4 (2 s)\nfirst: 4 at sample 1 (0 s)\n"
+        "last: -2 at sample 5 (3 s)\nchange: -6\nintegral: 10\nmean: 3.3333333333333335\n";
+    const std::string none =
+        "stretch: none\nmin: none\nmax: none\nfirst: none\nlast: none\nchange: none\n"
+        "integral: none\nmean: none\n";
+    struct Case {
+        std::int64_t start;  // the --start/--at record
+        std::optional<double> to;
+        std::string lines;  // after "time:"
+    } cases[] = {
+        {3, std::nullopt, whole},  // without --to, the whole log wherever it opens
+        {1, 1e300, "stretch: samples 1 to 5 (0 to 3 s)\n" + whole},  // --to after the end
+        {2, 2.5,  // a NaN at the stretch's first record: no change, its step adds nothing
+         "stretch: samples 2 to 4 (1 to 2 s)\nmin: 6 at sample 3 (1 s)\nmax: 8 at sample 4 (2 s)\n"
+         "first: nan at sample 2 (1 s)\nlast: 8 at sample 4 (2 s)\nchange: none\nintegral: 7\n"
+         "mean: 7\n"},
+        {2, 1,  // equal times: no step, no mean
+         "stretch: samples 2 to 3 (1 to 1 s)\nmin: 6 at sample 3 (1 s)\nmax: 6 at sample 3 (1 s)\n"
+         "first: nan at sample 2 (1 s)\nlast: 6 at sample 3 (1 s)\nchange: none\nintegral: 0\n"
+         "mean: none\n"},
+        {4, -5,  // --to before the start's time: that record alone
+         "stretch: samples 4 to 4 (2 to 2 s)\nmin: 8 at sample 4 (2 s)\nmax: 8 at sample 4 (2 s)\n"
+         "first: 8 at sample 4 (2 s)\nlast: 8 at sample 4 (2 s)\nchange: 0\nintegral: 0\n"
+         "mean: none\n"},
+        {6, 1e300, none},  // --at past the end
+    };
+    const std::string head =
+        "log: " + log + "\nchart: 2 Velocity [m/s]\nsamples: 5\ntime: 0 to 3 s\n";
+    for (const Case& c : cases)
+        EXPECT_EQ(StatsText(log, ColumnChannel(2), c.start, c.to), head + c.lines)
+            << c.start << " " << c.to.value_or(-1);
+}
