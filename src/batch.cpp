@@ -24,9 +24,9 @@ std::string At(double sample, std::int64_t record, double time) {
 }
 
 // The same for the first record of an extreme, or "none".
-std::string Occurrence(double sample, std::int64_t record) {
+std::string Occurrence(double sample, std::int64_t record, double time) {
     if (record == 0) return "none";
-    return At(sample, record, RecordTime(static_cast<int>(record)));
+    return At(sample, record, time);
 }
 
 std::string Figure(const std::optional<double>& figure) {
@@ -43,8 +43,8 @@ std::string FigureLines(const StretchFigures& f, bool stretchLine) {
                       : "stretch: samples " + std::to_string(f.firstRecord) + " to " +
                             std::to_string(f.lastRecord) + " (" + ExactText(f.firstTime) + " to " +
                             ExactText(f.lastTime) + " s)\n";
-    text += "min: " + Occurrence(f.range.minimum, f.range.minimumRecord) + "\n";
-    text += "max: " + Occurrence(f.range.maximum, f.range.maximumRecord) + "\n";
+    text += "min: " + Occurrence(f.range.minimum, f.range.minimumRecord, f.minimumTime) + "\n";
+    text += "max: " + Occurrence(f.range.maximum, f.range.maximumRecord, f.maximumTime) + "\n";
     text += "first: " + (empty ? "none" : At(f.first, f.firstRecord, f.firstTime)) + "\n";
     text += "last: " + (empty ? "none" : At(f.last, f.lastRecord, f.lastTime)) + "\n";
     text += "change: " + Figure(f.Change()) + "\n";
@@ -115,6 +115,17 @@ bool SaveReports(const CommandLine& command, std::int64_t start, const std::stri
 }
 }  // namespace
 
+LogExtraction::Records RecordsFor(const CommandLine& command) {
+    bool statsAlone = command.stats && command.snapshot.empty() && command.overview.empty() &&
+                      command.plot.empty() && command.exportTable.empty();
+    return statsAlone ? LogExtraction::Records::kFiguresOnly : LogExtraction::Records::kWritten;
+}
+
+std::optional<StretchChoice> StatsStretch(const CommandLine& command) {
+    if (!command.stats || !command.to) return std::nullopt;
+    return StretchChoice{command.start, command.at, command.to};
+}
+
 bool WantsBatch(const CommandLine& command) {
     return !command.snapshot.empty() || !command.overview.empty() || !command.plot.empty() ||
            !command.exportTable.empty() || command.stats;
@@ -143,20 +154,21 @@ bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
                          Printable(command.snapshot)
                   << std::endl;
     // A failed write to standard output is reported by StatusAfterOutput, as for every line.
-    if (command.stats) std::cout << StatsText(logName, charts[0], start, command.to);
+    if (command.stats) {
+        std::optional<StretchFigures> stretch;
+        if (command.to) stretch = extraction.chosenFigures();
+        std::cout << StatsText(logName, charts[0], extraction.figures(), stretch);
+    }
     return true;
 }
 
-std::string StatsText(const std::string& logName, const Channel& chart, std::int64_t start,
-                      const std::optional<double>& to) {
+std::string StatsText(const std::string& logName, const Channel& chart, const StretchFigures& whole,
+                      const std::optional<StretchFigures>& stretch) {
     std::string text = "log: " + Printable(logName) + "\n";
     text += "chart: " + ChannelId(chart) + " " + ChannelLabel(chart) + "\n";
-    text += "samples: " + std::to_string(iFc) + "\n";
-    text += iFc == 0 ? std::string("time: none\n")
-                     : "time: " + ExactText(RecordTime(1)) + " to " + ExactText(RecordTime(iFc)) +
-                           " s\n";
-    RecordSpan span = to ? RecordsUpTo(start, *to) : RecordSpan{1, iFc};
-    StretchFigures figures = DescribeStretch(
-        [span](const RecordVisit& visit) { ForEachRecord(span.first, span.last, visit); });
-    return text + FigureLines(figures, to.has_value());
+    text += "samples: " + std::to_string(whole.records) + "\n";
+    text += whole.records == 0 ? std::string("time: none\n")
+                               : "time: " + ExactText(whole.firstTime) + " to " +
+                                     ExactText(whole.lastTime) + " s\n";
+    return text + FigureLines(stretch ? *stretch : whole, stretch.has_value());
 }

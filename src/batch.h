@@ -11,6 +11,13 @@
 #include "options.h"
 #include "viewer.h"
 
+// What the extraction must keep for the outputs asked for: no record at all for --stats alone,
+// which takes its figures as the log is read.
+LogExtraction::Records RecordsFor(const CommandLine& command);
+// The stretch whose figures --stats prints with --to, taken as the log is read: from the
+// --start/--at record up to --to, as --plot --to finds it. None without --to.
+std::optional<StretchChoice> StatsStretch(const CommandLine& command);
+
 // True when the command asks for outputs rather than the window.
 bool WantsBatch(const CommandLine& command);
 
@@ -27,9 +34,9 @@ bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
                 const std::string& logName, const std::vector<Channel>& charts,
                 const LogExtraction& extraction, std::string* err);
 
-// The --stats lines for the extracted log: "log:", "chart:", "samples:" and "time:" of the whole
-// log; then "min:", "max:", "first:", "last:", "change:", "integral:" and "mean:" of the whole
-// log, or, with `to`, of the stretch that --plot --to draws from record `start` (past the end:
-// none), after a "stretch:" line. Numbers as the shortest text that reads back as the same double.
-std::string StatsText(const std::string& logName, const Channel& chart, std::int64_t start,
-                      const std::optional<double>& to);
+// The --stats lines: "log:", "chart:", "samples:" and "time:" of the whole log, then "min:",
+// "max:", "first:", "last:", "change:", "integral:" and "mean:" of the whole log or, when given,
+// of `stretch`, after a "stretch:" line. Numbers as the shortest text that reads back as the
+// same double.
+std::string StatsText(const std::string& logName, const Channel& chart, const StretchFigures& whole,
+                      const std::optional<StretchFigures>& stretch);

@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "derived.h"
 #include "globals.h"
@@ -56,11 +58,16 @@ int OpenLog(const char* logName, int flags = 0) {
     return log;
 }
 
+// The length of a field's text: up to a NUL, if it holds one.
+std::size_t TextLength(const FieldText& field) {
+    const void* nul = std::memchr(field.text, '\0', field.length);
+    return nul ? static_cast<const char*>(nul) - field.text : field.length;
+}
+
 // Appends a field's record: its text up to a NUL, padded so that later records keep their
 // places (a line too short for the column leaves the text empty). Returns the text's length.
 std::size_t AppendRecord(const FieldText& field, std::string& out) {
-    const void* nul = std::memchr(field.text, '\0', field.length);
-    std::size_t text = nul ? static_cast<const char*>(nul) - field.text : field.length;
+    std::size_t text = TextLength(field);
     char record[kRecordSize];
     std::memset(record, ' ', sizeof record);
     std::memcpy(record, field.text, text);
@@ -83,6 +90,15 @@ double AppendValue(double value, std::string& out) {
     return value;
 }
 
+// The value a computed value's record reads back as, without writing it: the value itself but
+// where its shortest text, which then takes a three-digit exponent, may not fit a record.
+double RecordedValue(double value) {
+    double magnitude = std::fabs(value);
+    if (!(magnitude >= 1e100 || (magnitude > 0 && magnitude < 1e-99))) return value;
+    std::string record;
+    return AppendValue(value, record);
+}
+
 double Parse(const FieldText& field) {
     return ParseNumber(field.text, field.length);
 }
@@ -98,8 +114,9 @@ struct RecordFile {
 // Makes the records of each line: one per channel, and the time's.
 class RecordMaker : public LineSink {
   public:
-    RecordMaker(const std::vector<Channel>& channels, std::vector<RecordFile>& files)
-        : files(files) {
+    // Without `keep`, no record is made: only the figures are taken.
+    RecordMaker(const std::vector<Channel>& channels, std::vector<RecordFile>& files, bool keep)
+        : files(files), keep(keep) {
         FieldOf(kTimeColumn);  // field 0: the time
         for (const Channel& channel : channels) {
             bool measured = channel.derived == Derived::kNone;
@@ -120,31 +137,44 @@ class RecordMaker : public LineSink {
         ++records;
         // Without a channel that needs the force (distance alone), power and energy go unused.
         double force = usesForce ? Parse(fields[forceField]) : 0.0;
-        if (derives) derived.Next(Parse(fields[0]), Parse(fields[velocityField]), force);
-        for (std::size_t i = 0; i < plans.size(); ++i) {
-            std::string& out = files[i].pending;
+        double time = Parse(fields[0]);
+        if (derives) derived.Next(time, Parse(fields[velocityField]), force);
+        double first = 0.0;  // the first channel's sample
+        for (std::size_t i = 0; i < plans.size() && (keep || i == 0); ++i) {
             const Plan& plan = plans[i];
             double sample = 0.0;
             if (plan.derived == Derived::kNone) {
-                std::size_t text = AppendRecord(fields[plan.field], out);
-                if (i == 0) sample = ParseNumber(fields[plan.field].text, text);
+                const FieldText& field = fields[plan.field];
+                std::size_t text = keep ? AppendRecord(field, files[i].pending) : TextLength(field);
+                if (i == 0) sample = ParseNumber(field.text, text);
             } else {
-                sample = AppendValue(DerivedValue(plan.derived), out);
+                double value = DerivedValue(plan.derived);
+                sample = keep ? AppendValue(value, files[i].pending) : RecordedValue(value);
             }
-            if (i == 0) figures.Note(sample, records);
+            if (i == 0) first = sample;
         }
+        stretch.Add(records, time, first);
+        if (chosen && chosen->Takes(records, time)) chosenStretch.Add(records, time, first);
         if (files.size() > plans.size()) AppendRecord(fields[0], files.back().pending);
+    }
+
+    // Has the figures of this stretch taken too.
+    void Choose(const StretchChoice& stretch) {
+        choice = stretch;
+        chosen.emplace(stretch);
     }
 
     // Forgets every line, for a new run.
     void Reset() {
         records = 0;
-        figures = SampleFigures();
+        stretch = chosenStretch = StretchAccumulator();
+        if (choice) chosen.emplace(*choice);
         derived.Reset();
     }
 
     std::int64_t records = 0;
-    SampleFigures figures;  // of the first channel
+    StretchAccumulator stretch;        // the first channel's figures
+    StretchAccumulator chosenStretch;  // the same over the stretch chosen
 
   private:
     struct Plan {
@@ -175,6 +205,9 @@ class RecordMaker : public LineSink {
     }
 
     std::vector<RecordFile>& files;
+    bool keep;
+    std::optional<StretchChoice> choice;
+    std::optional<StretchFilter> chosen;
     std::vector<int> columns;
     std::vector<Plan> plans;
     bool derives = false;
@@ -192,6 +225,7 @@ class RecordFiles {
 
     // Creates the files. False with one line in err, with nothing left.
     bool Create(const std::vector<Channel>& channels, std::string* err) {
+        if (channels.empty()) return true;  // figures only
         std::size_t count = channels.size();
         bool timeAlone = count == 1 && channels[0] == ColumnChannel(kTimeColumn);
         files.resize(timeAlone ? 1 : count + 1);
@@ -207,7 +241,7 @@ class RecordFiles {
     }
     // Writes what is pending once the first file's records reach `atLeast` bytes.
     bool Flush(std::size_t atLeast = 0) {
-        if (files[0].pending.size() < atLeast) return true;
+        if (files.empty() || files[0].pending.size() < atLeast) return true;
         for (RecordFile& file : files) {
             if (!WriteAll(file.fd, file.pending)) return Failed(file);
             file.pending.clear();
@@ -245,10 +279,11 @@ enum class Fault { Read, Write, TooLong };
 }  // namespace
 
 struct LogExtraction::State {
-    State(const char* name, const std::vector<Channel>& chartChannels)
+    State(const char* name, const std::vector<Channel>& chartChannels, bool keepRecords)
         : logName(name),
           channels(chartChannels),
-          maker(channels, output.files),
+          keep(keepRecords),
+          maker(channels, output.files, keep),
           scanner(maker.Columns()) {}
     ~State() {
         if (log >= 0) close(log);
@@ -257,6 +292,7 @@ struct LogExtraction::State {
 
     std::string logName;
     std::vector<Channel> channels;
+    bool keep;  // the records are written; else only the figures are taken
     int log = -1;
     LogIdentity identity;                   // of the file read, to tell it growing from a new run
     bool inaccessible = false;              // the path names no file (a name along it missing)
@@ -268,7 +304,7 @@ struct LogExtraction::State {
     // the scanner took after them.
     struct Taken {
         std::int64_t records = 0;
-        SampleFigures figures;
+        StretchAccumulator stretch, chosenStretch;
     } committed;
     std::vector<char> block;
     bool follows = false;
@@ -319,7 +355,7 @@ struct LogExtraction::State {
     // Writes out what is pending; its records then count.
     bool Commit() {
         if (!output.Flush()) return Fail(Fault::Write);
-        committed = {maker.records, maker.figures};
+        committed = {maker.records, maker.stretch, maker.chosenStretch};
         return true;
     }
 
@@ -422,8 +458,9 @@ struct LogExtraction::State {
     }
 };
 
-LogExtraction::LogExtraction(const char* logName, const std::vector<Channel>& channels)
-    : state(std::make_unique<State>(logName, channels)) {}
+LogExtraction::LogExtraction(const char* logName, const std::vector<Channel>& channels,
+                             Records records)
+    : state(std::make_unique<State>(logName, channels, records == Records::kWritten)) {}
 
 LogExtraction::~LogExtraction() = default;
 
@@ -434,7 +471,7 @@ bool LogExtraction::Start(bool follow, std::string* err) {
         *err = Failure("open log", s.logName, errno);
         return false;
     }
-    if (!s.output.Create(s.channels, err)) {
+    if (!s.output.Create(s.keep ? s.channels : std::vector<Channel>(), err)) {
         close(s.log);
         s.log = -1;
         return false;
@@ -482,11 +519,23 @@ std::int64_t LogExtraction::records() const {
 }
 
 double LogExtraction::extreme() const {
-    return state->committed.figures.extreme;
+    return state->committed.stretch.Samples().extreme;
+}
+
+StretchFigures LogExtraction::figures() const {
+    return state->committed.stretch.Figures();
+}
+
+void LogExtraction::Choose(const StretchChoice& choice) {
+    state->maker.Choose(choice);
+}
+
+StretchFigures LogExtraction::chosenFigures() const {
+    return state->committed.chosenStretch.Figures();
 }
 
 const SampleRange& LogExtraction::range() const {
-    return state->committed.figures.range;
+    return state->committed.stretch.Samples().range;
 }
 
 int LogExtraction::file(std::size_t channel) const {

@@ -28,7 +28,11 @@ struct FollowResult {
 // and are removed with the extraction, or by RemoveTempFile.
 class LogExtraction {
   public:
-    LogExtraction(const char* logName, const std::vector<Channel>& channels);
+    // kFiguresOnly writes no file and takes only the first channel's figures, for a run that
+    // reads no record back (--stats alone).
+    enum class Records { kWritten, kFiguresOnly };
+    LogExtraction(const char* logName, const std::vector<Channel>& channels,
+                  Records records = Records::kWritten);
     ~LogExtraction();
     LogExtraction(const LogExtraction&) = delete;
     LogExtraction& operator=(const LogExtraction&) = delete;
@@ -59,6 +63,12 @@ class LogExtraction {
     // its range.
     double extreme() const;
     const SampleRange& range() const;
+    // The first channel's figures over all the records.
+    StretchFigures figures() const;
+    // Has the extraction take the first channel's figures over this stretch too (before Start),
+    // and gives them.
+    void Choose(const StretchChoice& choice);
+    StretchFigures chosenFigures() const;
 
     // Descriptors of the files, open for reading: a channel's (in the order given) and the time
     // column's (the channel's own when it is the time column). -1 before Start.

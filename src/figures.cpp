@@ -29,23 +29,34 @@ std::optional<double> StretchFigures::Mean() const {
     return integral / (lastTime - firstTime);
 }
 
-StretchFigures DescribeStretch(const RecordSource& records) {
-    StretchFigures figures;
-    SampleFigures range;
-    records([&](std::int64_t record, double time, double value) {
-        if (figures.records == 0) {
-            figures.firstRecord = record;
-            figures.firstTime = time;
-            figures.first = value;
-        } else {
-            figures.integral += TrapezoidStep(figures.lastTime, figures.last, time, value);
-        }
-        ++figures.records;
-        figures.lastRecord = record;
-        figures.lastTime = time;
-        figures.last = value;
-        range.Note(value, record);
-    });
-    figures.range = range.range;
-    return figures;
+void StretchAccumulator::Add(std::int64_t record, double time, double value) {
+    if (figures.records == 0) {
+        figures.firstRecord = record;
+        figures.firstTime = time;
+        figures.first = value;
+    } else {
+        figures.integral += TrapezoidStep(figures.lastTime, figures.last, time, value);
+    }
+    ++figures.records;
+    figures.lastRecord = record;
+    figures.lastTime = time;
+    figures.last = value;
+    range.Note(value, record);
+    if (range.range.minimumRecord == record) figures.minimumTime = time;
+    if (range.range.maximumRecord == record) figures.maximumTime = time;
+}
+
+StretchFigures StretchAccumulator::Figures() const {
+    StretchFigures whole = figures;
+    whole.range = range.range;
+    return whole;
+}
+
+bool StretchFilter::Takes(std::int64_t record, double time) {
+    if (part == Part::kBefore && (choice.at ? time >= *choice.at : record >= choice.start)) {
+        part = Part::kIn;
+        return true;  // the first record counts whatever its time
+    }
+    if (part == Part::kIn && choice.to && time > *choice.to) part = Part::kAfter;
+    return part == Part::kIn;
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 // The smallest and largest finite sample of a channel and the records they first occur in
@@ -20,19 +19,15 @@ struct SampleFigures {
     void Note(double sample, std::int64_t record);
 };
 
-// One record of a stretch: its number (1-based), its time in seconds and its value.
-using RecordVisit = std::function<void(std::int64_t record, double time, double value)>;
-// Calls visit for each record of a stretch, in order.
-using RecordSource = std::function<void(const RecordVisit& visit)>;
-
 // What a stretch of records tells: its ends, its range, and the trapezoid sum of its values over
 // time (velocity in m/s gives metres, a current in A ampere-seconds).
 struct StretchFigures {
     std::int64_t records = 0;  // 0: an empty stretch, of which nothing below holds
     std::int64_t firstRecord = 0, lastRecord = 0;
-    double firstTime = 0.0, lastTime = 0.0;  // seconds
-    double first = 0.0, last = 0.0;          // values, finite or not
-    SampleRange range;                       // of the finite values
+    double firstTime = 0.0, lastTime = 0.0;       // seconds
+    double first = 0.0, last = 0.0;               // values, finite or not
+    SampleRange range;                            // of the finite values
+    double minimumTime = 0.0, maximumTime = 0.0;  // of range's records
     // Sum of TrapezoidStep over each pair of neighbouring records: nothing for a step where time
     // does not go forward or a number is not finite.
     double integral = 0.0;
@@ -44,5 +39,35 @@ struct StretchFigures {
     std::optional<double> Mean() const;
 };
 
-// The figures of the stretch `records` gives, in one pass.
-StretchFigures DescribeStretch(const RecordSource& records);
+// Takes a stretch's records one by one, in order, into its figures.
+class StretchAccumulator {
+  public:
+    void Add(std::int64_t record, double time, double value);
+    // The figures of the records added so far.
+    StretchFigures Figures() const;
+    // Their extreme and range.
+    const SampleFigures& Samples() const { return range; }
+
+  private:
+    StretchFigures figures;
+    SampleFigures range;
+};
+
+// Which records a stretch takes, as --plot --to finds its stretch: from record `start`, or the
+// first whose time is `at` or later, up to, not including, the first later record whose time is
+// above `to` (to the log's end without `to`).
+struct StretchChoice {
+    std::int64_t start = 1;
+    std::optional<double> at, to;
+};
+
+// Tells record by record, in order, whether it is in the chosen stretch.
+class StretchFilter {
+  public:
+    explicit StretchFilter(const StretchChoice& choice) : choice(choice) {}
+    bool Takes(std::int64_t record, double time);
+
+  private:
+    StretchChoice choice;
+    enum class Part { kBefore, kIn, kAfter } part = Part::kBefore;
+};

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,7 +92,9 @@ int main(int argc, char** argv) {
     iscrWidth = settings.width;
     iscrHeight = settings.height;
 
-    LogExtraction extraction(logName, ExtractedChannels(settings.charts, command.xAxis));
+    LogExtraction extraction(logName, ExtractedChannels(settings.charts, command.xAxis),
+                             RecordsFor(command));
+    if (std::optional<StretchChoice> stretch = StatsStretch(command)) extraction.Choose(*stretch);
     if (!extraction.Start(command.follow, &error)) FatalExit(error);
     iFc = static_cast<int>(extraction.records());
     UseRecordFiles(extraction.file(0), extraction.timeFile());

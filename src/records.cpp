@@ -79,14 +79,15 @@ std::string_view RecordStream::NextText() {
 void RecordStream::Refill() {
     block.erase(0, at);
     at = 0;
+    if (ended) return;  // past the end, every record reads as nothing at once
     std::size_t have = block.size();
     block.resize(kBlockSize / kRecordSize * kRecordSize);
-    while (fd >= 0 && have < kRecordSize) {
-        ssize_t got = pread(fd, &block[have], block.size() - have, offset);
+    while (have < kRecordSize && !ended) {
+        ssize_t got = fd < 0 ? 0 : pread(fd, &block[have], block.size() - have, offset);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        have += static_cast<std::size_t>(got);
-        offset += got;
+        ended = got <= 0;
+        if (got > 0) have += static_cast<std::size_t>(got);
+        offset += std::max<ssize_t>(got, 0);
     }
     block.resize(have);
 }
@@ -115,6 +116,7 @@ void ForEachRow(const std::vector<int>& files, RecordSpan span,
 }
 
 std::int64_t FirstRecordAt(double seconds, std::int64_t first) {
+    if (TimeFile() < 0) return 0;  // no records kept
     RecordStream times(TimeFile(), first);
     for (std::int64_t record = first; record <= iFc; ++record)
         if (times.Next() >= seconds) return record;

@@ -39,6 +39,7 @@ class RecordStream {
 
     int fd;
     std::int64_t offset;  // of the file's next byte to read into block
+    bool ended = false;   // the file has no more bytes
     std::string block;
     std::size_t at = 0;  // offset of the next record in block
 };

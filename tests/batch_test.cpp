@@ -13,9 +13,6 @@ TEST_F(PlovoTest, StatsDescribeTheWholeLogOrTheStretchThatPlotToDraws) {
         body += Line({t, v});
     std::string log = work.File("run.dat");
     WriteFile(log, Header() + body);
-    std::string error;
-    MakeTempFile(log.c_str(), 2, &error);
-    ASSERT_EQ(error, "");
     const std::string whole =
         "min: -2 at sample 5 (3 s)\nmax: 8 at sample 4 (2 s)\nfirst: 4 at sample 1 (0 s)\n"
         "last: -2 at sample 5 (3 s)\nchange: -6\nintegral: 10\nmean: 3.3333333333333335\n";
@@ -23,29 +20,48 @@ TEST_F(PlovoTest, StatsDescribeTheWholeLogOrTheStretchThatPlotToDraws) {
         "stretch: none\nmin: none\nmax: none\nfirst: none\nlast: none\nchange: none\n"
         "integral: none\nmean: none\n";
     struct Case {
-        std::int64_t start;  // the --start/--at record
-        std::optional<double> to;
+        std::int64_t start;  // the --start record
+        std::optional<double> at, to;
         std::string lines;  // after "time:"
     } cases[] = {
-        {3, std::nullopt, whole},  // without --to, the whole log wherever it opens
-        {1, 1e300, "stretch: samples 1 to 5 (0 to 3 s)\n" + whole},  // --to after the end
-        {2, 2.5,  // a NaN at the stretch's first record: no change, its step adds nothing
+        {3, std::nullopt, std::nullopt, whole},  // without --to, the whole log wherever it opens
+        {1, std::nullopt, 1e300, "stretch: samples 1 to 5 (0 to 3 s)\n" + whole},
+        {1, 0.5, 2.5,  // --at finds record 2, and the stretch goes on as --start 2's
          "stretch: samples 2 to 4 (1 to 2 s)\nmin: 6 at sample 3 (1 s)\nmax: 8 at sample 4 (2 s)\n"
          "first: nan at sample 2 (1 s)\nlast: 8 at sample 4 (2 s)\nchange: none\nintegral: 7\n"
          "mean: 7\n"},
-        {2, 1,  // equal times: no step, no mean
+        {2, std::nullopt,
+         2.5,  // a NaN at the stretch's first record: no change, its step adds nothing
+         "stretch: samples 2 to 4 (1 to 2 s)\nmin: 6 at sample 3 (1 s)\nmax: 8 at sample 4 (2 s)\n"
+         "first: nan at sample 2 (1 s)\nlast: 8 at sample 4 (2 s)\nchange: none\nintegral: 7\n"
+         "mean: 7\n"},
+        {2, std::nullopt, 1,  // equal times: no step, no mean
          "stretch: samples 2 to 3 (1 to 1 s)\nmin: 6 at sample 3 (1 s)\nmax: 6 at sample 3 (1 s)\n"
          "first: nan at sample 2 (1 s)\nlast: 6 at sample 3 (1 s)\nchange: none\nintegral: 0\n"
          "mean: none\n"},
-        {4, -5,  // --to before the start's time: that record alone
+        {4, std::nullopt, -5,  // --to before the start's time: that record alone
          "stretch: samples 4 to 4 (2 to 2 s)\nmin: 8 at sample 4 (2 s)\nmax: 8 at sample 4 (2 s)\n"
          "first: 8 at sample 4 (2 s)\nlast: 8 at sample 4 (2 s)\nchange: 0\nintegral: 0\n"
          "mean: none\n"},
-        {6, 1e300, none},  // --at past the end
+        {6, std::nullopt, 1e300, none},  // --start past the end
+        {1, 3.5, 1e300, none},           // --at past the end
     };
     const std::string head =
         "log: " + log + "\nchart: 2 Velocity [m/s]\nsamples: 5\ntime: 0 to 3 s\n";
-    for (const Case& c : cases)
-        EXPECT_EQ(StatsText(log, ColumnChannel(2), c.start, c.to), head + c.lines)
-            << c.start << " " << c.to.value_or(-1);
+    for (const Case& c : cases) {
+        // Taken as the log is read, whether the records are written or not.
+        for (auto records :
+             {LogExtraction::Records::kWritten, LogExtraction::Records::kFiguresOnly}) {
+            LogExtraction extraction(log.c_str(), {ColumnChannel(2)}, records);
+            if (c.to) extraction.Choose({c.start, c.at, c.to});
+            std::string error;
+            ASSERT_TRUE(extraction.Start(false, &error)) << error;
+            EXPECT_EQ(tmp.Entries().size(), records == LogExtraction::Records::kWritten ? 2u : 0u);
+            std::optional<StretchFigures> stretch;
+            if (c.to) stretch = extraction.chosenFigures();
+            EXPECT_EQ(StatsText(log, ColumnChannel(2), extraction.figures(), stretch),
+                      head + c.lines)
+                << c.start << " " << c.to.value_or(-1);
+        }
+    }
 }
