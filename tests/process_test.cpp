@@ -439,6 +439,19 @@ TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
     }
 }
 
+namespace {
+// Appends what a terminal shows to `shown` until it holds `until` (for "": until the terminal
+// has nothing more for 5 s, or is closed).
+void ReadTerminal(int terminal, const std::string& until, std::string* shown) {
+    char buffer[256];
+    pollfd wait = {terminal, POLLIN, 0};
+    ssize_t got;
+    while ((until.empty() || shown->find(until) == std::string::npos) &&
+           poll(&wait, 1, 5000) == 1 && (got = read(terminal, buffer, sizeof buffer)) > 0)
+        shown->append(buffer, static_cast<std::size_t>(got));
+}
+}  // namespace
+
 TEST_F(Process, ProgressLineOnATerminalIsClearedAtTheEndAndOnASignal) {
     WriteIni("");
     std::string fifo = work.File("log.fifo");
@@ -458,17 +471,11 @@ TEST_F(Process, ProgressLineOnATerminalIsClearedAtTheEndAndOnASignal) {
             ASSERT_EQ(write(writer, start.data(), start.size()), ssize_t(start.size()));
             usleep(static_cast<useconds_t>(kProgressDelay * 1.2e6));  // then a read shows it
             ASSERT_EQ(write(writer, start.data() + kHeaderSize, 4), 4);
-            char buffer[256];
-            pollfd wait = {terminal, POLLIN, 0};
-            ssize_t got;
-            while (shown.find(line) == std::string::npos && poll(&wait, 1, 5000) == 1 &&
-                   (got = read(terminal, buffer, sizeof buffer)) > 0)
-                shown.append(buffer, got);
+            ReadTerminal(terminal, line, &shown);
             EXPECT_EQ(shown, line);
             if (number != 0) kill(pid, number);
             close(writer);
-            while (poll(&wait, 1, 5000) == 1 && (got = read(terminal, buffer, sizeof buffer)) > 0)
-                shown.append(buffer, got);
+            ReadTerminal(terminal, "", &shown);
         });
         close(terminal);
         // Then only the graphics failure's reason, when the log ended.
@@ -861,18 +868,11 @@ TEST_F(Tables, ProgressOnATerminalAndEndingSignalsLeaveNoSiblingWhileWorkersRun)
             Run({"--summary", table, "--brakings", "-", fifo, log}, {}, [&](pid_t pid) {
                 close(device);
                 int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
-                char buffer[256];
-                pollfd wait = {terminal, POLLIN, 0};
-                ssize_t got;
-                while (shown.find(line) == std::string::npos && poll(&wait, 1, 5000) == 1 &&
-                       (got = read(terminal, buffer, sizeof buffer)) > 0)
-                    shown.append(buffer, got);
+                ReadTerminal(terminal, line, &shown);
                 EXPECT_TRUE(SiblingLeft());
                 if (number != 0) kill(pid, number);
                 close(writer);
-                while (poll(&wait, 1, 5000) == 1 &&
-                       (got = read(terminal, buffer, sizeof buffer)) > 0)
-                    shown.append(buffer, got);
+                ReadTerminal(terminal, "", &shown);
             });
         close(terminal);
         errorOutput = -1;
