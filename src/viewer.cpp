@@ -38,25 +38,10 @@ void OnCloseButton() {
 // pressed and released between two passes (a quick tap, a script's key) still counts once.
 std::atomic<bool> pressedSinceLastPass[KEY_MAX];
 
-void OnKeyEvent(int scancode) {
-    if ((scancode & 0x80) == 0 && scancode < KEY_MAX) pressedSinceLastPass[scancode] = true;
-}
-
 // Held now, or pressed since the last pass.
 bool Held(int scancode) {
     bool pressed = pressedSinceLastPass[scancode].exchange(false);
     return key[scancode] || pressed;
-}
-
-KeySnapshot ReadKeys() {
-    KeySnapshot keys;
-    keys.escape = Held(KEY_ESC) || closeRequested || WindowLost();
-    keys.left = Held(KEY_LEFT);
-    keys.right = Held(KEY_RIGHT);
-    // Both sides read, so that neither leaves a press for a later pass.
-    keys.shift = Held(KEY_LSHIFT) | Held(KEY_RSHIFT);
-    keys.ctrl = Held(KEY_LCONTROL) | Held(KEY_RCONTROL);
-    return keys;
 }
 
 Action Scroll(int direction, int count) {
@@ -139,6 +124,23 @@ void WaitForNextPass(timespec& due) {
     }
 }
 }  // namespace
+
+void OnKeyEvent(int scancode) {
+    if ((scancode & 0x80) == 0 && scancode < KEY_MAX) pressedSinceLastPass[scancode] = true;
+}
+
+KeySnapshot ReadKeys() {
+    KeySnapshot keys;
+    keys.escape = Held(KEY_ESC) || closeRequested || WindowLost();
+    keys.left = Held(KEY_LEFT);
+    keys.right = Held(KEY_RIGHT);
+    // Both sides read, so that neither leaves a press for a later pass.
+    bool leftShift = Held(KEY_LSHIFT), rightShift = Held(KEY_RSHIFT);
+    bool leftCtrl = Held(KEY_LCONTROL), rightCtrl = Held(KEY_RCONTROL);
+    keys.shift = leftShift || rightShift;
+    keys.ctrl = leftCtrl || rightCtrl;
+    return keys;
+}
 
 Action Decide(const KeySnapshot& keys, int firstRecord) {
     if (keys.escape) return {Act::Quit};

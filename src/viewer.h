@@ -38,6 +38,12 @@ struct Action {
 // The decision table: Escape first, then the first row whose keys are held.
 Action Decide(const KeySnapshot& keys, int firstRecord);
 
+// The graphics library's callback for a key's press or release (bit 7 set): a press counts in
+// the next ReadKeys even when the key is up again by then.
+void OnKeyEvent(int scancode);
+// The keys for one pass: each held now or pressed since the last pass, which clears the presses.
+KeySnapshot ReadKeys();
+
 // A followed log's change in one pass, and the window as it was before.
 struct LogChange {
     int first = 1;             // isFp

@@ -55,6 +55,28 @@ TEST(DecisionTable, RowsActInTheirOrder) {
     EXPECT_EQ(Describe(Decide(Keys("Shift Left"), 0)), "nothing");
 }
 
+// Keys pressed and released between two passes, as the graphics library reports them: both
+// sides of Shift and of Control are taken in the same pass, so that neither acts a pass late.
+TEST(KeyTaps, BothSidesCountInOnePassAndOnlyOnce) {
+    ReadKeys();  // no press left from another test
+    for (int scancode : {KEY_LSHIFT, KEY_RSHIFT, KEY_LCONTROL, KEY_RCONTROL, KEY_RIGHT}) {
+        OnKeyEvent(scancode);
+        OnKeyEvent(scancode | 0x80);  // its release
+    }
+    KeySnapshot first = ReadKeys();
+    EXPECT_TRUE(first.shift);
+    EXPECT_TRUE(first.ctrl);
+    EXPECT_TRUE(first.right);
+    EXPECT_FALSE(first.left);
+    KeySnapshot second = ReadKeys();
+    EXPECT_FALSE(second.shift);
+    EXPECT_FALSE(second.ctrl);
+    EXPECT_FALSE(second.right);
+
+    OnKeyEvent(KEY_LEFT | 0x80);  // a release alone is no press
+    EXPECT_FALSE(ReadKeys().left);
+}
+
 TEST(FollowWindow, FollowsWhileTheNewestRecordIsOnScreen) {
     // {first, last, records before, records now, new extreme, started over} on a screen 100
     // samples wide -> "first" of the window, with "redraw" and "rescale" when they apply.
