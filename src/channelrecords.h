@@ -84,6 +84,3 @@ class RecordMaker : public LineSink {
     std::size_t velocityField = 0, forceField = 0;
     DerivedChannels derived;
 };
-
-// Bytes read from a log, and written to the files, at once.
-constexpr std::size_t kBlockSize = 1 << 18;

@@ -7,7 +7,7 @@
 #include "number.h"
 
 namespace {
-constexpr std::size_t kBlockSize = 1 << 16;  // bytes of rows handed to the stream at once
+constexpr std::size_t kRowBlockSize = 1 << 16;  // bytes of rows handed to the stream at once
 
 // The rows of the records `span`, each record's fields written from their text as the shortest
 // text of the number they read as.
@@ -15,7 +15,7 @@ void WriteRows(std::ostream& out, const std::vector<int>& files, RecordSpan span
     std::vector<RecordStream> streams;
     for (int fd : files) streams.emplace_back(fd, span.first);
     const std::size_t rowSize = files.size() * (kMaxExactText + 1);
-    std::vector<char> block(kBlockSize + rowSize);
+    std::vector<char> block(kRowBlockSize + rowSize);
     char* end = block.data();
     for (std::int64_t record = std::max<std::int64_t>(span.first, 1); record <= span.last;
          ++record) {
@@ -25,7 +25,7 @@ void WriteRows(std::ostream& out, const std::vector<int>& files, RecordSpan span
             *end++ = ',';
         }
         end[-1] = '\n';
-        if (end < block.data() + kBlockSize) continue;
+        if (end < block.data() + kRowBlockSize) continue;
         out.write(block.data(), end - block.data());
         end = block.data();
     }

@@ -13,8 +13,6 @@
 #include "text.h"
 
 namespace {
-constexpr std::size_t kBlockSize = 1 << 18;  // bytes read at once
-
 std::string Failure(const char* what, const std::string& path, int errnum) {
     return "plovo: cannot " + std::string(what) + " log '" + Printable(path) +
            "': " + std::strerror(errnum);

@@ -16,7 +16,7 @@
 #include "text.h"
 
 namespace {
-std::string Lowercase(std::string text) {
+std::string LowercaseAscii(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
@@ -26,7 +26,7 @@ bool ParsePlotFormat(const std::string& path, PlotFormat* format, std::string* e
     std::string::size_type dot = path.rfind('.');
     std::string extension = dot == std::string::npos || path.find('/', dot) != std::string::npos
                                 ? ""
-                                : Lowercase(path.substr(dot + 1));
+                                : LowercaseAscii(path.substr(dot + 1));
     if (extension == "png" || extension == "svg" || extension == "pdf") {
         *format = extension == "png"   ? PlotFormat::kPng
                   : extension == "svg" ? PlotFormat::kSvg

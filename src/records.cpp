@@ -13,8 +13,6 @@
 #include "number.h"
 
 namespace {
-constexpr std::size_t kBlockSize = 1 << 18;  // bytes read at once
-
 // A record's number: its text up to a line feed, as atof reads it.
 double ParseRecord(const char* field, std::size_t size) {
     const void* lf = std::memchr(field, '\n', size);

@@ -61,6 +61,8 @@ TEST(DecisionTable, RowsActInTheirOrder) {
     EXPECT_EQ(Describe(Decide(Keys("Shift Left"), 0)), "nothing");
 }
 
+// Keys pressed and released between two passes, as the graphics library reports them: both
+// sides of Shift and of Control are taken in the same pass, so that neither acts a pass late.
 TEST(FollowWindow, FollowsWhileTheNewestRecordIsOnScreen) {
     // {first, last, records before, records now, new extreme, started over} on a screen 100
     // samples wide -> "first" of the window, with "redraw" and "rescale" when they apply.
