@@ -90,6 +90,16 @@ bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* 
     return true;
 }
 
+bool WritesStandardOutput(const std::vector<std::string>& outputs) {
+    struct stat out, file;
+    if (fstat(STDOUT_FILENO, &out) != 0) return false;
+    for (const std::string& output : outputs)
+        if (stat(output.c_str(), &file) == 0 && file.st_dev == out.st_dev &&
+            file.st_ino == out.st_ino)
+            return true;
+    return false;
+}
+
 bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
                               const std::vector<std::string>& outputs, std::string* err) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {

@@ -542,6 +542,9 @@ TEST_F(Process, TheNameGivenDecidesTheFormatAndAFifoIsWrittenInto) {
     // So is a pipe: a link to standard output.
     std::filesystem::create_symlink("/proc/self/fd/1", work.File("stdout.png"));
     EXPECT_EQ(Run({"--snapshot", work.File("stdout.png"), Log(50)}).output.substr(0, 4), "\x89PNG");
+    // Without settings too: the line that says so goes to standard error, not into the picture.
+    std::filesystem::remove(work.File("plovo.ini"));
+    EXPECT_EQ(Run({"--snapshot", work.File("stdout.png"), Log(50)}).output.substr(0, 4), "\x89PNG");
 }
 
 TEST_F(Process, OutputThatCannotBeWrittenIsAFailure) {
