@@ -27,8 +27,11 @@ Kind KindOf(const std::string& path) {
 }
 
 // Whether `output` can be written; errno says why not. A file written into must be writable
-// itself; a file replaced or created needs a new entry in the directory links lead to.
+// itself; a file replaced or created needs a new entry in the directory links lead to. A path
+// that can name no file (a loop of links, a name under a file) is refused for that.
 bool Writable(const std::string& output) {
+    struct stat status;
+    if (stat(output.c_str(), &status) != 0 && errno != ENOENT) return false;
     switch (KindOf(output)) {
         case Kind::kReplaced:
             return access(SplitPath(ThroughLinks(output)).dir.c_str(), W_OK | X_OK) == 0;

@@ -520,6 +520,14 @@ TEST_F(Process, PicturesNeverReplaceTheLogAndKeepWhatTheOldFileHad) {
         CheckOutputsAreNotInputs({}, {work.File("new.png"), work.File("d/../new.png")}, &err));
     EXPECT_EQ(err, "plovo: cannot write '" + work.File("d/../new.png") +
                        "': it is the same file as the output '" + work.File("new.png") + "'");
+    // A loop of links, and a name under a file, are refused for what they are.
+    std::filesystem::create_symlink("loop.png", work.File("loop.png"));
+    for (const auto& [name, reason] : std::vector<std::pair<std::string, std::string>>{
+             {work.File("loop.png"), "Too many levels of symbolic links"},
+             {log + "/x.png", "Not a directory"}}) {
+        EXPECT_FALSE(CheckOutputsWritable({name}, &err)) << name;
+        EXPECT_EQ(err, "plovo: cannot write '" + name + "': " + reason);
+    }
 }
 
 TEST_F(Process, TheNameGivenDecidesTheFormatAndAFifoIsWrittenInto) {
