@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iomanip>
 #include <optional>
 #include <sstream>
@@ -30,8 +31,9 @@ std::optional<std::int64_t> ReadStart(const std::string& text) {
     return number;
 }
 
-// A finite decimal number as strtod reads the whole text, else none.
+// A finite decimal number as strtod reads the whole text, else none (hexadecimal too).
 std::optional<double> ReadSeconds(const char* text) {
+    if (std::strpbrk(text, "xX") != nullptr) return std::nullopt;
     char* end = nullptr;
     double seconds = std::strtod(text, &end);
     if (end == text || *end != '\0' || !std::isfinite(seconds)) return std::nullopt;
