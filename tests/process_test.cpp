@@ -837,6 +837,17 @@ TEST_F(Tables, RowsComeInTheOrderOfTheLogsAndAnUnreadableLogIsNamed) {
     EXPECT_EQ(errors, "");
 }
 
+TEST_F(Tables, APipeNamedTwiceIsReadOnceAsOneReaderWould) {
+    // Two workers reading one pipe at once would each take a part of the run.
+    std::string log = VariedLog("piped.dat", 4, 30000), expected, unused;
+    Recompute("/dev/stdin", VariedRun(4, 30000), &expected, &unused);
+    Recompute("/dev/stdin", {}, &expected, &unused);  // what the first left: nothing
+    Outcome outcome = RunTables({"--summary", "-", "/dev/stdin", "/dev/stdin"},
+                                {"sh", "-c", "cat '" + log + "' | exec \"$@\"", "sh"});
+    EXPECT_EQ(outcome.output, summaryHeader + expected);
+    EXPECT_EQ(outcome.status, 0) << errors;
+}
+
 TEST_F(Tables, GnuParallelSpreadsTheLogsOverSeveralRuns) {
     if (std::system("command -v parallel >/dev/null") != 0) GTEST_SKIP() << "no GNU parallel";
     WriteIni("");
