@@ -667,6 +667,12 @@ TEST_F(Process, ListsAndTheComparedLogAreCheckedBeforeTheLogIsRead) {
     EXPECT_EQ(same.output, "plovo: cannot write '" + plot +
                                "': it is the same file as the input '" + plot + "'\n");
     EXPECT_FALSE(std::filesystem::exists(plot));
+    // The longest list against the distance, with a compared run: files for both logs' lists.
+    std::string log = Log(20), longest = "1";
+    for (int type = 2; type <= 32; ++type) longest += "," + std::to_string(type);
+    Outcome all = Run({"--plot", plot, "--x", "distance", "--compare", log, log, longest});
+    EXPECT_EQ(all.output, "");
+    EXPECT_EQ(all.status, 0);
 }
 
 namespace {
