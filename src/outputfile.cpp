@@ -173,21 +173,35 @@ bool OutputFile::Create(const std::string& output, std::string* err) {
     return true;
 }
 
-bool OutputFile::Commit(std::string* err) {
-    if (sibling.empty()) return true;  // written into
+bool OutputFile::Prepare(std::string* err) {
+    if (sibling.empty() || prepared) return true;  // written into, or ready
     std::string siblingName = FileName(sibling);
     std::string name = SplitPath(target).name;
+    // A name that has become a folder meanwhile could not be replaced.
+    struct stat now;
+    if (fstatat(dir, name.c_str(), &now, 0) == 0 && S_ISDIR(now.st_mode)) {
+        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(EISDIR);
+        return false;
+    }
     int fd = openat(dir, siblingName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    bool replaced = fd >= 0;
-    if (replaced) {
+    prepared = fd >= 0;
+    if (prepared) {
         TakeOldAttributes(fd, dir, name.c_str());
         // On disk before the rename, so that a crash leaves the old file or the whole new one.
-        replaced = fsync(fd) == 0;
+        prepared = fsync(fd) == 0;
     }
     int saved = errno;
     if (fd >= 0) close(fd);
-    errno = saved;
-    if (!replaced || renameat(dir, siblingName.c_str(), dir, name.c_str()) != 0) {
+    if (!prepared)
+        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(saved);
+    return prepared;
+}
+
+bool OutputFile::Commit(std::string* err) {
+    if (sibling.empty()) return true;  // written into
+    if (!Prepare(err)) return false;
+    std::string siblingName = FileName(sibling);
+    if (renameat(dir, siblingName.c_str(), dir, SplitPath(target).name.c_str()) != 0) {
         *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
         return false;
     }

@@ -42,15 +42,21 @@ class OutputFile {
     bool Create(const std::string& output, std::string* err);
     // The path to write.
     const std::string& path() const { return path_; }
-    // Writes the hidden file to disk and renames it over the output. False with one line in err.
+    // Makes the hidden file ready to take the output's place: the old file's attributes, on
+    // disk; refused when the output has become a folder. False with one line in err, nothing
+    // replaced; so several outputs can all be made ready before any is replaced.
+    bool Prepare(std::string* err);
+    // Prepares the hidden file, when not done, and renames it over the output. False with one
+    // line in err.
     bool Commit(std::string* err);
 
   private:
     void Remove();
-    std::string target;   // the output through its links
-    std::string path_;    // to write
-    std::string sibling;  // the hidden file's, "" when there is none
-    int dir = -1;         // the output's directory, open while there is a hidden file
+    std::string target;     // the output through its links
+    std::string path_;      // to write
+    std::string sibling;    // the hidden file's, "" when there is none
+    int dir = -1;           // the output's directory, open while there is a hidden file
+    bool prepared = false;  // the hidden file is on disk with the old file's attributes
 };
 
 // Writes the file at `path` (created empty, or a device or a FIFO); false when it could not,

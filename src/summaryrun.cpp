@@ -64,6 +64,7 @@ class TableOutput {
         fd = -1;
         return buffer->failure == 0 || Failed(buffer->failure, err);
     }
+    bool Prepare(std::string* err) { return !file || output.Prepare(err); }
     bool Commit(std::string* err) { return !file || output.Commit(err); }
     std::ostream* stream = nullptr;  // null when the table is not asked for
 
@@ -222,7 +223,13 @@ bool WriteTables(const CommandLine& command, const BrakingRule& rule,
     for (TableOutput& output : outputs)
         if (!output.Close(err)) return false;
     if (TableToStandardOutput(command) && !std::cout.flush()) return true;  // no file replaced
+    // Both ready before either is replaced, and replaced with the ending signals held, so that
+    // the two tables of one run are both the old ones or both the new ones.
     for (TableOutput& output : outputs)
-        if (!output.Commit(err)) return false;
-    return true;
+        if (!output.Prepare(err)) return false;
+    return WithEndingSignalsHeld([&] {
+        for (TableOutput& output : outputs)
+            if (!output.Commit(err)) return false;
+        return true;
+    });
 }

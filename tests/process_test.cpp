@@ -774,10 +774,11 @@ void Recompute(const std::string& log, const std::vector<Fields>& lines, std::st
 class Tables : public Process {
   protected:
     // Runs plovo with its standard error kept in `errors`.
-    Outcome RunTables(std::vector<std::string> args, std::vector<std::string> wrapper = {}) {
+    Outcome RunTables(std::vector<std::string> args, std::vector<std::string> wrapper = {},
+                      std::function<void(pid_t)> during = nullptr) {
         std::string path = work.File("stderr.txt");
         errorOutput = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        Outcome outcome = Run(std::move(args), {}, nullptr, std::move(wrapper));
+        Outcome outcome = Run(std::move(args), {}, std::move(during), std::move(wrapper));
         close(errorOutput);
         errorOutput = -1;
         errors = ReadFile(path);
@@ -852,6 +853,27 @@ TEST_F(Tables, APipeNamedTwiceIsReadOnceAsOneReaderWould) {
                                 {"sh", "-c", "cat '" + log + "' | exec \"$@\"", "sh"});
     EXPECT_EQ(outcome.output, summaryHeader + expected);
     EXPECT_EQ(outcome.status, 0) << errors;
+}
+
+TEST_F(Tables, ATableThatCannotTakeItsPlaceLeavesTheOtherAsItWas) {
+    WriteIni("");
+    std::string fifo = work.File("run.fifo"), table = work.File("summary.csv"),
+                other = work.File("brakings.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(table, "old");
+    std::string log = VariedLog("run.dat", 0, 300);
+    // While the FIFO holds the run, past the checks, the brakings' name becomes a folder.
+    Outcome outcome = RunTables({"--summary", table, "--brakings", other, fifo}, {}, [&](pid_t) {
+        int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        std::filesystem::create_directory(other);
+        std::string run = ReadFile(log);
+        EXPECT_EQ(write(writer, run.data(), run.size()), static_cast<ssize_t>(run.size()));
+        close(writer);
+    });
+    EXPECT_EQ(outcome.output, "plovo: cannot write '" + other + "': Is a directory\n");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(ReadFile(table), "old");
+    EXPECT_FALSE(SiblingLeft());
 }
 
 TEST_F(Tables, GnuParallelSpreadsTheLogsOverSeveralRuns) {
