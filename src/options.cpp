@@ -12,6 +12,7 @@
 
 #include "charttypes.h"
 #include "number.h"
+#include "outputfile.h"
 #include "picture.h"
 #include "text.h"
 
@@ -328,6 +329,10 @@ bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err)
         else if (!TakeOption(argc, argv, i, command, err))
             return false;
     }
+    // A table through a link to standard output (/dev/stdout) on a file is written as - writes
+    // it: onto the file a shell opened there (>>), never renamed over it.
+    for (std::string* table : {&command->exportTable, &command->summary, &command->brakings})
+        if (!table->empty() && IsStandardOutput(*table, true)) *table = "-";
     if (!CheckConflicts(*command, err)) return false;
     // A followed log opens on its last full screen, as a start past its end would.
     if (command->follow && !command->startGiven && !command->at) command->start = kPastTheEnd;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -93,14 +94,16 @@ bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* 
     return true;
 }
 
-bool WritesStandardOutput(const std::vector<std::string>& outputs) {
+bool IsStandardOutput(const std::string& output, bool regularFileOnly) {
     struct stat out, file;
-    if (fstat(STDOUT_FILENO, &out) != 0) return false;
-    for (const std::string& output : outputs)
-        if (stat(output.c_str(), &file) == 0 && file.st_dev == out.st_dev &&
-            file.st_ino == out.st_ino)
-            return true;
-    return false;
+    return fstat(STDOUT_FILENO, &out) == 0 && (!regularFileOnly || S_ISREG(out.st_mode)) &&
+           stat(output.c_str(), &file) == 0 && file.st_dev == out.st_dev &&
+           file.st_ino == out.st_ino;
+}
+
+bool WritesStandardOutput(const std::vector<std::string>& outputs) {
+    return std::any_of(outputs.begin(), outputs.end(),
+                       [](const std::string& output) { return IsStandardOutput(output, false); });
 }
 
 bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,

@@ -19,8 +19,10 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
 // not end in that refusal.
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err);
 
-// Whether one of `outputs` is the file standard output writes into (a link to /dev/stdout, a
-// pipe reached through /proc/self/fd/1), so that no message goes where the output goes.
+// Whether `output` is the file standard output writes into (a link to /dev/stdout, a pipe
+// reached through /proc/self/fd/1), a regular file only when `regularFileOnly`.
+bool IsStandardOutput(const std::string& output, bool regularFileOnly);
+// Whether one of `outputs` is, so that no message goes where the output goes.
 bool WritesStandardOutput(const std::vector<std::string>& outputs);
 
 // A file being written for an output: a hidden file beside it (.plovo-XXXXXX with the extension

@@ -876,6 +876,18 @@ TEST_F(Tables, ATableThatCannotTakeItsPlaceLeavesTheOtherAsItWas) {
     EXPECT_FALSE(SiblingLeft());
 }
 
+TEST_F(Tables, ATableThroughStandardOutputGoesOnAfterWhatTheFileHeld) {
+    // As - would: the file standard output was opened on (>>) is written on, not replaced.
+    std::string log = VariedLog("run.dat", 0, 40), file = work.File("runs.csv");
+    WriteFile(file, "previous\n");
+    std::vector<std::string> appended = {"sh", "-c", "exec \"$@\" >>'" + file + "'", "sh"};
+    Outcome outcome = RunTables({"--no-header", "--summary", "/dev/stdout", log}, appended);
+    EXPECT_EQ(outcome.status, 0) << errors;
+    outcome = RunTables({"--export", "/dev/stdout", "--to", "0", log, "2"}, appended);
+    EXPECT_EQ(outcome.status, 0) << errors;
+    EXPECT_EQ(ReadFile(file), "previous\n" + summary + "time,velocity\n0,0\n");
+}
+
 TEST_F(Tables, GnuParallelSpreadsTheLogsOverSeveralRuns) {
     if (std::system("command -v parallel >/dev/null") != 0) GTEST_SKIP() << "no GNU parallel";
     WriteIni("");
