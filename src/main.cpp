@@ -62,7 +62,9 @@ int main(int argc, char** argv) {
     CommandLine command;
     std::string error;
     bool parsed = ParseOptions(argc, argv, &command, &error);
-    if (TableToStandardOutput(command)) SendMessagesToStandardError();  // the table alone there
+    // The table or the picture alone there, given as - or through a link.
+    if (TableToStandardOutput(command) || WritesStandardOutput(Outputs(command)))
+        SendMessagesToStandardError();
     if (!parsed) FatalExit(error + "\n" + kUsage);
     if (command.help || command.version) {
         std::cout << (command.help ? HelpText() : "plovo " + std::string(kVersion) + "\n");

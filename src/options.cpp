@@ -5,12 +5,14 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iomanip>
 #include <optional>
 #include <sstream>
 
 #include "charttypes.h"
 #include "number.h"
+#include "outputfile.h"
 #include "picture.h"
 #include "text.h"
 
@@ -30,8 +32,9 @@ std::optional<std::int64_t> ReadStart(const std::string& text) {
     return number;
 }
 
-// A finite decimal number as strtod reads the whole text, else none.
+// A finite decimal number as strtod reads the whole text, else none (hexadecimal too).
 std::optional<double> ReadSeconds(const char* text) {
+    if (std::strpbrk(text, "xX") != nullptr) return std::nullopt;
     char* end = nullptr;
     double seconds = std::strtod(text, &end);
     if (end == text || *end != '\0' || !std::isfinite(seconds)) return std::nullopt;
@@ -326,6 +329,10 @@ bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err)
         else if (!TakeOption(argc, argv, i, command, err))
             return false;
     }
+    // A table through a link to standard output (/dev/stdout) on a file is written as - writes
+    // it: onto the file a shell opened there (>>), never renamed over it.
+    for (std::string* table : {&command->exportTable, &command->summary, &command->brakings})
+        if (!table->empty() && IsStandardOutput(*table, true)) *table = "-";
     if (!CheckConflicts(*command, err)) return false;
     // A followed log opens on its last full screen, as a start past its end would.
     if (command->follow && !command->startGiven && !command->at) command->start = kPastTheEnd;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -27,8 +28,11 @@ Kind KindOf(const std::string& path) {
 }
 
 // Whether `output` can be written; errno says why not. A file written into must be writable
-// itself; a file replaced or created needs a new entry in the directory links lead to.
+// itself; a file replaced or created needs a new entry in the directory links lead to. A path
+// that can name no file (a loop of links, a name under a file) is refused for that.
 bool Writable(const std::string& output) {
+    struct stat status;
+    if (stat(output.c_str(), &status) != 0 && errno != ENOENT) return false;
     switch (KindOf(output)) {
         case Kind::kReplaced:
             return access(SplitPath(ThroughLinks(output)).dir.c_str(), W_OK | X_OK) == 0;
@@ -88,6 +92,18 @@ bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* 
         }
     }
     return true;
+}
+
+bool IsStandardOutput(const std::string& output, bool regularFileOnly) {
+    struct stat out, file;
+    return fstat(STDOUT_FILENO, &out) == 0 && (!regularFileOnly || S_ISREG(out.st_mode)) &&
+           stat(output.c_str(), &file) == 0 && file.st_dev == out.st_dev &&
+           file.st_ino == out.st_ino;
+}
+
+bool WritesStandardOutput(const std::vector<std::string>& outputs) {
+    return std::any_of(outputs.begin(), outputs.end(),
+                       [](const std::string& output) { return IsStandardOutput(output, false); });
 }
 
 bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
@@ -160,21 +176,35 @@ bool OutputFile::Create(const std::string& output, std::string* err) {
     return true;
 }
 
-bool OutputFile::Commit(std::string* err) {
-    if (sibling.empty()) return true;  // written into
+bool OutputFile::Prepare(std::string* err) {
+    if (sibling.empty() || prepared) return true;  // written into, or ready
     std::string siblingName = FileName(sibling);
     std::string name = SplitPath(target).name;
+    // A name that has become a folder meanwhile could not be replaced.
+    struct stat now;
+    if (fstatat(dir, name.c_str(), &now, 0) == 0 && S_ISDIR(now.st_mode)) {
+        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(EISDIR);
+        return false;
+    }
     int fd = openat(dir, siblingName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    bool replaced = fd >= 0;
-    if (replaced) {
+    prepared = fd >= 0;
+    if (prepared) {
         TakeOldAttributes(fd, dir, name.c_str());
         // On disk before the rename, so that a crash leaves the old file or the whole new one.
-        replaced = fsync(fd) == 0;
+        prepared = fsync(fd) == 0;
     }
     int saved = errno;
     if (fd >= 0) close(fd);
-    errno = saved;
-    if (!replaced || renameat(dir, siblingName.c_str(), dir, name.c_str()) != 0) {
+    if (!prepared)
+        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(saved);
+    return prepared;
+}
+
+bool OutputFile::Commit(std::string* err) {
+    if (sibling.empty()) return true;  // written into
+    if (!Prepare(err)) return false;
+    std::string siblingName = FileName(sibling);
+    if (renameat(dir, siblingName.c_str(), dir, SplitPath(target).name.c_str()) != 0) {
         *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errno);
         return false;
     }

@@ -19,6 +19,12 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
 // not end in that refusal.
 bool CheckOutputsWritable(const std::vector<std::string>& outputs, std::string* err);
 
+// Whether `output` is the file standard output writes into (a link to /dev/stdout, a pipe
+// reached through /proc/self/fd/1), a regular file only when `regularFileOnly`.
+bool IsStandardOutput(const std::string& output, bool regularFileOnly);
+// Whether one of `outputs` is, so that no message goes where the output goes.
+bool WritesStandardOutput(const std::vector<std::string>& outputs);
+
 // A file being written for an output: a hidden file beside it (.plovo-XXXXXX with the extension
 // of the file replaced) that Commit renames over it, which then keeps the old file's mode, and
 // its owner and group where the process may set them; or, for an existing file that is neither
@@ -38,15 +44,21 @@ class OutputFile {
     bool Create(const std::string& output, std::string* err);
     // The path to write.
     const std::string& path() const { return path_; }
-    // Writes the hidden file to disk and renames it over the output. False with one line in err.
+    // Makes the hidden file ready to take the output's place: the old file's attributes, on
+    // disk; refused when the output has become a folder. False with one line in err, nothing
+    // replaced; so several outputs can all be made ready before any is replaced.
+    bool Prepare(std::string* err);
+    // Prepares the hidden file, when not done, and renames it over the output. False with one
+    // line in err.
     bool Commit(std::string* err);
 
   private:
     void Remove();
-    std::string target;   // the output through its links
-    std::string path_;    // to write
-    std::string sibling;  // the hidden file's, "" when there is none
-    int dir = -1;         // the output's directory, open while there is a hidden file
+    std::string target;     // the output through its links
+    std::string path_;      // to write
+    std::string sibling;    // the hidden file's, "" when there is none
+    int dir = -1;           // the output's directory, open while there is a hidden file
+    bool prepared = false;  // the hidden file is on disk with the old file's attributes
 };
 
 // Writes the file at `path` (created empty, or a device or a FIFO); false when it could not,

@@ -57,8 +57,11 @@ double RecordTime(int record) {
     return ReadRecord(TimeFile(), record);
 }
 
+// A first record past any file (--start INT64_MAX / 16) starts past the end, its byte offset
+// kept from overflowing.
 RecordStream::RecordStream(int fd, std::int64_t first)
-    : fd(fd), offset((std::max<std::int64_t>(first, 1) - 1) * kRecordSize) {}
+    : fd(fd),
+      offset((std::clamp<std::int64_t>(first, 1, INT64_MAX / kRecordSize) - 1) * kRecordSize) {}
 
 double RecordStream::Next() {
     std::string_view text = NextText();  // a record holds no line feed: its field, then blanks

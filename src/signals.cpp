@@ -159,3 +159,11 @@ void StartThreadsWithoutSignals(const std::function<void()>& start) {
     start();
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
+
+bool WithEndingSignalsHeld(const std::function<bool()>& step) {
+    sigset_t set = EndingSignalSet(), previous;
+    pthread_sigmask(SIG_BLOCK, &set, &previous);
+    bool done = step();
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return done;
+}

@@ -33,3 +33,7 @@ void ArmExitGuard(bool armed);
 // never take one: an ending signal reaches the calling thread, and a file the calling thread
 // creates is registered before a signal can remove what is registered and end the process.
 void StartThreadsWithoutSignals(const std::function<void()>& start);
+
+// Runs `step` with the ending signals held, and returns what it returns; one that came meanwhile
+// ends the process once `step` is done, so that what `step` does is done whole or not at all.
+bool WithEndingSignalsHeld(const std::function<bool()>& step);

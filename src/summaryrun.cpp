@@ -4,16 +4,21 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fdstream.h"
@@ -59,6 +64,7 @@ class TableOutput {
         fd = -1;
         return buffer->failure == 0 || Failed(buffer->failure, err);
     }
+    bool Prepare(std::string* err) { return !file || output.Prepare(err); }
     bool Commit(std::string* err) { return !file || output.Commit(err); }
     std::ostream* stream = nullptr;  // null when the table is not asked for
 
@@ -74,6 +80,42 @@ class TableOutput {
     std::unique_ptr<std::ostream> file;
 };
 
+// The turns of logs that are no regular file (a FIFO, a pipe) named more than once: each naming
+// is read once the one before it has been, as a reader of the logs one after another would, the
+// second finding what the first left, never two at once, each taking a part of the run. The
+// earlier naming goes first, so that no worker waits on a log after its own.
+class StreamTurns {
+  public:
+    explicit StreamTurns(const std::vector<std::string>& logs)
+        : before(logs.size(), kNone), read(logs.size(), false) {
+        std::map<std::pair<dev_t, ino_t>, std::size_t> last;
+        for (std::size_t log = 0; log < logs.size(); ++log) {
+            struct stat status;
+            if (stat(logs[log].c_str(), &status) != 0 || S_ISREG(status.st_mode)) continue;
+            auto [named, first] = last.try_emplace({status.st_dev, status.st_ino}, log);
+            if (!first) before[log] = std::exchange(named->second, log);
+        }
+    }
+    // Waits until the naming before `log` of the same stream has been read.
+    void Await(std::size_t log) {
+        if (before[log] == kNone) return;
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return read[before[log]]; });
+    }
+    void Done(std::size_t log) {
+        std::lock_guard<std::mutex> lock(mutex);
+        read[log] = true;
+        changed.notify_all();
+    }
+
+  private:
+    static constexpr std::size_t kNone = SIZE_MAX;
+    std::vector<std::size_t> before;  // the naming of the same stream before each log, or kNone
+    std::vector<bool> read;
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
 // What the workers share.
 struct Run {
     const std::vector<std::string>& logs;
@@ -81,6 +123,7 @@ struct Run {
     bool brakings;  // the brakings table is asked for
     OrderedRows& rows;
     std::atomic<bool> allRead{true};
+    StreamTurns turns{logs};
 };
 
 // Summarises logs, one after another, until none is left.
@@ -102,8 +145,10 @@ void Work(Run& run) {
             rows.reserve(kPiece + 1024);
         });
         std::string err;
+        run.turns.Await(log);
         bool read = reader.Read(
             name, RunSummary::Columns(), summary, [&] { return !run.rows.failed(); }, &err);
+        run.turns.Done(log);
         if (read) {
             const RunFigures& figures = summary.Finish();
             run.rows.Add(log, kBrakings, std::move(rows));
@@ -178,7 +223,13 @@ bool WriteTables(const CommandLine& command, const BrakingRule& rule,
     for (TableOutput& output : outputs)
         if (!output.Close(err)) return false;
     if (TableToStandardOutput(command) && !std::cout.flush()) return true;  // no file replaced
+    // Both ready before either is replaced, and replaced with the ending signals held, so that
+    // the two tables of one run are both the old ones or both the new ones.
     for (TableOutput& output : outputs)
-        if (!output.Commit(err)) return false;
-    return true;
+        if (!output.Prepare(err)) return false;
+    return WithEndingSignalsHeld([&] {
+        for (TableOutput& output : outputs)
+            if (!output.Commit(err)) return false;
+        return true;
+    });
 }

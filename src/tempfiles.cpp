@@ -14,8 +14,9 @@
 
 namespace {
 // Fixed buffers rather than std::strings, so that a signal handler may read them. Enough for
-// the temporary files of a few logs and the outputs' siblings.
-constexpr int kRegistrySize = 64;
+// the temporary files of a log and a compared one with the longest list of chart types (32,
+// the time and the distance each: 68) and the outputs' siblings.
+constexpr int kRegistrySize = 96;
 char registry[kRegistrySize][PATH_MAX];
 
 int EntryOf(const std::string& path) {

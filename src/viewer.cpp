@@ -48,13 +48,15 @@ void CursorStep(Viewer& viewer, int step) {
 }
 
 // Takes what the followed log gained within the pass's share of time and moves and redraws the
-// window as FollowWindow says, through a scroll's drawing path. True when the frame changed or
-// following stopped (the title loses its suffix); the reason then goes to stderr.
+// window as FollowWindow says, through a scroll's drawing path. True when the frame changed, or
+// following stopped or the log's name went away or came back (the title's suffix changes); the
+// reason then goes to stderr.
 bool FollowStep(Viewer& viewer) {
     LogExtraction* log = viewer.follower;
     if (log == nullptr || !log->following()) return false;
     LogChange change{isFp, ieFp, iFc, 0, iscrWidth, false, false};
     double extreme = log->extreme();
+    bool accessible = log->accessible();
     std::string error;
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kFollowMilliseconds);
@@ -71,7 +73,7 @@ bool FollowStep(Viewer& viewer) {
         RefillWindow(viewer.window, move.first);
         ScrollStep(viewer, 1, 0);  // a scroll by no record: the drawing of every scroll
     }
-    return move.redraw || result.stopped;
+    return move.redraw || result.stopped || log->accessible() != accessible;
 }
 
 // Sets the window's title when the text for the viewer's state differs from the one shown.

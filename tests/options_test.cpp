@@ -67,6 +67,7 @@ TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
         {{"--at", "nan", "log.dat"}, badAt + "nan'"},
         {{"--at", "1e999", "log.dat"}, badAt + "1e999'"},
         {{"--at", "12s", "log.dat"}, badAt + "12s'"},
+        {{"--at", "0x10", "log.dat"}, badAt + "0x10'"},  // decimal only, as the settings
         {{"--at=", "log.dat"}, badAt + "'"},
         {{"--at", "5", "--start", "3"},
          "plovo: --at and --start both say where to open: give one"

@@ -527,6 +527,14 @@ TEST_F(Process, PicturesNeverReplaceTheLogAndKeepWhatTheOldFileHad) {
         CheckOutputsAreNotInputs({}, {work.File("new.png"), work.File("d/../new.png")}, &err));
     EXPECT_EQ(err, "plovo: cannot write '" + work.File("d/../new.png") +
                        "': it is the same file as the output '" + work.File("new.png") + "'");
+    // A loop of links, and a name under a file, are refused for what they are.
+    std::filesystem::create_symlink("loop.png", work.File("loop.png"));
+    for (const auto& [name, reason] : std::vector<std::pair<std::string, std::string>>{
+             {work.File("loop.png"), "Too many levels of symbolic links"},
+             {log + "/x.png", "Not a directory"}}) {
+        EXPECT_FALSE(CheckOutputsWritable({name}, &err)) << name;
+        EXPECT_EQ(err, "plovo: cannot write '" + name + "': " + reason);
+    }
 }
 
 TEST_F(Process, TheNameGivenDecidesTheFormatAndAFifoIsWrittenInto) {
@@ -548,6 +556,9 @@ TEST_F(Process, TheNameGivenDecidesTheFormatAndAFifoIsWrittenInto) {
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     // So is a pipe: a link to standard output.
     std::filesystem::create_symlink("/proc/self/fd/1", work.File("stdout.png"));
+    EXPECT_EQ(Run({"--snapshot", work.File("stdout.png"), Log(50)}).output.substr(0, 4), "\x89PNG");
+    // Without settings too: the line that says so goes to standard error, not into the picture.
+    std::filesystem::remove(work.File("plovo.ini"));
     EXPECT_EQ(Run({"--snapshot", work.File("stdout.png"), Log(50)}).output.substr(0, 4), "\x89PNG");
 }
 
@@ -663,6 +674,12 @@ TEST_F(Process, ListsAndTheComparedLogAreCheckedBeforeTheLogIsRead) {
     EXPECT_EQ(same.output, "plovo: cannot write '" + plot +
                                "': it is the same file as the input '" + plot + "'\n");
     EXPECT_FALSE(std::filesystem::exists(plot));
+    // The longest list against the distance, with a compared run: files for both logs' lists.
+    std::string log = Log(20), longest = "1";
+    for (int type = 2; type <= 32; ++type) longest += "," + std::to_string(type);
+    Outcome all = Run({"--plot", plot, "--x", "distance", "--compare", log, log, longest});
+    EXPECT_EQ(all.output, "");
+    EXPECT_EQ(all.status, 0);
 }
 
 namespace {
@@ -764,10 +781,11 @@ void Recompute(const std::string& log, const std::vector<Fields>& lines, std::st
 class Tables : public Process {
   protected:
     // Runs plovo with its standard error kept in `errors`.
-    Outcome RunTables(std::vector<std::string> args, std::vector<std::string> wrapper = {}) {
+    Outcome RunTables(std::vector<std::string> args, std::vector<std::string> wrapper = {},
+                      std::function<void(pid_t)> during = nullptr) {
         std::string path = work.File("stderr.txt");
         errorOutput = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        Outcome outcome = Run(std::move(args), {}, nullptr, std::move(wrapper));
+        Outcome outcome = Run(std::move(args), {}, std::move(during), std::move(wrapper));
         close(errorOutput);
         errorOutput = -1;
         errors = ReadFile(path);
@@ -831,6 +849,50 @@ TEST_F(Tables, RowsComeInTheOrderOfTheLogsAndAnUnreadableLogIsNamed) {
     EXPECT_EQ(ReadFile(table), summary);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(errors, "");
+}
+
+TEST_F(Tables, APipeNamedTwiceIsReadOnceAsOneReaderWould) {
+    // Two workers reading one pipe at once would each take a part of the run.
+    std::string log = VariedLog("piped.dat", 4, 30000), expected, unused;
+    Recompute("/dev/stdin", VariedRun(4, 30000), &expected, &unused);
+    Recompute("/dev/stdin", {}, &expected, &unused);  // what the first left: nothing
+    Outcome outcome = RunTables({"--summary", "-", "/dev/stdin", "/dev/stdin"},
+                                {"sh", "-c", "cat '" + log + "' | exec \"$@\"", "sh"});
+    EXPECT_EQ(outcome.output, summaryHeader + expected);
+    EXPECT_EQ(outcome.status, 0) << errors;
+}
+
+TEST_F(Tables, ATableThatCannotTakeItsPlaceLeavesTheOtherAsItWas) {
+    WriteIni("");
+    std::string fifo = work.File("run.fifo"), table = work.File("summary.csv"),
+                other = work.File("brakings.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFile(table, "old");
+    std::string log = VariedLog("run.dat", 0, 300);
+    // While the FIFO holds the run, past the checks, the brakings' name becomes a folder.
+    Outcome outcome = RunTables({"--summary", table, "--brakings", other, fifo}, {}, [&](pid_t) {
+        int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        std::filesystem::create_directory(other);
+        std::string run = ReadFile(log);
+        EXPECT_EQ(write(writer, run.data(), run.size()), static_cast<ssize_t>(run.size()));
+        close(writer);
+    });
+    EXPECT_EQ(outcome.output, "plovo: cannot write '" + other + "': Is a directory\n");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(ReadFile(table), "old");
+    EXPECT_FALSE(SiblingLeft());
+}
+
+TEST_F(Tables, ATableThroughStandardOutputGoesOnAfterWhatTheFileHeld) {
+    // As - would: the file standard output was opened on (>>) is written on, not replaced.
+    std::string log = VariedLog("run.dat", 0, 40), file = work.File("runs.csv");
+    WriteFile(file, "previous\n");
+    std::vector<std::string> appended = {"sh", "-c", "exec \"$@\" >>'" + file + "'", "sh"};
+    Outcome outcome = RunTables({"--no-header", "--summary", "/dev/stdout", log}, appended);
+    EXPECT_EQ(outcome.status, 0) << errors;
+    outcome = RunTables({"--export", "/dev/stdout", "--to", "0", log, "2"}, appended);
+    EXPECT_EQ(outcome.status, 0) << errors;
+    EXPECT_EQ(ReadFile(file), "previous\n" + summary + "time,velocity\n0,0\n");
 }
 
 TEST_F(Tables, GnuParallelSpreadsTheLogsOverSeveralRuns) {
