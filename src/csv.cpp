@@ -32,7 +32,8 @@ void AppendCsvRow(const std::vector<std::string>& fields, std::string* out) {
 namespace {
 // Writes the table into the file at `path`; false with the reason in err (without "plovo:").
 bool WriteTableFile(const std::string& path, const TableWrite& write, std::string* err) {
-    int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    // Appending, for the reasons Sink::Open gives.
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
         *err = std::strerror(errno);
         return false;

@@ -344,6 +344,11 @@ std::vector<std::string> Outputs(const CommandLine& command) {
     for (const std::string* path : {&command.snapshot, &command.overview, &command.plot,
                                     &command.exportTable, &command.summary, &command.brakings})
         if (!path->empty() && *path != "-") outputs.push_back(*path);
+    // A table on standard output that a shell pointed at a file (>> run.dat) is that file, which
+    // must not be a log either.
+    bool toStandardOutput =
+        command.exportTable == "-" || command.summary == "-" || command.brakings == "-";
+    if (toStandardOutput && IsStandardOutput("/dev/stdout", true)) outputs.push_back("/dev/stdout");
     return outputs;
 }
 

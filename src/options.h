@@ -54,7 +54,8 @@ struct CommandLine {
 // option is wrong.
 bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err);
 
-// The files the run writes, for CheckOutputsAreNotInputs; standard output is none.
+// The files the run writes, for CheckOutputsAreNotInputs; standard output only where a shell
+// pointed it at a file, as /dev/stdout.
 std::vector<std::string> Outputs(const CommandLine& command);
 // The files the run reads: the log, and the compared log when there is one.
 std::vector<std::string> Inputs(const CommandLine& command);

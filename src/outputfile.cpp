@@ -23,6 +23,9 @@ enum class Kind { kReplaced, kWrittenInto, kDirectory };
 
 Kind KindOf(const std::string& path) {
     struct stat status;
+    // Standard output on a file (a link to /dev/stdout, with > or >>): written after what the
+    // shell left there, as a pipe would be, never renamed over what >> keeps.
+    if (IsStandardOutput(path, true)) return Kind::kWrittenInto;
     if (stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return Kind::kReplaced;
     return S_ISDIR(status.st_mode) ? Kind::kDirectory : Kind::kWrittenInto;
 }
@@ -118,7 +121,10 @@ bool CheckOutputsAreNotInputs(const std::vector<std::string>& inputs,
         };
         for (const std::string& input : inputs)
             if (clash(input, "input")) return false;
-        for (std::size_t j = 0; j < i; ++j)
+        // Two outputs may share a device such as /dev/null, which keeps nothing to lose.
+        struct stat status;
+        bool device = stat(outputs[i].c_str(), &status) == 0 && S_ISCHR(status.st_mode);
+        for (std::size_t j = 0; j < i && !device; ++j)
             if (clash(outputs[j], "output")) return false;
     }
     return true;

@@ -10,7 +10,9 @@ Sink::~Sink() {
 }
 
 bool Sink::Open(const std::string& path, std::string* err) {
-    file = std::fopen(path.c_str(), "wbe");
+    // Appending: a new sibling is empty, a device or a FIFO has no end, and standard output on a
+    // file keeps what the shell's >> left there.
+    file = std::fopen(path.c_str(), "abe");
     if (file == nullptr) *err = std::strerror(errno);
     return file != nullptr;
 }

@@ -15,7 +15,8 @@ class Sink {
     Sink& operator=(const Sink&) = delete;
     ~Sink();
 
-    // Opens `path` for writing, created or emptied. False with the system's reason in err.
+    // Opens `path` for writing after what it holds (a new file is empty). False with the
+    // system's reason in err.
     bool Open(const std::string& path, std::string* err);
     // Writes `length` bytes; once a write has failed, writes nothing more. False from then on.
     bool Write(const void* data, std::size_t length);

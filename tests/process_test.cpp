@@ -893,6 +893,18 @@ TEST_F(Tables, ATableThroughStandardOutputGoesOnAfterWhatTheFileHeld) {
     outcome = RunTables({"--export", "/dev/stdout", "--to", "0", log, "2"}, appended);
     EXPECT_EQ(outcome.status, 0) << errors;
     EXPECT_EQ(ReadFile(file), "previous\n" + summary + "time,velocity\n0,0\n");
+    // So is a picture through a link to it; and a table so sent onto the log is refused.
+    std::filesystem::create_symlink("/dev/stdout", work.File("out.png"));
+    outcome = RunTables({"--snapshot", work.File("out.png"), log}, appended);
+    EXPECT_EQ(outcome.status, 0) << errors;
+    EXPECT_NE(ReadFile(file).find("0,0\n\x89PNG"), std::string::npos);
+    outcome = RunTables({"--summary", "/dev/null", "--brakings", "/dev/null", log});
+    EXPECT_EQ(outcome.status, 0) << errors;  // a device shared by two outputs
+    std::vector<std::string> ontoLog = {"sh", "-c", "exec \"$@\" >>'" + log + "'", "sh"};
+    std::string before = ReadFile(log);
+    outcome = RunTables({"--export", "-", log, "2"}, ontoLog);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(ReadFile(log), before);
 }
 
 TEST_F(Tables, GnuParallelSpreadsTheLogsOverSeveralRuns) {
