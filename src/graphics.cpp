@@ -46,11 +46,12 @@ bool StartOnDisplay(const StartDeadline& deadline, std::string* why) {
         std::string printed = CapturingStandardError(
             [&] { started = install_allegro(SYSTEM_AUTODETECT, &errno, nullptr) == 0; });
         if (started) return true;
-        DisplayProbe probe = ProbeDisplay();  // cut at once, too, once the time is out
+        std::string unopened;
+        bool opens = ProbeDisplay(&unopened);  // cut at once, too, once the time is out
         *why = deadline.Reason();
         if (!why->empty()) return false;
-        if (!probe.opens) {
-            *why = probe.reason;
+        if (!opens) {
+            *why = unopened;
             return false;
         }
         if (attempt == kStartAttempts) {

@@ -118,9 +118,9 @@ int LocalConnectionError(const std::string& path) {
     return ConnectionError(reinterpret_cast<sockaddr*>(&address), length, SOCK_NONBLOCK);
 }
 
-// Why a TCP connection to `port` on `host` fails, made as the X library makes it ("[...]" is an
-// IPv6 address): "" when one opens.
-std::string TcpFailure(std::string host, int port) {
+// Whether a TCP connection to `port` on `host` opens, made as the X library makes it ("[...]" is
+// an IPv6 address); false with why not in `why`.
+bool TcpConnects(std::string host, int port, std::string* why) {
     addrinfo hints = {};
     hints.ai_flags = AI_NUMERICSERV;
     hints.ai_family = AF_UNSPEC;
@@ -132,29 +132,38 @@ std::string TcpFailure(std::string host, int port) {
     }
     addrinfo* found = nullptr;
     int lookup = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
-    if (lookup != 0)
-        return "the host '" + Printable(host) + "' was not found: " +
+    if (lookup != 0) {
+        *why = "the host '" + Printable(host) + "' was not found: " +
                (lookup == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(lookup));
+        return false;
+    }
     int error = 0;
     for (addrinfo* address = found; address != nullptr; address = address->ai_next) {
         error = ConnectionError(address->ai_addr, address->ai_addrlen, 0);
         if (error == 0) break;
     }
     freeaddrinfo(found);
-    if (error == 0) return "";
-    return "no connection to '" + Printable(host) + "' port " + std::to_string(port) + ": " +
+    if (error == 0) return true;
+    *why = "no connection to '" + Printable(host) + "' port " + std::to_string(port) + ": " +
            std::strerror(error);
+    return false;
+}
+
+bool Refuse(std::string* why, const std::string& reason) {
+    *why = reason;
+    return false;
 }
 
 // Connects to the display's server with sockets of our own, in the X library's order, to tell
-// why the library's connection failed: "" when one opens. A name is [protocol/]host:number; a
+// why the library's connection failed: true when one opens, else false with why not in `why`.
+// A name is [protocol/]host:number; a
 // local display (no host, or "unix") is the socket X<number> in /tmp/.X11-unix, first as an
 // abstract name, then as a file, then, for a bare ":number", TCP on localhost.
-std::string WhyNoConnection(const std::string& display) {
+bool Connects(const std::string& display, std::string* why) {
     char* parsedHost = nullptr;
     int number = 0;
     if (xcb_parse_display(display.c_str(), &parsedHost, &number, nullptr) == 0)
-        return kNotADisplayName;
+        return Refuse(why, kNotADisplayName);
     std::string host = parsedHost;
     std::free(parsedHost);
     std::string::size_type slash = display.rfind('/');
@@ -162,46 +171,53 @@ std::string WhyNoConnection(const std::string& display) {
     std::string protocol = bare ? "" : display.substr(0, slash);
     if (!bare && protocol != "tcp" && protocol != "inet" && protocol != "inet6" &&
         protocol != "unix")
-        return "'" + Printable(protocol) + "' is not a protocol (tcp, inet, inet6 or unix)";
+        return Refuse(why,
+                      "'" + Printable(protocol) + "' is not a protocol (tcp, inet, inet6 or unix)");
     int port = 6000 + number;
-    if (protocol != "unix" && !host.empty() && host != "unix") return TcpFailure(host, port);
-    if (!bare && protocol != "unix") return "the protocol '" + protocol + "' needs a host name";
+    if (protocol != "unix" && !host.empty() && host != "unix") return TcpConnects(host, port, why);
+    if (!bare && protocol != "unix")
+        return Refuse(why, "the protocol '" + protocol + "' needs a host name");
     std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
     int error = LocalConnectionError('\0' + path);
     if (error == ENOENT || error == ECONNREFUSED) error = LocalConnectionError(path);
-    if (error != 0 && bare && host.empty() && TcpFailure("localhost", port).empty()) error = 0;
-    return error == 0 ? "" : "no connection to " + path + ": " + std::strerror(error);
+    std::string tcp;
+    if (error != 0 && bare && host.empty() && TcpConnects("localhost", port, &tcp)) error = 0;
+    return error == 0 || Refuse(why, "no connection to " + path + ": " + std::strerror(error));
 }
 
 // Why the X library's connection failed as `failure`, from what it printed (the server's
-// refusal) or from a connection of our own: "" when that one opens.
-std::string WhyNotOpened(const std::string& display, int failure, const std::string& printed) {
-    if (failure == XCB_CONN_CLOSED_PARSE_ERR) return kNotADisplayName;
-    if (failure == XCB_CONN_CLOSED_INVALID_SCREEN) return "the server has no such screen";
-    if (failure == XCB_CONN_CLOSED_MEM_INSUFFICIENT) return "out of memory";
-    if (!printed.empty()) return "the server refused the connection: " + Printable(printed);
+// refusal) or from a connection of our own: false with the reason in `why`, true when that one
+// opens.
+bool ConnectsAfter(const std::string& display, int failure, const std::string& printed,
+                   std::string* why) {
+    if (failure == XCB_CONN_CLOSED_PARSE_ERR) return Refuse(why, kNotADisplayName);
+    if (failure == XCB_CONN_CLOSED_INVALID_SCREEN)
+        return Refuse(why, "the server has no such screen");
+    if (failure == XCB_CONN_CLOSED_MEM_INSUFFICIENT) return Refuse(why, "out of memory");
+    if (!printed.empty())
+        return Refuse(why, "the server refused the connection: " + Printable(printed));
     // Not errno: a failed setup leaves a stale one (the missing ~/.Xauthority's, say).
-    return WhyNoConnection(display);
+    return Connects(display, why);
 }
 
-// Why the authority file at `path` could keep the X library's reading of it waiting for ever
-// (it reads to the end with blocking reads): "" for a regular file of at most kMaxAuthoritySize
-// bytes, something that reads as empty at once (/dev/null), or a file the library cannot open
-// either, as it then goes without one. Opened without blocking, as a FIFO would block.
-std::string UnusableAuthority(const char* path) {
+// Whether the X library can read the authority file at `path` to its end (it reads with
+// blocking reads): true for a regular file of at most kMaxAuthoritySize bytes, something that
+// reads as empty at once (/dev/null), or a file the library cannot open either, as it then goes
+// without one; else false with why in `why`. Opened without blocking, as a FIFO would block.
+bool AuthorityUsable(const char* path, std::string* why) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return "";
+    if (fd < 0) return true;
     struct stat status;
     char byte;
-    std::string why;
+    why->clear();
     if (fstat(fd, &status) != 0)
-        why = std::strerror(errno);
+        *why = std::strerror(errno);
     else if (S_ISREG(status.st_mode) && status.st_size > kMaxAuthoritySize)
-        why = "larger than 16 MiB";
+        *why = "larger than 16 MiB";
     else if (!S_ISREG(status.st_mode) && (S_ISFIFO(status.st_mode) || read(fd, &byte, 1) != 0))
-        why = "not a regular file";
+        *why = "not a regular file";
     close(fd);
-    return why;
+    return why->empty();
 }
 
 // The process's open sockets: each descriptor with its inode, which tells a socket opened later
@@ -234,29 +250,32 @@ bool CheckAuthorityFile(std::string* why) {
     const char* display = std::getenv("DISPLAY");
     const char* path = XauFileName();  // the library's own choice: XAUTHORITY, or ~/.Xauthority
     if (display == nullptr || *display == '\0' || path == nullptr) return true;
-    std::string problem = UnusableAuthority(path);
-    if (problem.empty()) return true;
+    std::string problem;
+    if (AuthorityUsable(path, &problem)) return true;
     *why = Unopenable(display, "the authority file '" + Printable(path) + "' is " + problem);
     return false;
 }
 
-DisplayProbe ProbeDisplay() {
+bool ProbeDisplay(std::string* why) {
     const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') return {false, "no X display: DISPLAY is not set"};
-    std::string why;
+    if (display == nullptr || *display == '\0')
+        return Refuse(why, "no X display: DISPLAY is not set");
+    std::string reason;
     // A socket of ours that connects where the library's connection failed without a word: the
     // server closed that one before it answered, or has come up only now. A second try tells.
-    for (int tries = 0; tries < 2 && why.empty(); ++tries) {
+    for (int tries = 0; tries < 2; ++tries) {
         xcb_connection_t* connection = nullptr;
         int screen = 0;
         std::string printed =
             CapturingStandardError([&] { connection = xcb_connect(display, &screen); });
         int failure = xcb_connection_has_error(connection);
         xcb_disconnect(connection);
-        if (failure == 0) return {true, ""};
-        why = WhyNotOpened(display, failure, printed);
+        if (failure == 0) return true;
+        if (!ConnectsAfter(display, failure, printed, &reason)) break;
+        reason.clear();
     }
-    return {false, Unopenable(display, why.empty() ? "the server closed the connection" : why)};
+    return Refuse(
+        why, Unopenable(display, reason.empty() ? "the server closed the connection" : reason));
 }
 
 std::string CapturingStandardError(const std::function<void()>& connect) {

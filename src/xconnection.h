@@ -23,12 +23,9 @@ bool WindowLost();
 bool CheckAuthorityFile(std::string* why);
 constexpr long kMaxAuthoritySize = 16L * 1024 * 1024;  // bytes: a few entries each of ~60
 
-// What opening the display named by $DISPLAY gives now, tried with a connection of our own.
-struct DisplayProbe {
-    bool opens = false;  // the server accepted a connection
-    std::string reason;  // else why not, as "no X display: ..." or "cannot open the X display ..."
-};
-DisplayProbe ProbeDisplay();
+// Whether the display named by $DISPLAY opens now, tried with a connection of our own; false
+// with why not in `why`, as "no X display: ..." or "cannot open the X display ...".
+bool ProbeDisplay(std::string* why);
 
 // Runs connect() with standard error going into a pipe, and returns what was written there as
 // one line ("" for nothing): the X library prints a server's refusal (bad authorization, too
