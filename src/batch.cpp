@@ -121,6 +121,15 @@ LogExtraction::Records RecordsFor(const CommandLine& command) {
     return statsAlone ? LogExtraction::Records::kFiguresOnly : LogExtraction::Records::kWritten;
 }
 
+bool ExportsAlone(const CommandLine& command) {
+    return !command.exportTable.empty() && command.snapshot.empty() && command.overview.empty() &&
+           command.plot.empty() && !command.stats;
+}
+
+StretchChoice ExportStretch(const CommandLine& command) {
+    return {command.start, command.at, command.to};
+}
+
 std::optional<StretchChoice> StatsStretch(const CommandLine& command) {
     if (!command.stats || !command.to) return std::nullopt;
     return StretchChoice{command.start, command.at, command.to};

@@ -14,6 +14,11 @@
 // What the extraction must keep for the outputs asked for: no record at all for --stats alone,
 // which takes its figures as the log is read.
 LogExtraction::Records RecordsFor(const CommandLine& command);
+// Whether --export is the run's only output, which it then writes as the log is read (no
+// temporary file), from the records ExportStretch chooses.
+bool ExportsAlone(const CommandLine& command);
+StretchChoice ExportStretch(const CommandLine& command);
+
 // The stretch whose figures --stats prints with --to, taken as the log is read: from the
 // --start/--at record up to --to, as --plot --to finds it. None without --to.
 std::optional<StretchChoice> StatsStretch(const CommandLine& command);

@@ -143,6 +143,11 @@ void RecordMaker::OnLine(const FieldText* fields) {
     double force = usesForce ? Parse(fields[forceField]) : 0.0;
     double time = Parse(fields[0]);
     if (derives) derived.Next(time, Parse(fields[velocityField]), force);
+    bool row = rowStretch && rowStretch->Takes(records, time);
+    if (rowsOut != nullptr) {  // the rows are the only output: no record, no figures
+        if (row) AppendRow(fields);
+        return;
+    }
     double first = 0.0;  // the first channel's sample
     for (std::size_t i = 0; i < plans.size() && (keep || i == 0); ++i) {
         const Plan& plan = plans[i];
@@ -160,6 +165,34 @@ void RecordMaker::OnLine(const FieldText* fields) {
     stretch.Add(records, time, first);
     if (chosen && chosen->Takes(records, time)) chosenStretch.Add(records, time, first);
     if (files.size() > plans.size()) AppendRecord(fields[0], files.back().pending);
+}
+
+void RecordMaker::StreamRows(std::ostream* out, const StretchChoice& stretchChosen) {
+    rowsOut = out;
+    rowStretch.emplace(stretchChosen);
+}
+
+void RecordMaker::AppendRow(const FieldText* fields) {
+    // Room for a whole row past the block's end, written in place.
+    std::size_t room = (plans.size() + 1) * (kMaxExactText + 1);
+    if (rows.size() < kBlockSize + room) rows.resize(kBlockSize + room);
+    char* end = rows.data() + rowsEnd;
+    end = WriteFieldText(fields[0].text, TextLength(fields[0]), end);
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        *end++ = ',';
+        const FieldText& field = fields[plans[i].field];
+        end = plans[i].derived == Derived::kNone
+                  ? WriteFieldText(field.text, TextLength(field), end)
+                  : WriteExactText(RecordedValue(DerivedValue(plans[i].derived)), end);
+    }
+    *end++ = '\n';
+    rowsEnd = static_cast<std::size_t>(end - rows.data());
+    if (rowsEnd >= kBlockSize) FlushRows();
+}
+
+void RecordMaker::FlushRows() {
+    if (rowsOut != nullptr) rowsOut->write(rows.data(), static_cast<std::streamsize>(rowsEnd));
+    rowsEnd = 0;
 }
 
 void RecordMaker::Choose(const StretchChoice& stretchChosen) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,12 @@ class RecordMaker : public LineSink {
     void OnLine(const FieldText* fields) override;
     // Has the figures of this stretch taken too.
     void Choose(const StretchChoice& stretch);
+    // Writes the records of `stretch` to `out` as CSV rows as they are made: the time, then each
+    // channel's value, as the shortest text that reads back as the record's number. The rows are
+    // then the only output: no record is made and no figures are taken.
+    void StreamRows(std::ostream* out, const StretchChoice& stretch);
+    // Hands the rows made so far to their stream.
+    void FlushRows();
     // Forgets every line, for a new run.
     void Reset();
 
@@ -72,6 +79,7 @@ class RecordMaker : public LineSink {
     };
     std::size_t FieldOf(int column);
     double DerivedValue(Derived which) const;
+    void AppendRow(const FieldText* fields);
 
     std::vector<RecordFile>& files;
     bool keep;
@@ -83,4 +91,8 @@ class RecordMaker : public LineSink {
     bool usesForce = false;  // a derived channel needs the traction force
     std::size_t velocityField = 0, forceField = 0;
     DerivedChannels derived;
+    std::ostream* rowsOut = nullptr;  // where StreamRows sends the rows
+    std::optional<StretchFilter> rowStretch;
+    std::vector<char> rows;         // rows not yet handed to rowsOut: rowsEnd bytes
+    std::size_t rowsEnd = 0;
 };

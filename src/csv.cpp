@@ -30,8 +30,10 @@ void AppendCsvRow(const std::vector<std::string>& fields, std::string* out) {
 }
 
 namespace {
-// Writes the table into the file at `path`; false with the reason in err (without "plovo:").
-bool WriteTableFile(const std::string& path, const TableWrite& write, std::string* err) {
+// Writes the table into the file at `path`; false with the reason in err (without "plovo:"), or,
+// when the table could not be made, with that line in `madeErr`.
+bool WriteTableFile(const std::string& path, const TableWrite& write, std::string* err,
+                    std::string* madeErr) {
     // Appending, for the reasons Sink::Open gives.
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
@@ -40,21 +42,21 @@ bool WriteTableFile(const std::string& path, const TableWrite& write, std::strin
     }
     FdOutputBuffer buffer(fd);
     std::ostream out(&buffer);
-    write(out);
+    bool made = write(out, madeErr);
     out.flush();
     if (close(fd) != 0 && buffer.failure == 0) buffer.failure = errno;
     if (buffer.failure != 0) *err = std::strerror(buffer.failure);
-    return buffer.failure == 0;
+    return made && buffer.failure == 0;
 }
 }  // namespace
 
 bool WriteTable(const std::string& target, const TableWrite& write, std::string* err) {
-    if (target == "-") {
-        write(std::cout);
-        return true;
-    }
+    if (target == "-") return write(std::cout, err);
+    std::string madeErr;
     auto step = [&](const std::string& file, std::string* reason) {
-        return WriteTableFile(file, write, reason);
+        return WriteTableFile(file, write, reason, &madeErr);
     };
-    return ReplaceFile(target, step, err);
+    bool written = ReplaceFile(target, step, err);
+    if (!madeErr.empty()) *err = madeErr;
+    return written;
 }

@@ -15,7 +15,8 @@ void AppendCsvRow(const std::vector<std::string>& fields, std::string* out);
 
 // Writes a table to `target`: standard output for "-" (its failure reported at the end, as for
 // every output there), else a file written like the pictures (a sibling, renamed over the
-// target once complete). `write` puts the table into the stream it is given. False with one line
-// in err when the file cannot be written.
-using TableWrite = std::function<void(std::ostream& out)>;
+// target once complete). `write` puts the table into the stream it is given; when it fails, with
+// one line in its err, no file is replaced and that line is the one WriteTable gives. False with
+// one line in err when the table cannot be made or the file cannot be written.
+using TableWrite = std::function<bool(std::ostream& out, std::string* err)>;
 bool WriteTable(const std::string& target, const TableWrite& write, std::string* err);

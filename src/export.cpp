@@ -7,6 +7,15 @@
 #include "number.h"
 
 namespace {
+// "time,<name>,...\n".
+std::string HeaderRow(const std::vector<Channel>& charts) {
+    std::vector<std::string> header = {"time"};
+    for (const Channel& chart : charts) header.push_back(ExportName(chart));
+    std::string row;
+    AppendCsvRow(header, &row);
+    return row;
+}
+
 constexpr std::size_t kRowBlockSize = 1 << 16;  // bytes of rows handed to the stream at once
 
 // The rows of the records `span`, each record's fields written from their text as the shortest
@@ -38,21 +47,32 @@ std::string ExportName(const Channel& chart) {
     return named ? ChannelName(chart) : "column" + std::to_string(chart.column);
 }
 
-bool WriteExport(const std::string& target, RecordSpan span, const std::vector<Channel>& charts,
-                 const LogExtraction& extraction, std::string* err) {
-    std::vector<std::string> header = {"time"};
-    std::vector<int> files = {extraction.timeFile()};
-    for (std::size_t chart = 0; chart < charts.size(); ++chart) {
-        header.push_back(ExportName(charts[chart]));
-        files.push_back(extraction.file(chart));
-    }
+bool StreamExport(const std::string& target, const std::string& logName,
+                  const std::vector<Channel>& charts, const StretchChoice& stretch,
+                  std::string* err) {
+    if (!CheckLogReadable(logName, err)) return false;
     return WriteTable(
         target,
-        [&](std::ostream& out) {
-            std::string row;
-            AppendCsvRow(header, &row);
-            out << row;
+        [&](std::ostream& out, std::string* madeErr) {
+            out << HeaderRow(charts);
+            LogExtraction extraction(logName.c_str(), charts, LogExtraction::Records::kFiguresOnly);
+            extraction.StreamRows(&out, stretch);
+            return extraction.Start(false, madeErr);
+        },
+        err);
+}
+
+bool WriteExport(const std::string& target, RecordSpan span, const std::vector<Channel>& charts,
+                 const LogExtraction& extraction, std::string* err) {
+    std::vector<int> files = {extraction.timeFile()};
+    for (std::size_t chart = 0; chart < charts.size(); ++chart)
+        files.push_back(extraction.file(chart));
+    return WriteTable(
+        target,
+        [&](std::ostream& out, std::string*) {
+            out << HeaderRow(charts);
             WriteRows(out, files, span);
+            return true;
         },
         err);
 }

@@ -18,3 +18,10 @@ std::string ExportName(const Channel& chart);
 // that reads back as the same number ("nan", "inf", "-inf" as such). False with one line in err.
 bool WriteExport(const std::string& target, RecordSpan span, const std::vector<Channel>& charts,
                  const LogExtraction& extraction, std::string* err);
+
+// The same for an export that is the run's only output: the rows are made as the log is read,
+// with no temporary file, from the records `stretch` chooses. False with one line in err (the
+// log's failure, or the file's).
+bool StreamExport(const std::string& target, const std::string& logName,
+                  const std::vector<Channel>& charts, const StretchChoice& stretch,
+                  std::string* err);

@@ -119,6 +119,7 @@ struct LogExtraction::State {
     // Writes out what is pending; its records then count.
     bool Commit() {
         if (!output.Flush()) return Fail(Fault::Write);
+        maker.FlushRows();
         committed = {maker.records, maker.stretch, maker.chosenStretch};
         return true;
     }
@@ -292,6 +293,10 @@ StretchFigures LogExtraction::figures() const {
 
 void LogExtraction::Choose(const StretchChoice& choice) {
     state->maker.Choose(choice);
+}
+
+void LogExtraction::StreamRows(std::ostream* out, const StretchChoice& stretch) {
+    state->maker.StreamRows(out, stretch);
 }
 
 StretchFigures LogExtraction::chosenFigures() const {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,9 @@ class LogExtraction {
     // and gives them.
     void Choose(const StretchChoice& choice);
     StretchFigures chosenFigures() const;
+    // Has the extraction write the records of `stretch` to `out` as CSV rows as they are made
+    // (before Start; see RecordMaker::StreamRows).
+    void StreamRows(std::ostream* out, const StretchChoice& stretch);
 
     // Descriptors of the files, open for reading: a channel's (in the order given) and the time
     // column's (the channel's own when it is the time column). -1 before Start.

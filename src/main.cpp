@@ -11,6 +11,7 @@
 #include "chart.h"
 #include "charttypes.h"
 #include "console.h"
+#include "export.h"
 #include "extraction.h"
 #include "globals.h"
 #include "graphics.h"
@@ -93,6 +94,12 @@ int main(int argc, char** argv) {
         FatalExit(error + "\n" + kUsage);
     iscrWidth = settings.width;
     iscrHeight = settings.height;
+    if (ExportsAlone(command)) {
+        if (!StreamExport(command.exportTable, logName, settings.charts, ExportStretch(command),
+                          &error))
+            FatalExit(error);
+        return StatusAfterOutput(0);
+    }
 
     LogExtraction extraction(logName, ExtractedChannels(settings.charts, command.xAxis),
                              RecordsFor(command));
