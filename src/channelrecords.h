@@ -93,6 +93,6 @@ class RecordMaker : public LineSink {
     DerivedChannels derived;
     std::ostream* rowsOut = nullptr;  // where StreamRows sends the rows
     std::optional<StretchFilter> rowStretch;
-    std::vector<char> rows;         // rows not yet handed to rowsOut: rowsEnd bytes
+    std::vector<char> rows;  // rows not yet handed to rowsOut: rowsEnd bytes
     std::size_t rowsEnd = 0;
 };
