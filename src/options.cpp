@@ -14,6 +14,7 @@
 #include "number.h"
 #include "outputfile.h"
 #include "picture.h"
+#include "refusal.h"
 #include "text.h"
 
 const char* const kUsage = "plovo <file>.dat chart_type\nDetails: ReadMe.txt";
@@ -109,12 +110,6 @@ const KnownOption* FindShort(char letter, std::string* err) {
         if (known.letter == letter) return &known;
     *err = "plovo: unknown option " + Printable(std::string("-") + letter);
     return nullptr;
-}
-
-// Fills err with `message` and returns false, for refusals.
-bool Refuse(std::string* err, const std::string& message) {
-    *err = message;
-    return false;
 }
 
 // A picture's name into `slot`; refused when its format is not known.

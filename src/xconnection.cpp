@@ -30,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "refusal.h"
 #include "tempfiles.h"
 #include "text.h"
 
@@ -146,11 +147,6 @@ bool TcpConnects(std::string host, int port, std::string* why) {
     if (error == 0) return true;
     *why = "no connection to '" + Printable(host) + "' port " + std::to_string(port) + ": " +
            std::strerror(error);
-    return false;
-}
-
-bool Refuse(std::string* why, const std::string& reason) {
-    *why = reason;
     return false;
 }
 
