@@ -65,6 +65,8 @@ class RecordMaker : public LineSink {
     void StreamRows(std::ostream* out, const StretchChoice& stretch);
     // Hands the rows made so far to their stream.
     void FlushRows();
+    // Whether the rows' stream has failed (a closed pipe, a full disk): none it takes from then.
+    bool RowsRefused() const { return rowsOut != nullptr && rowsOut->fail(); }
     // Forgets every line, for a new run.
     void Reset();
 
