@@ -46,7 +46,7 @@ Settings LoadedSettings(const char* argv0) {
 int WriteTablesOfLogs(const CommandLine& command, const char* argv0) {
     std::string error;
     if (!CheckOutputsAreNotInputs(Inputs(command), Outputs(command), &error) ||
-        !CheckOutputsWritable(Outputs(command), &error))
+        !CheckOutputsWritable(NamedOutputs(command), &error))
         FatalExit(error);
     Settings settings = LoadedSettings(argv0);
     if (!CheckSettings(settings, &error)) FatalExit(error + "\n" + kUsage);
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     const char* logName = args[1];
     UseNoDisplaySnapshot(command, std::getenv("DISPLAY"));
     if (!CheckOutputsAreNotInputs(Inputs(command), Outputs(command), &error) ||
-        !CheckOutputsWritable(Outputs(command), &error) ||
+        !CheckOutputsWritable(NamedOutputs(command), &error) ||
         (!command.compare.empty() && !CheckLogReadable(command.compare, &error)))
         FatalExit(error);
 

@@ -334,11 +334,16 @@ bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err)
     return true;
 }
 
-std::vector<std::string> Outputs(const CommandLine& command) {
+std::vector<std::string> NamedOutputs(const CommandLine& command) {
     std::vector<std::string> outputs;
     for (const std::string* path : {&command.snapshot, &command.overview, &command.plot,
                                     &command.exportTable, &command.summary, &command.brakings})
         if (!path->empty() && *path != "-") outputs.push_back(*path);
+    return outputs;
+}
+
+std::vector<std::string> Outputs(const CommandLine& command) {
+    std::vector<std::string> outputs = NamedOutputs(command);
     // A table on standard output that a shell pointed at a file (>> run.dat) is that file, which
     // must not be a log either.
     bool toStandardOutput =

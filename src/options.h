@@ -57,6 +57,9 @@ bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err)
 // The files the run writes, for CheckOutputsAreNotInputs; standard output only where a shell
 // pointed it at a file, as /dev/stdout.
 std::vector<std::string> Outputs(const CommandLine& command);
+// The files the run opens by their names, for CheckOutputsWritable: not standard output, which
+// is open already (a file the shell opened may be one plovo could not open itself).
+std::vector<std::string> NamedOutputs(const CommandLine& command);
 // The files the run reads: the log, and the compared log when there is one.
 std::vector<std::string> Inputs(const CommandLine& command);
 // True when standard output carries a table, and so nothing else.

@@ -676,6 +676,28 @@ TEST_F(Process, AnExportWhoseRowsAreRefusedStopsReadingTheLog) {
     EXPECT_EQ(ExitStatus(status), 1);
 }
 
+TEST_F(Process, ATableGoesToTheStandardOutputItIsGivenWhoeverOpenedIt) {
+    // A shell of root's sends the output of a user's plovo to root's file, which the user
+    // could not open: the descriptor given is written, as any program writes it.
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run plovo as another user";
+    chmod(work.path.c_str(), 0755);
+    std::string log = Log(3);
+    chmod(log.c_str(), 0644);
+    for (const char* table : {"--export", "--summary"}) {
+        int out =
+            open(work.File("root.csv").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        pid_t pid = Spawn("setpriv",
+                          {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                           PLOVO_BINARY, table, "-", log},
+                          Environment({}, {"TMPDIR=" + tmp.path}), out);
+        close(out);
+        int status;
+        waitpid(pid, &status, 0);
+        EXPECT_EQ(ExitStatus(status), 0) << table;
+        EXPECT_EQ(ReadFile(work.File("root.csv")).substr(0, 4), table[2] == 'e' ? "time" : "log,");
+    }
+}
+
 TEST_F(Process, ListsAndTheComparedLogAreCheckedBeforeTheLogIsRead) {
     WriteIni("");
     std::string fifo = work.File("run.dat");  // read, it would wait for a writer
