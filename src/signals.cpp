@@ -21,7 +21,14 @@ volatile sig_atomic_t signalsDeferred = 0;
 volatile sig_atomic_t pendingSignal = 0;
 volatile sig_atomic_t exitGuardArmed = 0;
 
-const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// The signals a user or the system sends to end a process (their default ends it): each removes
+// plovo's files first. SIGPIPE and SIGXFSZ are ignored instead, SIGKILL cannot be caught, SIGPROF
+// stays a profiler's, and the rest are faults or job control.
+const int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1,
+                              SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPWR};
+// An ending signal ignored when plovo started (nohup's SIGHUP, a background job's SIGINT and
+// SIGQUIT) stays ignored, as the caller asked.
+bool inheritedIgnore[NSIG] = {};
 
 volatile sig_atomic_t deadlineStatus = -1;  // the exit status EndWithin set, or -1
 constexpr unsigned kShutdownSeconds = 2;
@@ -55,11 +62,26 @@ void OnEndingSignal(int number) {
     _exit(128 + number);
 }
 
+void NoteInheritedIgnores() {
+    static bool noted = false;
+    if (noted) return;
+    noted = true;
+    for (int number : kEndingSignals) {
+        struct sigaction current = {};
+        inheritedIgnore[number] =
+            sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+    }
+}
+
+// Also puts back an inherited ignore over the graphics library's own handlers.
 void SetHandlers() {
     struct sigaction action = {};
-    action.sa_handler = OnEndingSignal;
     sigemptyset(&action.sa_mask);
-    for (int number : kEndingSignals) sigaction(number, &action, nullptr);
+    for (int number : kEndingSignals) {
+        if (number == SIGALRM && deadlineStatus >= 0) continue;  // the deadline's own
+        action.sa_handler = inheritedIgnore[number] ? SIG_IGN : OnEndingSignal;
+        sigaction(number, &action, nullptr);
+    }
 }
 
 sigset_t EndingSignalSet() {
@@ -105,6 +127,7 @@ void OnExit() {
 
 void InstallSignalHandlers() {
     signalsDeferred = 0;
+    NoteInheritedIgnores();
     SetHandlers();
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);

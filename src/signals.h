@@ -4,11 +4,12 @@
 
 #include <functional>
 
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT end the process cleanly. At first a signal removes the
-// temporary files and exits at once with status 128 + its number; after DeferSignals it is only
-// noted, for the viewer loop to end and shut down in order. Call DeferSignals after the graphics
-// library is up, since it installs handlers of its own. SIGPIPE and SIGXFSZ are ignored, so that
-// a closed output or a file-size limit is a failed write, not a death that leaves the file.
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU and SIGPWR end
+// the process cleanly, unless it started with one ignored, which stays so. At first a signal
+// removes the temporary files and exits at once with status 128 + its number; after DeferSignals it
+// is only noted, for the viewer loop to end and shut down in order. Call DeferSignals after the
+// graphics library is up, since it installs handlers of its own. SIGPIPE and SIGXFSZ are ignored,
+// so that a closed output or a file-size limit is a failed write, not a death that leaves the file.
 void InstallSignalHandlers();
 void DeferSignals();
 // The number of a signal noted since DeferSignals, or 0. Noting one also calls EndWithin(128 + it).

@@ -352,17 +352,32 @@ TEST_F(Process, EndingSignalsDuringExtractionLeaveNothing) {
     WriteIni("");
     std::string fifo = work.File("log.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        Outcome outcome = Run({fifo, "2"}, {}, [&](pid_t pid) {
-            int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
-            std::string start = Header() + Line({"1", "2"});
-            ASSERT_EQ(write(writer, start.data(), start.size()), ssize_t(start.size()));
-            AwaitTempFile();
-            kill(pid, number);
-            usleep(100000);
-            close(writer);
-        });
-        EXPECT_EQ(outcome.status, 128 + number) << number;
+    // Under nohup a SIGHUP stays ignored: the SIGTERM after it ends the run.
+    for (auto [number, wrapper] : {std::pair<int, const char*>{SIGINT, ""},
+                                   {SIGTERM, ""},
+                                   {SIGHUP, ""},
+                                   {SIGQUIT, ""},
+                                   {SIGUSR1, ""},
+                                   {SIGALRM, ""},
+                                   {SIGXCPU, ""},
+                                   {SIGHUP, "nohup"}}) {
+        std::vector<std::string> wrapped;
+        if (*wrapper) wrapped = {wrapper};
+        Outcome outcome = Run(
+            {fifo, "2"}, {},
+            [&](pid_t pid) {
+                int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+                std::string start = Header() + Line({"1", "2"});
+                ASSERT_EQ(write(writer, start.data(), start.size()), ssize_t(start.size()));
+                AwaitTempFile();
+                kill(pid, number);
+                usleep(100000);
+                if (*wrapper) kill(pid, SIGTERM);
+                usleep(100000);
+                close(writer);
+            },
+            wrapped);
+        EXPECT_EQ(outcome.status, 128 + (*wrapper ? SIGTERM : number)) << number << wrapper;
     }
 }
 
