@@ -172,6 +172,10 @@ void RecordMaker::StreamRows(std::ostream* out, const StretchChoice& stretchChos
     rowStretch.emplace(stretchChosen);
 }
 
+bool RecordMaker::RowsDone() const {
+    return rowsOut != nullptr && (rowsOut->fail() || rowStretch->Passed());
+}
+
 void RecordMaker::AppendRow(const FieldText* fields) {
     // Room for a whole row past the block's end, written in place.
     std::size_t room = (plans.size() + 1) * (kMaxExactText + 1);

@@ -65,8 +65,9 @@ class RecordMaker : public LineSink {
     void StreamRows(std::ostream* out, const StretchChoice& stretch);
     // Hands the rows made so far to their stream.
     void FlushRows();
-    // Whether the rows' stream has failed (a closed pipe, a full disk): none it takes from then.
-    bool RowsRefused() const { return rowsOut != nullptr && rowsOut->fail(); }
+    // Whether the rows are all made (the stretch has ended) or refused (their stream failed: a
+    // closed pipe, a full disk): the rest of the log is of no use to them.
+    bool RowsDone() const;
     // Forgets every line, for a new run.
     void Reset();
 

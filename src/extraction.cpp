@@ -99,9 +99,9 @@ struct LogExtraction::State {
             std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
             headerLeft -= skip;
             scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip), maker);
-            // Rows nobody takes: the rest of the log would be read in vain (for ever from a
-            // FIFO still open), and the stream's owner reports why they were refused.
-            if (maker.RowsRefused()) return Read::End;
+            // Rows all made, or refused: the rest of the log would be read in vain (for ever
+            // from a FIFO still open); the stream's owner reports why they were refused.
+            if (maker.RowsDone()) return Read::End;
             if (!output.Flush(kBlockSize)) {
                 Fail(Fault::Write);
                 return Read::Failed;

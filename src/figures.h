@@ -66,6 +66,8 @@ class StretchFilter {
   public:
     explicit StretchFilter(const StretchChoice& choice) : choice(choice) {}
     bool Takes(std::int64_t record, double time);
+    // Whether the stretch has ended: no later record is in it.
+    bool Passed() const { return part == Part::kAfter; }
 
   private:
     StretchChoice choice;

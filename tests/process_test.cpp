@@ -664,31 +664,42 @@ TEST_F(Process, ExportWritesTheStretchAsExactNumbersRecomputedHere) {
     EXPECT_EQ(Run({"--export", "-", "--at", "5", log, "2"}).output, "time,velocity\n");
 }
 
-TEST_F(Process, AnExportWhoseRowsAreRefusedStopsReadingTheLog) {
-    // A FIFO whose writer stays, and standard output a pipe nobody reads: reading on for rows
-    // nobody takes would wait for the log's end until the writer goes.
+TEST_F(Process, AnExportStopsReadingTheLogOnceItsRowsAreDoneOrRefused) {
+    // A FIFO whose writer stays: reading on for rows nobody takes (standard output a pipe nobody
+    // reads) or past the stretch's end would wait for the log's end until the writer goes.
     std::string fifo = work.File("log.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::string body = Header();
     for (int i = 0; i < 40000; ++i) body += Line({std::to_string(i), "1.5"});
-    int out[2];
-    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-    close(out[0]);
-    pid_t pid = Spawn(PLOVO_BINARY, {work.File("plovo"), "--export", "-", fifo, "2"},
-                      Environment({}, {"TMPDIR=" + tmp.path}), out[1]);
-    close(out[1]);
-    int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
-    void (*before)(int) = signal(SIGPIPE, SIG_IGN);  // plovo may stop before the rest is read
-    EXPECT_GT(write(writer, body.data(), body.size()), 0);
-    signal(SIGPIPE, before);
-    siginfo_t info = {};
-    for (int i = 0; i < 1000 && info.si_pid == 0; ++i, usleep(10000))
-        waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT);
-    close(writer);
-    int status;
-    waitpid(pid, &status, 0);
-    EXPECT_NE(info.si_pid, 0) << "the log was read on for rows nobody takes";
-    EXPECT_EQ(ExitStatus(status), 1);
+    std::string csv = work.File("first.csv");
+    for (bool refused : {true, false}) {
+        int out[2];  // a pipe nobody reads, or /dev/null
+        ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+        close(out[0]);
+        if (!refused) {
+            int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+            dup3(null, out[1], O_CLOEXEC);
+            close(null);
+        }
+        std::vector<std::string> args = {work.File("plovo"), "--export", refused ? "-" : csv};
+        if (!refused) args.insert(args.end(), {"--to", "2"});
+        args.insert(args.end(), {fifo, "2"});
+        pid_t pid = Spawn(PLOVO_BINARY, args, Environment({}, {"TMPDIR=" + tmp.path}), out[1]);
+        close(out[1]);
+        int writer = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        void (*before)(int) = signal(SIGPIPE, SIG_IGN);  // plovo may stop before the rest is read
+        EXPECT_GT(write(writer, body.data(), body.size()), 0);
+        signal(SIGPIPE, before);
+        siginfo_t info = {};
+        for (int i = 0; i < 1000 && info.si_pid == 0; ++i, usleep(10000))
+            waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT);
+        close(writer);
+        int status;
+        waitpid(pid, &status, 0);
+        EXPECT_NE(info.si_pid, 0) << "the log was read on for rows nobody takes";
+        EXPECT_EQ(ExitStatus(status), refused ? 1 : 0);
+    }
+    EXPECT_EQ(ReadFile(csv), "time,velocity\n0,1.5\n1,1.5\n2,1.5\n");
 }
 
 TEST_F(Process, ATableGoesToTheStandardOutputItIsGivenWhoeverOpenedIt) {
