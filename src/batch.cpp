@@ -126,13 +126,13 @@ bool ExportsAlone(const CommandLine& command) {
            command.plot.empty() && !command.stats;
 }
 
-StretchChoice ExportStretch(const CommandLine& command) {
+StretchChoice ChosenStretch(const CommandLine& command) {
     return {command.start, command.at, command.to};
 }
 
 std::optional<StretchChoice> StatsStretch(const CommandLine& command) {
     if (!command.stats || !command.to) return std::nullopt;
-    return StretchChoice{command.start, command.at, command.to};
+    return ChosenStretch(command);
 }
 
 bool WantsBatch(const CommandLine& command) {

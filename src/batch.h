@@ -15,9 +15,10 @@
 // which takes its figures as the log is read.
 LogExtraction::Records RecordsFor(const CommandLine& command);
 // Whether --export is the run's only output, which it then writes as the log is read (no
-// temporary file), from the records ExportStretch chooses.
+// temporary file), from the records ChosenStretch chooses.
 bool ExportsAlone(const CommandLine& command);
-StretchChoice ExportStretch(const CommandLine& command);
+// The stretch of --start/--at and --to, as --plot, --export and --stats take it.
+StretchChoice ChosenStretch(const CommandLine& command);
 
 // The stretch whose figures --stats prints with --to, taken as the log is read: from the
 // --start/--at record up to --to, as --plot --to finds it. None without --to.

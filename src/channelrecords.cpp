@@ -170,6 +170,8 @@ void RecordMaker::OnLine(const FieldText* fields) {
 void RecordMaker::StreamRows(std::ostream* out, const StretchChoice& stretchChosen) {
     rowsOut = out;
     rowStretch.emplace(stretchChosen);
+    // A block, and room for a whole row past its end, written in place.
+    rows.resize(kBlockSize + (plans.size() + 1) * (kMaxExactText + 1));
 }
 
 bool RecordMaker::RowsDone() const {
@@ -177,9 +179,6 @@ bool RecordMaker::RowsDone() const {
 }
 
 void RecordMaker::AppendRow(const FieldText* fields) {
-    // Room for a whole row past the block's end, written in place.
-    std::size_t room = (plans.size() + 1) * (kMaxExactText + 1);
-    if (rows.size() < kBlockSize + room) rows.resize(kBlockSize + room);
     char* end = rows.data() + rowsEnd;
     end = WriteFieldText(fields[0].text, TextLength(fields[0]), end);
     for (std::size_t i = 0; i < plans.size(); ++i) {

@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     iscrWidth = settings.width;
     iscrHeight = settings.height;
     if (ExportsAlone(command)) {
-        if (!StreamExport(command.exportTable, logName, settings.charts, ExportStretch(command),
+        if (!StreamExport(command.exportTable, logName, settings.charts, ChosenStretch(command),
                           &error))
             FatalExit(error);
         return StatusAfterOutput(0);
