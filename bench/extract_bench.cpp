@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "extraction.h"
 #include "globals.h"
 #include "number.h"
 #include "records.h"
+#include "session.h"
 #include "tempfiles.h"
 
 namespace {
@@ -86,7 +86,8 @@ Extraction TimeExtraction(const std::string& log, int column) {
         if (child == 0) {
             std::string error;
             auto start = std::chrono::steady_clock::now();
-            MakeTempFile(log.c_str(), column, &error);
+            Session session(log, {ColumnChannel(column)});
+            session.Open(false, &error);
             double seconds = Seconds(start);
             RemoveTempFile();
             if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());

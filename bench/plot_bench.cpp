@@ -14,31 +14,37 @@
 #include <string>
 #include <vector>
 
-#include "extraction.h"
 #include "globals.h"
 #include "number.h"
 #include "plot.h"
 #include "records.h"
+#include "session.h"
 #include "tempfiles.h"
 
 namespace {
 constexpr int kRuns = 3;
 constexpr int kColumn = 11;  // motor current: the noisiest column
 
+// The records' times and samples, as czytaj and RecordTime read them.
+std::vector<int> RecordFiles() {
+    return {timeRecordsFd >= 0 ? timeRecordsFd : sampleRecordsFd, sampleRecordsFd};
+}
+
 // Records first .. last of the temporary files as a one-panel run.
 Series Records(std::int64_t first, std::int64_t last) {
     return [first, last](const RowVisit& visit) {
-        ForEachRecord(first, last, [&](std::int64_t, double time, double value) {
-            visit({time, &value, true});
+        ForEachRow(RecordFiles(), {first, last}, [&](std::int64_t, const double* values) {
+            visit({values[0], values + 1, true});
         });
     };
 }
 
 // Extracts `column` of the log and, unless format is null, plots all of it to `out`.
-bool ExtractAndPlot(const std::string& log, int column, const PlotFormat* format,
+bool ExtractAndPlot(const std::string& log, int column, const Format* format,
                     const std::string& out) {
     std::string error;
-    MakeTempFile(log.c_str(), column, &error);
+    Session session(log, {ColumnChannel(column)});
+    session.Open(false, &error);
     Plot plot;
     plot.title = PlotTitle({ColumnChannel(column)}, log);
     plot.yLabels = {PlotLabel(ColumnChannel(column))};
@@ -89,8 +95,9 @@ void Report(long records, const std::string& dir) {
     std::printf("%9ld records  extraction %6.3f s (cpu %6.3f s)  peak RSS %5.1f MB\n", records,
                 extraction.seconds, extraction.cpu, extraction.peakKiB / 1024.0);
     const char* names[] = {"png", "svg", "pdf"};
-    for (PlotFormat format : {PlotFormat::kPng, PlotFormat::kSvg, PlotFormat::kPdf}) {
-        const char* name = names[static_cast<int>(format)];
+    for (int i = 0; i < 3; ++i) {
+        const Format format = i == 0 ? Format::kPng : i == 1 ? Format::kSvg : Format::kPdf;
+        const char* name = names[i];
         std::string out = dir + "/plovo-plot-bench." + name;
         Run plot = Measure([&] { return ExtractAndPlot(log, kColumn, &format, out); });
         std::printf(
@@ -109,8 +116,8 @@ Series Between(double from, double to) {
     std::int64_t first = FirstRecordAt(from), last = iFc;
     if (first == 0) return [](const RowVisit&) {};
     bool found = false;
-    ForEachRecord(first, iFc, [&](std::int64_t record, double time, double) {
-        if (!found && time > to) last = record - 1, found = true;
+    ForEachRow(RecordFiles(), {first, iFc}, [&](std::int64_t record, const double* values) {
+        if (!found && values[0] > to) last = record - 1, found = true;
     });
     return Records(first, last);
 }
@@ -124,14 +131,15 @@ int DrawSample(const std::string& dir) {
          {Chart{2, "velocity"}, Chart{9, "brake-pressure"}, Chart{11, "motor-current"}}) {
         std::string log = PLOVO_SOURCE_DIR "/examples/sample.dat", error;
         iFc = 0;
-        MakeTempFile(log.c_str(), chart.type, &error);
+        Session session(log, {ColumnChannel(chart.type)});
+        session.Open(false, &error);
         Plot plot;
         plot.title = PlotTitle({ColumnChannel(chart.type)}, log);
         plot.yLabels = {PlotLabel(ColumnChannel(chart.type))};
         for (const char* extension : {".png", ".svg", ".pdf"}) {
             std::string path = dir + "/" + chart.name + extension;
-            PlotFormat format;
-            if (!error.empty() || !ParsePlotFormat(path, &format, &error) ||
+            Format format;
+            if (!error.empty() || !FormatOf(path, FormatUse::kPlot, &format, &error) ||
                 !WritePlot({Between(270, 330)}, plot, format, path, &error)) {
                 std::fprintf(stderr, "plot_bench: %s: %s\n", path.c_str(), error.c_str());
                 RemoveTempFile();

@@ -1,48 +1,19 @@
-// Batch outputs: the pictures and figures plovo writes instead of opening its window.
+// A batch run: the pictures, plots, exports and figures plovo writes instead of opening its
+// window, all from one pass over the log.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
+#include <vector>
 
 #include "charttypes.h"
-#include "extraction.h"
-#include "figures.h"
-#include "options.h"
-#include "viewer.h"
+#include "plan.h"
 
-// What the extraction must keep for the outputs asked for: no record at all for --stats alone,
-// which takes its figures as the log is read.
-LogExtraction::Records RecordsFor(const CommandLine& command);
-// Whether --export is the run's only output, which it then writes as the log is read (no
-// temporary file), from the records ChosenStretch chooses.
-bool ExportsAlone(const CommandLine& command);
-// The stretch of --start/--at and --to, as --plot, --export and --stats take it.
-StretchChoice ChosenStretch(const CommandLine& command);
-
-// The stretch whose figures --stats prints with --to, taken as the log is read: from the
-// --start/--at record up to --to, as --plot --to finds it. None without --to.
-std::optional<StretchChoice> StatsStretch(const CommandLine& command);
-
-// True when the command asks for outputs rather than the window.
-bool WantsBatch(const CommandLine& command);
-
-// When the command asks for the window and `display` (DISPLAY) names none, makes
-// noDisplaySnapshot its snapshot and sets standIn, so that WriteBatch saves it and says where.
-void UseNoDisplaySnapshot(CommandLine& command, const char* display);
-
-// Writes what the command asks for, in this order: the snapshot of the viewer's first frame, the
-// overview with the viewer's window marked, the report plot, the CSV export; for a stand-in
-// snapshot, the line that says where it went; the figures on standard output. `extraction` holds
-// ExtractedChannels(charts, command.xAxis). False with one line in err at the first that fails.
-// `start` is the record the command asks to open at (past the end when --at finds none).
-bool WriteBatch(const CommandLine& command, std::int64_t start, Viewer& viewer,
-                const std::string& logName, const std::vector<Channel>& charts,
-                const LogExtraction& extraction, std::string* err);
-
-// The --stats lines: "log:", "chart:", "samples:" and "time:" of the whole log, then "min:",
-// "max:", "first:", "last:", "change:", "integral:" and "mean:" of the whole log or, when given,
-// of `stretch`, after a "stretch:" line. Numbers as the shortest text that reads back as the
-// same double.
-std::string StatsText(const std::string& logName, const Channel& chart, const StretchFigures& whole,
-                      const std::optional<StretchFigures>& stretch);
+// Writes what the request asks for, in this order: the snapshots of the viewer's first frame, the
+// overviews with the viewer's window marked, the report plots, the CSV exports; for a stand-in
+// snapshot, the line that says where it went; the figures on standard output. The log is read
+// once, and no further than the outputs need: plots and exports of a stretch alone stop reading
+// where it ends; figures alone write no temporary file. `charts` are the chart types (the first
+// is the one the window, the pictures and the figures show). False with one line in err at the
+// first output that fails.
+bool WriteBatch(const BatchRequest& request, const std::string& logName,
+                const std::vector<Channel>& charts, std::string* err);

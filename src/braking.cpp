@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "derived.h"
+#include "channels.h"
 
 void BrakingFinder::Next(const BrakeRecord& record) {
     if (std::isfinite(record.pressure)) {

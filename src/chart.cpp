@@ -7,11 +7,9 @@
 
 #include "globals.h"
 #include "kolejka.h"
-#include "sliding.h"
+#include "records.h"
 
 namespace {
-double scaleExtreme = 0.0;  // the extreme SetScale was given, for ScaledSample
-
 // Rows from the zero line to a sample of the extreme's magnitude.
 int HalfHeight() {
     return (iscrHeight - kStatusBarHeight) / 2;

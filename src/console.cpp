@@ -10,16 +10,14 @@
 #include <cstring>
 #include <iostream>
 
-#include "fdstream.h"
+#include "output.h"
 #include "signals.h"
 #include "tempfiles.h"
 
 namespace {
-// Standard output's buffer, never destroyed, so that std::cout can flush into it at exit.
-FdOutputBuffer& outputBuffer = *new FdOutputBuffer(STDOUT_FILENO);
-// Where the messages of the console go: standard output, or standard error while standard
-// output carries a table.
+// Where the messages of the console go: standard output, or standard error in a batch run.
 std::ostream* messages = &std::cout;
+bool pauses = true;  // a failure waits for Enter
 }  // namespace
 
 void GuardStandardStreams() {
@@ -28,19 +26,20 @@ void GuardStandardStreams() {
     for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
             open("/dev/null", (fd == STDIN_FILENO ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
-    std::cout.rdbuf(&outputBuffer);
+    std::cout.rdbuf(&StandardOutputBuffer());
 }
 
 int StatusAfterOutput(int status) {
     std::cout.flush();
-    if (outputBuffer.failure == 0) return status;
-    std::cerr << "plovo: cannot write standard output: " << std::strerror(outputBuffer.failure)
-              << std::endl;
+    int failure = StandardOutputBuffer().failure;
+    if (failure == 0) return status;
+    std::cerr << "plovo: cannot write standard output: " << std::strerror(failure) << std::endl;
     return 1;
 }
 
-void SendMessagesToStandardError() {
+void UseBatchConsole() {
     messages = &std::cerr;
+    pauses = false;
 }
 
 std::ostream& Messages() {
@@ -48,7 +47,7 @@ std::ostream& Messages() {
 }
 
 void ConsolePause() {
-    if (!isatty(STDIN_FILENO)) return;
+    if (!pauses || !isatty(STDIN_FILENO)) return;
     Messages() << "Press Enter to continue..." << std::flush;
     std::string line;
     std::getline(std::cin, line);

@@ -14,14 +14,16 @@ void GuardStandardStreams();
 int StatusAfterOutput(int status);
 
 // Where the console's messages go: standard output, as the viewer's own messages always have,
-// until SendMessagesToStandardError, for a run whose standard output carries a table and
-// nothing else.
+// until UseBatchConsole.
 std::ostream& Messages();
-void SendMessagesToStandardError();
+// For a run without a window, or one whose standard output carries an output and nothing else:
+// messages go to standard error, and a failure never waits for Enter, so that a shell loop or a
+// pipe is neither held nor polluted.
+void UseBatchConsole();
 
 // Stands in for a Windows console's "PAUSE": waits for Enter when standard input is a
 // terminal, so that a console window opened just for plovo stays readable; never blocks
-// scripts.
+// scripts, nor a batch run.
 void ConsolePause();
 
 // Writes message as one line to Messages() (and `reason`, when given, as a line to

@@ -1,27 +1,52 @@
-// The CSV export: a stretch of the run's records as their time and the chart types' values.
+// The CSV export: a stretch of the run's records as their time and the chart types' values,
+// written as the log is read when it is the run's only output, else from the extraction's files.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "channels.h"
 #include "charttypes.h"
 #include "extraction.h"
+#include "output.h"
+#include "plan.h"
 #include "records.h"
 
 // A chart type's name in the header row: its name ("velocity", "distance"), or "column<N>" for
 // a column of the log beyond the named ones.
 std::string ExportName(const Channel& chart);
 
-// Writes the records `span` of the extraction, whose first files are the chart types', to
-// `target` as CSV: "-" is standard output, anything else a file replaced like a picture. A header
-// row "time,<name>,...", then a row a record: its time and its values, each the shortest text
-// that reads back as the same number ("nan", "inf", "-inf" as such). False with one line in err.
-bool WriteExport(const std::string& target, RecordSpan span, const std::vector<Channel>& charts,
-                 const LogExtraction& extraction, std::string* err);
+// The header row, "time,<name>,...\n".
+std::string ExportHeader(const std::vector<Channel>& charts);
 
-// The same for an export that is the run's only output: the rows are made as the log is read,
-// with no temporary file, from the records `stretch` chooses. False with one line in err (the
-// log's failure, or the file's).
-bool StreamExport(const std::string& target, const std::string& logName,
-                  const std::vector<Channel>& charts, const StretchChoice& stretch,
-                  std::string* err);
+// Writes the rows of a stretch to outputs as the log's lines come: a row a record, its time and
+// its values, each the shortest text that reads back as the same number ("nan", "inf", "-inf" as
+// such). Satisfied once the stretch has ended, or an output failed (a closed pipe, a full disk):
+// the rest of the log is of no use then.
+class ExportRows : public LineConsumer {
+  public:
+    ExportRows(const std::vector<Channel>& charts, const StretchChoice& stretch,
+               const std::vector<Output*>& outputs, ColumnSet& columns);
+    void OnLine(const LogLine& line) override;
+    bool Satisfied() const override;
+    // Hands the rows made so far to the outputs.
+    void Flush();
+
+  private:
+    ChannelReader values;
+    StretchFilter filter;
+    std::vector<Output*> outputs;
+    std::vector<char> rows;  // rows not yet handed over: `end` bytes
+    std::size_t end = 0;
+};
+
+// Writes the export that is the run's only output to each of its targets, from one reading of
+// the log with no temporary file. False with one line in err (the log's failure, or a file's).
+bool StreamExport(const ExportRequest& request, const std::string& logName,
+                  const std::vector<Channel>& charts, std::string* err);
+
+// Writes the records `span` of the extraction, whose first files are the chart types', to each
+// target. False with one line in err.
+bool WriteExport(const std::vector<std::string>& targets, RecordSpan span,
+                 const std::vector<Channel>& charts, const LogExtraction& extraction,
+                 std::string* err);

@@ -1,370 +1,216 @@
-// The one pass over the log into the temporary files, going on while a followed log grows.
+// The extraction: a log's channels as temporary files of 23-byte records, one file per channel
+// and one for the time, taken in one pass that goes on while a followed log grows.
 #include "extraction.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstring>
 
-#include "channelrecords.h"
-#include "globals.h"
-#include "logidentity.h"
-#include "progress.h"
-#include "records.h"
+#include "files.h"
+#include "number.h"
 #include "tempfiles.h"
 #include "text.h"
 
 namespace {
-std::string Failure(const std::string& what, const std::string& path, int errnum) {
-    return "plovo: cannot " + what + " '" + Printable(path) + "': " + std::strerror(errnum);
+// Appends a field's record: its text, padded so that later records keep their places (a line too
+// short for the column leaves the text empty).
+void AppendRecord(const FieldText& field, std::string& out) {
+    char record[kRecordSize];
+    std::memset(record, ' ', sizeof record);
+    std::memcpy(record, field.text, field.length);
+    out.append(record, sizeof record);
 }
 
-using Clock = std::chrono::steady_clock;
-
-// Opens the log for reading, with `flags` added; -1 with errno set, also for a directory.
-int OpenLog(const char* logName, int flags = 0) {
-    int log = open(logName, O_RDONLY | O_CLOEXEC | flags);
-    struct stat status;
-    if (log >= 0 && fstat(log, &status) == 0 && S_ISDIR(status.st_mode)) {
-        close(log);
-        log = -1;
-        errno = EISDIR;
-    }
-    return log;
+// Appends a computed value's record, the shortest text of its RecordedValue; returns that value.
+double AppendValue(double value, std::string& out) {
+    value = RecordedValue(value);
+    char record[kMaxExactText];
+    std::size_t length = static_cast<std::size_t>(WriteExactText(value, record) - record);
+    std::memset(record + length, ' ', kRecordSize - length);
+    out.append(record, kRecordSize);
+    return value;
 }
-
-enum class Read { End, Later, Failed };  // how far ReadOn got
-enum class Fault { Read, Write, TooLong };
 }  // namespace
 
-struct LogExtraction::State {
-    State(const char* name, const std::vector<Channel>& chartChannels, bool keepRecords)
-        : logName(name),
-          channels(chartChannels),
-          keep(keepRecords),
-          maker(channels, output.files, keep),
-          scanner(maker.Columns()) {}
-    ~State() {
-        if (log >= 0) close(log);
-        output.Remove();
-    }
+LogExtraction::LogExtraction(const std::string& name, const std::vector<Channel>& chartChannels)
+    : logName(name), channels(chartChannels), reader_(name), values(channels, reader_.columns()) {
+    reader_.Add(*this);
+}
 
-    std::string logName;
-    std::vector<Channel> channels;
-    bool keep;  // the records are written; else only the figures are taken
-    int log = -1;
-    LogIdentity identity;                   // of the file read, to tell it growing from a new run
-    bool inaccessible = false;              // the path names no file (a name along it missing)
-    std::int64_t headerLeft = kHeaderSize;  // skipped as it is read, so pipes work too
-    RecordFiles output;
-    RecordMaker maker;
-    ColumnScanner scanner;
-    // The records in the files, with their figures: what stays when following stops, whatever
-    // the scanner took after them.
-    struct Taken {
-        std::int64_t records = 0;
-        StretchAccumulator stretch, chosenStretch;
-    } committed;
-    std::vector<char> block;
-    bool follows = false;
-    Fault fault = Fault::Read;  // what failed, with faultErrno
-    int faultErrno = 0;
+LogExtraction::~LogExtraction() {
+    RemoveFiles();
+}
 
-    bool Fail(Fault what) {
-        fault = what;
-        faultErrno = errno;
-        return false;
-    }
+void LogExtraction::NeedOnly(const StretchChoice& stretch, std::int64_t count) {
+    needs.push_back({stretch, count});
+}
 
-    // Reads the log on from its offset, writing the records out as they fill a block, until it
-    // has nothing more to give or `deadline` has passed.
-    Read ReadOn(Clock::time_point deadline) {
-        block.resize(kBlockSize);
-        for (;;) {
-            ssize_t got = read(log, block.data(), block.size());
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0 && errno == EAGAIN) return Read::End;  // a FIFO without more for now
-            if (got == 0) return Read::End;
-            if (got < 0) {
-                Fail(Fault::Read);
-                return Read::Failed;
-            }
-            if (!follows) ReportProgress(got);  // the first extraction, which the user waits for
-            identity.Read(block.data(), static_cast<std::size_t>(got));
-            std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
-            headerLeft -= skip;
-            scanner.Feed(block.data() + skip, static_cast<std::size_t>(got - skip), maker);
-            // Rows all made, or refused: the rest of the log would be read in vain (for ever
-            // from a FIFO still open); the stream's owner reports why they were refused.
-            if (maker.RowsDone()) return Read::End;
-            if (!output.Flush(kBlockSize)) {
-                Fail(Fault::Write);
-                return Read::Failed;
-            }
-            if (TooLong()) return Read::Failed;
-            if (Clock::now() >= deadline) return Read::Later;
+bool LogExtraction::CreateFiles(std::string* err) {
+    std::size_t count = channels.size();
+    bool timeAlone = count == 1 && channels[0] == ColumnChannel(kTimeColumn);
+    files.resize(timeAlone ? 1 : count + 1);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const char* suffix = i < count ? ".dat" : ".time";
+        if (!CreatePrivateFile(suffix, &files[i].fd, &files[i].path, err)) {
+            RemoveFiles();
+            return false;
         }
+        files[i].pending.reserve(kBlockSize + kRecordSize);
     }
-
-    // The viewer counts records in an int: a log this long (hundreds of gigabytes) cannot be
-    // shown.
-    bool TooLong() {
-        if (maker.records <= INT_MAX) return false;
-        Fail(Fault::TooLong);
-        return true;
-    }
-
-    // Writes out what is pending; its records then count.
-    bool Commit() {
-        if (!output.Flush()) return Fail(Fault::Write);
-        maker.FlushRows();
-        committed = {maker.records, maker.stretch, maker.chosenStretch};
-        return true;
-    }
-
-    // Notes the open log's identity, and makes reads of a FIFO return at once.
-    void Watch() {
-        identity.Open(log);
-        fcntl(log, F_SETFL, fcntl(log, F_GETFL) | O_NONBLOCK);
-    }
-
-    // Reads the file the log's path names now in place of the one read so far; false with errno
-    // when it cannot be opened.
-    bool Reopen() {
-        int fd = OpenLog(logName.c_str(), O_NONBLOCK);  // a FIFO without a writer: at once
-        if (fd < 0) return false;
-        close(log);
-        log = fd;
-        Watch();
-        return true;
-    }
-
-    // Takes what the file at the log's path gained since the last look, from the first byte
-    // when it is a new run (result.startedOver), with a notice for the user when the file went
-    // away, came back, was cut or was replaced. A path naming no file (a name along it missing)
-    // gains nothing; one that names a file that cannot be opened fails, as a failed read does.
-    bool TakeNew(Clock::time_point deadline, FollowResult& result) {
-        struct stat named;
-        if (stat(logName.c_str(), &named) != 0) return GoneAway(result) || Fail(Fault::Read);
-        bool replaced = !identity.IsFile(named);
-        if (replaced && !Reopen()) return GoneAway(result) || Fail(Fault::Read);
-        if (inaccessible && !replaced) result.notice = Notice("has become accessible again");
-        inaccessible = false;
-        if (!replaced && identity.Unchanged(named)) return true;
-        identity.NoteChange(named);
-        if (replaced) {
-            result.notice = Notice("was replaced: following the new file");
-            result.startedOver = true;
-            return StartOver(deadline);
-        }
-        bool shorter = identity.regular() && named.st_size < identity.offset();
-        LogIdentity before = identity;
-        if (ReadOn(deadline) == Read::Failed) return false;
-        // Checked after reading, so that a new run written over the log while it was being read
-        // is caught too; all of it is then taken again.
-        result.startedOver = identity.regular() && !before.StillHolds(log);
-        if (!result.startedOver) return Commit();
-        result.notice =
-            Notice(shorter ? "was truncated: starting over" : "was rewritten: starting over");
-        return StartOver(deadline);
-    }
-
-    // True when the path names no file now, with a notice the first time.
-    bool GoneAway(FollowResult& result) {
-        if (errno != ENOENT && errno != ENOTDIR) return false;
-        if (!inaccessible) result.notice = Notice("has become inaccessible");
-        inaccessible = true;
-        return true;
-    }
-
-    std::string Notice(const char* what) const {
-        return "plovo: '" + Printable(logName) + "' " + what;
-    }
-
-    // Forgets the records taken and takes the log again from its first byte.
-    bool StartOver(Clock::time_point deadline) {
-        if (identity.regular() && lseek(log, 0, SEEK_SET) < 0) return Fail(Fault::Read);
-        identity.Restart();
-        headerLeft = kHeaderSize;
-        scanner = ColumnScanner(maker.Columns());
-        maker.Reset();
-        committed = {};
-        if (!output.Cut(0)) return Fail(Fault::Write);
-        return ReadOn(deadline) != Read::Failed && Commit();
-    }
-
-    // Ends following, keeping the records committed.
-    void Stop() {
-        output.Cut(static_cast<off_t>(committed.records) * kRecordSize);
-        close(log);
-        log = -1;
-        follows = false;
-    }
-
-    std::string StartFailure() const {
-        if (fault == Fault::TooLong)
-            return "plovo: log '" + Printable(logName) + "' has more than " +
-                   std::to_string(INT_MAX) + " data lines";
-        if (fault == Fault::Write)
-            return Failure("write temporary file", output.failedPath, faultErrno);
-        return Failure("read log", logName, faultErrno);
-    }
-
-    std::string FollowFailure() const {
-        std::string why =
-            fault == Fault::TooLong
-                ? "it has more than " + std::to_string(INT_MAX) + " data lines"
-                : std::string(fault == Fault::Write ? "cannot write the temporary file"
-                                                    : "cannot read the log") +
-                      ": " + std::strerror(faultErrno);
-        return "plovo: stopped following '" + Printable(logName) + "': " + why;
-    }
-};
-
-LogExtraction::LogExtraction(const char* logName, const std::vector<Channel>& channels,
-                             Records records)
-    : state(std::make_unique<State>(logName, channels, records == Records::kWritten)) {}
-
-LogExtraction::~LogExtraction() = default;
-
-bool LogExtraction::Start(bool follow, std::string* err) {
-    State& s = *state;
-    s.log = OpenLog(s.logName.c_str());
-    if (s.log < 0) {
-        *err = Failure("open log", s.logName, errno);
-        return false;
-    }
-    if (!s.output.Create(s.keep ? s.channels : std::vector<Channel>(), err)) {
-        close(s.log);
-        s.log = -1;
-        return false;
-    }
-    if (follow) s.Watch();
-
-    StartProgress(s.log);
-    bool read = s.ReadOn(Clock::time_point::max()) != Read::Failed;
-    EndProgress();
-    if (read && !follow) s.scanner.Finish(s.maker);
-    bool done = read && !s.TooLong() && s.Commit();
-    if (!follow || !done) {
-        close(s.log);
-        s.log = -1;
-    }
-    if (!done) {
-        *err = s.StartFailure();
-        s.output.Remove();
-        return false;
-    }
-    s.follows = follow;
     return true;
 }
 
-FollowResult LogExtraction::Follow(Clock::time_point deadline, std::string* err) {
-    State& s = *state;
+void LogExtraction::RemoveFiles() {
+    for (RecordFile& file : files) {
+        if (file.fd >= 0) close(file.fd);
+        if (!file.path.empty()) RemoveRegisteredFile(file.path);
+    }
+    files.clear();
+}
+
+// Writes what is pending once the first file's records reach `atLeast` bytes.
+bool LogExtraction::Flush(std::size_t atLeast) {
+    if (files.empty() || files[0].pending.size() < atLeast) return true;
+    for (RecordFile& file : files) {
+        std::size_t written = 0;
+        if (!WriteAll(file.fd, file.pending.data(), file.pending.size(), &written)) {
+            Fail(Fault::kWrite, &file);
+            return false;
+        }
+        file.pending.clear();
+    }
+    return true;
+}
+
+// Drops what is pending and cuts every file to `size` bytes, to write on from there.
+bool LogExtraction::Cut(off_t size) {
+    for (RecordFile& file : files) {
+        file.pending.clear();
+        if (ftruncate(file.fd, size) != 0 || lseek(file.fd, size, SEEK_SET) < 0) {
+            Fail(Fault::kWrite, &file);
+            return false;
+        }
+    }
+    return true;
+}
+
+void LogExtraction::Fail(Fault what, const RecordFile* file) {
+    if (fault != Fault::kNone) return;
+    fault = what;
+    faultErrno = errno;
+    if (file != nullptr) failedPath = file->path;
+}
+
+// Writes out what is pending; its records then count.
+bool LogExtraction::Commit() {
+    if (fault != Fault::kNone || !Flush(0)) return false;
+    committed = taken;
+    return true;
+}
+
+void LogExtraction::OnLine(const LogLine& line) {
+    if (Satisfied()) return;
+    values.Next(line);
+    std::int64_t record = ++taken.records;
+    double first = 0.0;  // the first channel's sample
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        double sample =
+            values.measured(i) ? 0.0 : AppendValue(values.DerivedValue(i), files[i].pending);
+        if (values.measured(i)) {
+            FieldText text = values.Text(i);
+            AppendRecord(text, files[i].pending);
+            if (i == 0) sample = ParseNumber(text.text, text.length);
+        }
+        if (i == 0) first = sample;
+    }
+    taken.first.Note(first, record);
+    if (files.size() > values.size()) AppendRecord(values.TimeText(), files.back().pending);
+    for (Need& need : needs)
+        if (need.filter.Takes(record, values.time())) ++need.taken;
+    // The viewer counts records in an int: a log this long (hundreds of gigabytes) cannot be
+    // shown.
+    if (record > INT_MAX) Fail(Fault::kTooLong, nullptr);
+    Flush(kBlockSize);
+}
+
+bool LogExtraction::Satisfied() const {
+    if (fault != Fault::kNone) return true;
+    if (needs.empty()) return false;
+    for (const Need& need : needs)
+        if (!need.Met()) return false;
+    return true;
+}
+
+void LogExtraction::Restart() {
+    values.Restart();
+    taken = committed = {};
+    for (Need& need : needs) need = {need.stretch, need.count};
+    Cut(0);
+}
+
+bool LogExtraction::Start(bool follow, std::string* err) {
+    if (!CreateFiles(err)) return false;
+    if (!reader_.Start(follow, err)) {
+        RemoveFiles();
+        return false;
+    }
+    if (!Commit()) {
+        *err = StartFailure();
+        reader_.Stop();
+        RemoveFiles();
+        return false;
+    }
+    return true;
+}
+
+FollowResult LogExtraction::Follow(std::chrono::steady_clock::time_point deadline,
+                                   std::string* err) {
     FollowResult result;
-    if (!s.follows || s.TakeNew(deadline, result)) return result;
-    *err = s.FollowFailure();
-    s.Stop();
-    result.stopped = true;
+    if (!reader_.following()) return result;
+    result = reader_.Follow(deadline, err);
+    if (!result.stopped && Commit()) return result;
+    if (!result.stopped) {
+        *err = FollowFailure();
+        reader_.Stop();
+        result.stopped = true;
+    }
+    // Following stops with the records committed: what was taken after them goes.
+    Cut(static_cast<off_t>(committed.records) * kRecordSize);
+    taken = committed;
     return result;
 }
 
-bool LogExtraction::following() const {
-    return state->follows;
+std::string LogExtraction::StartFailure() const {
+    if (fault == Fault::kTooLong)
+        return "plovo: log '" + Printable(logName) + "' has more than " + std::to_string(INT_MAX) +
+               " data lines";
+    return "plovo: cannot write temporary file '" + Printable(failedPath) +
+           "': " + std::strerror(faultErrno);
 }
 
-bool LogExtraction::accessible() const {
-    return !state->inaccessible;
-}
-
-std::int64_t LogExtraction::records() const {
-    return state->committed.records;
-}
-
-double LogExtraction::extreme() const {
-    return state->committed.stretch.Samples().extreme;
-}
-
-StretchFigures LogExtraction::figures() const {
-    return state->committed.stretch.Figures();
-}
-
-void LogExtraction::Choose(const StretchChoice& choice) {
-    state->maker.Choose(choice);
-}
-
-void LogExtraction::StreamRows(std::ostream* out, const StretchChoice& stretch) {
-    state->maker.StreamRows(out, stretch);
-}
-
-StretchFigures LogExtraction::chosenFigures() const {
-    return state->committed.chosenStretch.Figures();
-}
-
-const SampleRange& LogExtraction::range() const {
-    return state->committed.stretch.Samples().range;
+std::string LogExtraction::FollowFailure() const {
+    std::string why =
+        fault == Fault::kTooLong
+            ? "it has more than " + std::to_string(INT_MAX) + " data lines"
+            : std::string("cannot write the temporary file: ") + std::strerror(faultErrno);
+    return "plovo: stopped following '" + Printable(logName) + "': " + why;
 }
 
 int LogExtraction::file(std::size_t channel) const {
-    const std::vector<RecordFile>& files = state->output.files;
     return channel < files.size() ? files[channel].fd : -1;
 }
 
 int LogExtraction::timeFile() const {
-    return state->output.TimeFile();
+    return files.empty() ? -1 : files.back().fd;
 }
 
 const std::string& LogExtraction::path(std::size_t channel) const {
     static const std::string none;
-    const std::vector<RecordFile>& files = state->output.files;
     return channel < files.size() ? files[channel].path : none;
 }
 
 const std::string& LogExtraction::timePath() const {
-    return path(state->output.files.size() - 1);
-}
-
-bool CheckLogReadable(const std::string& logName, std::string* err) {
-    struct stat status;
-    int errnum = stat(logName.c_str(), &status) != 0  ? errno
-                 : S_ISDIR(status.st_mode)            ? EISDIR
-                 : access(logName.c_str(), R_OK) != 0 ? errno
-                                                      : 0;
-    if (errnum != 0) *err = Failure("open log", logName, errnum);
-    return errnum == 0;
-}
-
-namespace {
-// The extraction of the last MakeTempFile, whose files the record readers read.
-std::unique_ptr<LogExtraction> lastMade;
-}  // namespace
-
-double MakeTempFile(const char* logName, int column, std::string* err, SampleRange* range) {
-    return MakeTempFile(logName, ColumnChannel(column), err, range);
-}
-
-double MakeTempFile(const char* logName, const Channel& channel, std::string* err,
-                    SampleRange* range) {
-    lastMade.reset();  // its files go first, as a new one replaces them
-    auto extraction = std::make_unique<LogExtraction>(logName, std::vector<Channel>{channel});
-    if (!extraction->Start(false, err)) return 0.0;
-    iFc += static_cast<int>(extraction->records());
-    UseRecordFiles(extraction->file(0), extraction->timeFile());
-    if (range != nullptr) *range = extraction->range();
-    lastMade = std::move(extraction);
-    return lastMade->extreme();
-}
-
-const char* TempPath() {
-    return lastMade ? lastMade->path(0).c_str() : "";
-}
-
-const char* TimePath() {
-    if (!lastMade || lastMade->timeFile() == lastMade->file(0)) return "";
-    return lastMade->timePath().c_str();
+    return path(files.size() - 1);
 }

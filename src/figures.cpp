@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "derived.h"
+#include "channels.h"
 
 void SampleFigures::Note(double sample, std::int64_t record) {
     if (!std::isfinite(sample)) return;
@@ -16,6 +16,12 @@ void SampleFigures::Note(double sample, std::int64_t record) {
         range.maximum = sample;
         range.maximumRecord = record;
     }
+}
+
+void TimedRange::Note(double sample, std::int64_t record, double time) {
+    figures.Note(sample, record);
+    if (figures.range.minimumRecord == record) minimumTime = time;
+    if (figures.range.maximumRecord == record) maximumTime = time;
 }
 
 std::optional<double> StretchFigures::Change() const {
@@ -41,14 +47,14 @@ void StretchAccumulator::Add(std::int64_t record, double time, double value) {
     figures.lastRecord = record;
     figures.lastTime = time;
     figures.last = value;
-    range.Note(value, record);
-    if (range.range.minimumRecord == record) figures.minimumTime = time;
-    if (range.range.maximumRecord == record) figures.maximumTime = time;
+    range.Note(value, record, time);
 }
 
 StretchFigures StretchAccumulator::Figures() const {
     StretchFigures whole = figures;
-    whole.range = range.range;
+    whole.range = range.figures.range;
+    whole.minimumTime = range.minimumTime;
+    whole.maximumTime = range.maximumTime;
     return whole;
 }
 

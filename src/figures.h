@@ -19,6 +19,13 @@ struct SampleFigures {
     void Note(double sample, std::int64_t record);
 };
 
+// A channel's range, and the times of the records its extremes first occur in.
+struct TimedRange {
+    SampleFigures figures;
+    double minimumTime = 0.0, maximumTime = 0.0;  // s
+    void Note(double sample, std::int64_t record, double time);
+};
+
 // What a stretch of records tells: its ends, its range, and the trapezoid sum of its values over
 // time (velocity in m/s gives metres, a current in A ampere-seconds).
 struct StretchFigures {
@@ -45,12 +52,10 @@ class StretchAccumulator {
     void Add(std::int64_t record, double time, double value);
     // The figures of the records added so far.
     StretchFigures Figures() const;
-    // Their extreme and range.
-    const SampleFigures& Samples() const { return range; }
 
   private:
     StretchFigures figures;
-    SampleFigures range;
+    TimedRange range;
 };
 
 // Which records a stretch takes, as --plot --to finds its stretch: from record `start`, or the

@@ -1,4 +1,5 @@
-// Reading a log's data lines once, from its first byte to its end, into a line sink.
+// The one reader of logs: a log read once, or followed as it grows, its data lines handed to the
+// consumers that asked for their columns.
 #include "logreader.h"
 
 #include <fcntl.h>
@@ -9,53 +10,212 @@
 #include <cerrno>
 #include <cstring>
 
-#include "logformat.h"
+#include "files.h"
+#include "number.h"
+#include "progress.h"
 #include "text.h"
 
 namespace {
-std::string Failure(const char* what, const std::string& path, int errnum) {
-    return "plovo: cannot " + std::string(what) + " log '" + Printable(path) +
-           "': " + std::strerror(errnum);
+using Clock = std::chrono::steady_clock;
+
+std::string Failure(const std::string& what, const std::string& path, int errnum) {
+    return "plovo: cannot " + what + " '" + Printable(path) + "': " + std::strerror(errnum);
 }
 
-// The log open for reading, or -1 with errno set, also for a directory.
-int Open(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// Opens the log for reading, with `flags` added; -1 with errno set, also for a directory.
+int OpenLog(const std::string& path, int flags = 0) {
+    int log = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
     struct stat status;
-    if (fd >= 0 && fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-        close(fd);
-        fd = -1;
+    if (log >= 0 && fstat(log, &status) == 0 && S_ISDIR(status.st_mode)) {
+        close(log);
+        log = -1;
         errno = EISDIR;
     }
-    if (fd >= 0) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return fd;
+    if (log >= 0) posix_fadvise(log, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return log;
 }
 }  // namespace
 
-bool LogReader::Read(const std::string& path, const std::vector<int>& columns, LineSink& sink,
-                     const std::function<bool()>& goOn, std::string* err) {
-    int fd = Open(path);
-    if (fd < 0) {
-        *err = Failure("open", path, errno);
-        return false;
+std::size_t ColumnSet::Field(int column) {
+    auto at = std::find(columns_.begin(), columns_.end(), column);
+    if (at != columns_.end()) return static_cast<std::size_t>(at - columns_.begin());
+    columns_.push_back(column);
+    return columns_.size() - 1;
+}
+
+double LogLine::Number(std::size_t field) const {
+    return ParseNumber(fields[field].text, fields[field].length);
+}
+
+// The sink the scanner feeds: each line, numbered, to every consumer.
+class LogReader::Fanout : public LineSink {
+  public:
+    explicit Fanout(const std::vector<LineConsumer*>& consumers) : consumers(consumers) {}
+    void OnLine(const FieldText* fields) override {
+        LogLine line{++record, fields};
+        for (LineConsumer* consumer : consumers) consumer->OnLine(line);
     }
+    void Restart() { record = 0; }
+
+  private:
+    const std::vector<LineConsumer*>& consumers;
+    std::int64_t record = 0;
+};
+
+LogReader::LogReader(const std::string& path) : path_(path) {}
+
+LogReader::~LogReader() {
+    if (log >= 0) close(log);
+}
+
+void LogReader::Add(LineConsumer& consumer) {
+    consumers.push_back(&consumer);
+}
+
+bool LogReader::Satisfied() const {
+    return !consumers.empty() && std::all_of(consumers.begin(), consumers.end(),
+                                             [](LineConsumer* c) { return c->Satisfied(); });
+}
+
+// Reads the log on from its offset until it has nothing more to give, every consumer is
+// satisfied, or `deadline` has passed.
+LogReader::Read LogReader::ReadOn(Clock::time_point deadline) {
     block.resize(kBlockSize);
-    ColumnScanner scanner(columns);
-    std::size_t headerLeft = kHeaderSize;  // skipped as it is read, so FIFOs work too
-    ssize_t got = 0;
-    while (goOn() && (got = read(fd, block.data(), block.size())) != 0) {
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) break;
-        std::size_t skip = std::min(headerLeft, static_cast<std::size_t>(got));
+    while (!Satisfied()) {
+        ssize_t got = ReadSome(log, block.data(), block.size());
+        if (got < 0 && errno == EAGAIN) return Read::kEnd;  // a FIFO without more for now
+        if (got == 0) return Read::kEnd;
+        if (got < 0) {
+            readErrno = errno;
+            return Read::kFailed;
+        }
+        // The first reading, which the user waits for; a short read may wait for the writer.
+        if (progress && !follows) ReportProgress(got, static_cast<std::size_t>(got) < block.size());
+        identity.Read(block.data(), static_cast<std::size_t>(got));
+        std::int64_t skip = std::min<std::int64_t>(headerLeft, got);
         headerLeft -= skip;
-        scanner.Feed(block.data() + skip, static_cast<std::size_t>(got) - skip, sink);
+        scanner->Feed(block.data() + skip, static_cast<std::size_t>(got - skip), *fanout);
+        if (Clock::now() >= deadline) return Read::kLater;
     }
-    int readErrno = errno;
-    close(fd);
-    if (got < 0) {
-        *err = Failure("read", path, readErrno);
+    return Read::kEnd;
+}
+
+bool LogReader::Start(bool follow, std::string* err) {
+    log = OpenLog(path_);
+    if (log < 0) return Refuse(err, Failure("open log", path_, errno));
+    fanout = std::make_unique<Fanout>(consumers);
+    scanner = std::make_unique<ColumnScanner>(columns_.columns());
+    if (follow) Watch();
+    if (progress) StartProgress(log);
+    Read read = ReadOn(Clock::time_point::max());
+    if (progress) EndProgress();
+    if (read != Read::kFailed && !follow) scanner->Finish(*fanout);
+    follows = follow && read != Read::kFailed;
+    if (!follows) {
+        close(log);
+        log = -1;
+    }
+    return read != Read::kFailed || Refuse(err, Failure("read log", path_, readErrno));
+}
+
+// Notes the open log's identity, and makes reads of a FIFO return at once.
+void LogReader::Watch() {
+    identity.Open(log);
+    fcntl(log, F_SETFL, fcntl(log, F_GETFL) | O_NONBLOCK);
+}
+
+// Reads the file the log's path names now in place of the one read so far; false with errno
+// when it cannot be opened.
+bool LogReader::Reopen() {
+    int fd = OpenLog(path_, O_NONBLOCK);  // a FIFO without a writer: at once
+    if (fd < 0) return false;
+    close(log);
+    log = fd;
+    Watch();
+    return true;
+}
+
+FollowResult LogReader::Follow(Clock::time_point deadline, std::string* err) {
+    FollowResult result;
+    if (!follows || TakeNew(deadline, result)) return result;
+    *err = "plovo: stopped following '" + Printable(path_) +
+           "': cannot read the log: " + std::strerror(readErrno);
+    Stop();
+    result.stopped = true;
+    return result;
+}
+
+void LogReader::Stop() {
+    if (log >= 0) close(log);
+    log = -1;
+    follows = false;
+}
+
+// Takes what the file at the log's path gained since the last look, from the first byte
+// when it is a new run (result.startedOver), with a notice for the user when the file went
+// away, came back, was cut or was replaced. A path naming no file (a name along it missing)
+// gains nothing; one that names a file that cannot be opened fails, as a failed read does.
+bool LogReader::TakeNew(Clock::time_point deadline, FollowResult& result) {
+    struct stat named;
+    auto failed = [&] {
+        readErrno = errno;
+        return GoneAway(result);
+    };
+    if (stat(path_.c_str(), &named) != 0) return failed();
+    bool replaced = !identity.IsFile(named);
+    if (replaced && !Reopen()) return failed();
+    if (inaccessible && !replaced) result.notice = Notice("has become accessible again");
+    inaccessible = false;
+    if (!replaced && identity.Unchanged(named)) return true;
+    identity.NoteChange(named);
+    if (replaced) {
+        result.notice = Notice("was replaced: following the new file");
+        result.startedOver = true;
+        return StartOver(deadline);
+    }
+    bool shorter = identity.regular() && named.st_size < identity.offset();
+    LogIdentity before = identity;
+    if (ReadOn(deadline) == Read::kFailed) return false;
+    // Checked after reading, so that a new run written over the log while it was being read
+    // is caught too; all of it is then taken again.
+    result.startedOver = identity.regular() && !before.StillHolds(log);
+    if (!result.startedOver) return true;
+    result.notice =
+        Notice(shorter ? "was truncated: starting over" : "was rewritten: starting over");
+    return StartOver(deadline);
+}
+
+// True when the path names no file now, with a notice the first time.
+bool LogReader::GoneAway(FollowResult& result) {
+    if (readErrno != ENOENT && readErrno != ENOTDIR) return false;
+    if (!inaccessible) result.notice = Notice("has become inaccessible");
+    inaccessible = true;
+    return true;
+}
+
+std::string LogReader::Notice(const char* what) const {
+    return "plovo: '" + Printable(path_) + "' " + what;
+}
+
+// Forgets the lines taken and takes the log again from its first byte.
+bool LogReader::StartOver(Clock::time_point deadline) {
+    if (identity.regular() && lseek(log, 0, SEEK_SET) < 0) {
+        readErrno = errno;
         return false;
     }
-    scanner.Finish(sink);
-    return true;
+    identity.Restart();
+    headerLeft = kHeaderSize;
+    scanner = std::make_unique<ColumnScanner>(columns_.columns());
+    fanout->Restart();
+    for (LineConsumer* consumer : consumers) consumer->Restart();
+    return ReadOn(deadline) != Read::kFailed;
+}
+
+bool CheckLogReadable(const std::string& logName, std::string* err) {
+    struct stat status;
+    int errnum = stat(logName.c_str(), &status) != 0  ? errno
+                 : S_ISDIR(status.st_mode)            ? EISDIR
+                 : access(logName.c_str(), R_OK) != 0 ? errno
+                                                      : 0;
+    return errnum == 0 || Refuse(err, Failure("open log", logName, errnum));
 }

@@ -3,27 +3,24 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "batch.h"
-#include "chart.h"
 #include "charttypes.h"
 #include "console.h"
 #include "export.h"
-#include "extraction.h"
+#include "files.h"
 #include "globals.h"
 #include "graphics.h"
 #include "kolejka.h"
 #include "options.h"
-#include "outputfile.h"
-#include "paths.h"
+#include "output.h"
+#include "plan.h"
 #include "records.h"
-#include "reportplot.h"
+#include "session.h"
 #include "settings.h"
 #include "signals.h"
-#include "sliding.h"
 #include "summaryrun.h"
 #include "tempfiles.h"
 #include "text.h"
@@ -31,99 +28,93 @@
 
 namespace {
 // plovo.ini beside the program, or the defaults after the two lines that say why.
-Settings LoadedSettings(const char* argv0) {
+Settings LoadedSettings(const char* argv0, bool* loaded) {
     Settings settings;
     std::string error;
-    if (!LoadSettings(IniPathFor(argv0), &settings, &error)) {
+    *loaded = LoadSettings(IniPathFor(argv0), &settings, &error);
+    if (!*loaded) {
         Messages() << "IniFile error!!! Loading default settings..." << std::endl;
         std::cerr << error << std::endl;
     }
     return settings;
 }
 
-// The tables over the logs every argument names, in place of the window; 1 when a log could not
-// be read, as wc and grep do.
-int WriteTablesOfLogs(const CommandLine& command, const char* argv0) {
+// What every run of one log does before it reads it: refuses outputs that would replace an input
+// or cannot be written, reads the settings and the plain command line's chart type, refuses what
+// the run cannot use, and sets the screen size.
+Settings PrepareRun(const Plan& plan, const char* argv0) {
     std::string error;
-    if (!CheckOutputsAreNotInputs(Inputs(command), Outputs(command), &error) ||
-        !CheckOutputsWritable(NamedOutputs(command), &error))
+    const std::string& compare = plan.batch.plot.compare;
+    if (!CheckOutputsAreNotInputs(Inputs(plan), Outputs(plan), &error) ||
+        !CheckOutputsWritable(Outputs(plan), &error) ||
+        (plan.mode == Mode::kBatch && !compare.empty() && !CheckLogReadable(compare, &error)))
         FatalExit(error);
-    Settings settings = LoadedSettings(argv0);
-    if (!CheckSettings(settings, &error)) FatalExit(error + "\n" + kUsage);
-    bool allRead = true;
-    auto say = [](const std::string& line) { std::cerr << line << std::endl; };
-    if (!WriteTables(command, settings.analysis, say, &allRead, &error)) FatalExit(error);
-    return StatusAfterOutput(allRead ? 0 : 1);
-}
-}  // namespace
-
-int main(int argc, char** argv) {
-    GuardStandardStreams();
-    InstallSignalHandlers();
-    CommandLine command;
-    std::string error;
-    bool parsed = ParseOptions(argc, argv, &command, &error);
-    // The table or the picture alone there, given as - or through a link.
-    if (TableToStandardOutput(command) || WritesStandardOutput(Outputs(command)))
-        SendMessagesToStandardError();
-    if (!parsed) FatalExit(error + "\n" + kUsage);
-    if (command.help || command.version) {
-        std::cout << (command.help ? HelpText() : "plovo " + std::string(kVersion) + "\n");
-        return StatusAfterOutput(0);
-    }
-    if (WantsTables(command)) return WriteTablesOfLogs(command, argv[0]);
-    if (command.args.empty()) {
-        Messages() << kUsage << std::endl;
-        ConsolePause();
-        return StatusAfterOutput(1);
-    }
+    bool loaded = false;
+    Settings settings = LoadedSettings(argv0, &loaded);
     // The arguments left follow the plain command line's rule, with the program's name first.
-    std::vector<const char*> args = {argv[0]};
-    for (const std::string& arg : command.args) args.push_back(arg.c_str());
-    const char* logName = args[1];
-    UseNoDisplaySnapshot(command, std::getenv("DISPLAY"));
-    if (!CheckOutputsAreNotInputs(Inputs(command), Outputs(command), &error) ||
-        !CheckOutputsWritable(NamedOutputs(command), &error) ||
-        (!command.compare.empty() && !CheckLogReadable(command.compare, &error)))
-        FatalExit(error);
-
-    Settings settings = LoadedSettings(argv[0]);
+    std::vector<const char*> args = {argv0};
+    for (const std::string& arg : plan.args) args.push_back(arg.c_str());
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
-    if (!CheckSettings(settings, &error) ||
-        !CheckChartList(command, settings.charts.size(), &error))
+    if (!CheckSettings(settings, SettingsUsedBy(plan), &error) ||
+        !CheckChartList(plan, settings.charts.size(), &error))
         FatalExit(error + "\n" + kUsage);
+    // The window keeps the plain command line's silence; an output says what it did not use.
+    if (plan.args.size() > 2 && plan.mode != Mode::kWindow && !plan.batch.standIn) {
+        std::string ignored;
+        for (std::size_t i = 2; i < plan.args.size(); ++i)
+            ignored += (ignored.empty() ? "'" : ", '") + Printable(plan.args[i]) + "'";
+        std::cerr << "plovo: more than a log and a chart type given: " << ignored
+                  << " ignored, chart type "
+                  << (loaded ? "from plovo.ini (display:default)" : "by default (2)") << std::endl;
+    }
     iscrWidth = settings.width;
     iscrHeight = settings.height;
-    if (ExportsAlone(command)) {
-        if (!StreamExport(command.exportTable, logName, settings.charts, ChosenStretch(command),
-                          &error))
-            FatalExit(error);
-        return StatusAfterOutput(0);
-    }
+    return settings;
+}
 
-    LogExtraction extraction(logName, ExtractedChannels(settings.charts, command.xAxis),
-                             RecordsFor(command));
-    if (std::optional<StretchChoice> stretch = StatsStretch(command)) extraction.Choose(*stretch);
-    if (!extraction.Start(command.follow, &error)) FatalExit(error);
-    iFc = static_cast<int>(extraction.records());
-    UseRecordFiles(extraction.file(0), extraction.timeFile());
-    SetScale(extraction.extreme());
+// The tables over the logs every argument names, in place of the window; 1 when a log could not
+// be read, as wc and grep do.
+int RunTables(const Plan& plan, const char* argv0) {
+    std::string error;
+    if (!CheckOutputsAreNotInputs(Inputs(plan), Outputs(plan), &error) ||
+        !CheckOutputsWritable(Outputs(plan), &error))
+        FatalExit(error);
+    bool loaded = false;
+    Settings settings = LoadedSettings(argv0, &loaded);
+    if (!CheckSettings(settings, SettingsUsedBy(plan), &error)) FatalExit(error + "\n" + kUsage);
+    bool allRead = true;
+    auto say = [](const std::string& line) { std::cerr << line << std::endl; };
+    if (!WriteTables(plan.tables, settings.analysis, say, &allRead, &error)) FatalExit(error);
+    return StatusAfterOutput(allRead ? 0 : 1);
+}
 
+int RunExportAlone(const Plan& plan, const char* argv0) {
+    Settings settings = PrepareRun(plan, argv0);
+    std::string error;
+    if (!StreamExport(plan.batch.exports, plan.log(), settings.charts, &error)) FatalExit(error);
+    return StatusAfterOutput(0);
+}
+
+int RunBatch(const Plan& plan, const char* argv0) {
+    Settings settings = PrepareRun(plan, argv0);
+    std::string error;
+    if (!WriteBatch(plan.batch, plan.log(), settings.charts, &error)) FatalExit(error);
+    RemoveTempFile();
+    return StatusAfterOutput(0);
+}
+
+int RunWindow(const Plan& plan, const char* argv0) {
+    Settings settings = PrepareRun(plan, argv0);
+    std::string error;
+    Session session(plan.log(), {settings.chart});
+    if (!session.Open(plan.window.follow, &error)) FatalExit(error);
     kolejka window(iscrWidth);
     TypeOfChart(settings.chart);
-    std::int64_t start = command.at ? StartAt(*command.at) : command.start;
-    FillWindowAt(window, start);
+    FillWindowAt(window, plan.window.at ? StartAt(*plan.window.at) : plan.window.start);
     Viewer viewer(window);
-
-    if (WantsBatch(command)) {
-        if (!WriteBatch(command, start, viewer, logName, settings.charts, extraction, &error))
-            FatalExit(error);
-        RemoveTempFile();
-        return StatusAfterOutput(0);
-    }
     // As the window shows it: control bytes escaped, and well-formed UTF-8 for _NET_WM_NAME.
-    viewer.logName = PrintableUtf8(FileName(logName));
-    if (command.follow) viewer.follower = &extraction;
+    viewer.logName = PrintableUtf8(FileName(plan.log()));
+    if (plan.window.follow) viewer.follower = &session;
     viewer.title = WindowTitle(viewer);
     if (!OpenGraphics(settings.fullscreen, viewer.title, &error))
         FatalExit(kGraphicsFailure, error);
@@ -135,5 +126,38 @@ int main(int argc, char** argv) {
     CloseGraphics(viewer.canvases);
     RemoveTempFile();
     return StatusAfterOutput(status);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    GuardStandardStreams();
+    InstallSignalHandlers();
+    Plan plan;
+    std::string error;
+    bool parsed = ParseOptions(argc, argv, std::getenv("DISPLAY"), &plan, &error);
+    // Standard output carries an output alone: a table or a picture given as - or a link to it.
+    if (!plan.console || WritesStandardOutput(plan)) UseBatchConsole();
+    if (!parsed) FatalExit(error + "\n" + kUsage);
+    switch (plan.mode) {
+        case Mode::kHelp:
+            std::cout << HelpText();
+            return StatusAfterOutput(0);
+        case Mode::kVersion:
+            std::cout << "plovo " << kVersion << "\n";
+            return StatusAfterOutput(0);
+        case Mode::kUsage:
+            Messages() << kUsage << std::endl;
+            ConsolePause();
+            return StatusAfterOutput(1);
+        case Mode::kTables:
+            return RunTables(plan, argv[0]);
+        case Mode::kExportAlone:
+            return RunExportAlone(plan, argv[0]);
+        case Mode::kBatch:
+            return RunBatch(plan, argv[0]);
+        case Mode::kWindow:
+            return RunWindow(plan, argv[0]);
+    }
+    return 1;
 }
 END_OF_MAIN()

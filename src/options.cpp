@@ -1,20 +1,18 @@
-// The command line's options, the usage line and --help.
+// The command line's options made into the run's plan, the usage line and --help.
 #include "options.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iomanip>
+#include <map>
 #include <optional>
 #include <sstream>
 
 #include "charttypes.h"
 #include "number.h"
-#include "outputfile.h"
-#include "picture.h"
-#include "refusal.h"
+#include "output.h"
 #include "text.h"
 
 const char* const kUsage = "plovo <file>.dat chart_type\nDetails: ReadMe.txt";
@@ -40,6 +38,24 @@ std::optional<double> ReadSeconds(const char* text) {
     double seconds = std::strtod(text, &end);
     if (end == text || *end != '\0' || !std::isfinite(seconds)) return std::nullopt;
     return seconds;
+}
+
+// "WxH", each a whole number from kMinPlotSide to kMaxPlotSide, else none.
+std::optional<PlotSize> ReadPlotSize(const std::string& text) {
+    int sides[2] = {0, 0};
+    std::size_t at = 0;
+    for (int side = 0; side < 2; ++side) {
+        std::size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            sides[side] = std::min(sides[side] * 10 + (text[at++] - '0'), kMaxPlotSide + 1);
+        bool separated = side == 1 || (at < text.size() && (text[at] == 'x' || text[at] == 'X'));
+        if (at == start || !separated) return std::nullopt;
+        at += side == 0 ? 1 : 0;
+    }
+    bool fits = std::all_of(std::begin(sides), std::end(sides),
+                            [](int side) { return side >= kMinPlotSide && side <= kMaxPlotSide; });
+    if (at != text.size() || !fits) return std::nullopt;
+    return PlotSize{sides[0], sides[1]};
 }
 
 enum class Opt {
@@ -112,187 +128,144 @@ const KnownOption* FindShort(char letter, std::string* err) {
     return nullptr;
 }
 
-// A picture's name into `slot`; refused when its format is not known.
-bool TakePicture(std::string* slot, const std::string& value, std::string* err) {
+const char* NameOf(Opt id) {
+    for (const KnownOption& known : kOptions)
+        if (known.id == id) return known.name;
+    return "";
+}
+
+bool operator==(const PlotSize& a, const PlotSize& b) {
+    return a.width == b.width && a.height == b.height;
+}
+
+// What the command line gives, option by option, before the plan is made of it.
+struct Given {
+    bool help = false, version = false, stats = false, follow = false, noHeader = false;
+    std::optional<std::int64_t> start;
+    std::optional<double> at, to;
+    std::optional<PlotSize> plotSize;
+    std::optional<XAxis> x;
+    std::optional<std::string> compare, title, noDisplaySnapshot;
+    std::vector<std::string> snapshots, overviews, plots, exports, summaries, brakings;
+    std::vector<std::string> args;
+    std::map<Opt, std::string> written;  // an option of one value: the value as first written
+
+    bool Batch() const {
+        return !snapshots.empty() || !overviews.empty() || !plots.empty() || !exports.empty() ||
+               stats;
+    }
+    bool Tables() const { return !summaries.empty() || !brakings.empty(); }
+};
+
+// Takes the value of an option that has one: refused when it was given before with another.
+template <typename T>
+bool Once(Opt id, const std::string& text, const T& value, std::optional<T>* slot, Given* given,
+          std::string* err) {
+    if (*slot && !(**slot == value))
+        return Refuse(err, "plovo: --" + std::string(NameOf(id)) + " is given twice, as '" +
+                               Printable(given->written[id]) + "' and '" + Printable(text) +
+                               "': it takes one value");
     *slot = value;
-    PictureFormat format;  // found again from the name when the picture is written
-    return ParsePictureFormat(value, &format, err);
-}
-
-// A time into `slot`; refused, naming `option`, when it is not a finite number of seconds.
-bool TakeSeconds(const char* option, std::optional<double>* slot, const std::string& value,
-                 std::string* err) {
-    *slot = ReadSeconds(value.c_str());
-    return slot->has_value() ||
-           Refuse(err, "plovo: " + std::string(option) + " takes a time in seconds, not '" +
-                           Printable(value) + "'");
-}
-
-// A table's file into `slot`; refused when the name is empty.
-bool TakeTable(const char* option, std::string* slot, const std::string& value, std::string* err) {
-    *slot = value;
-    return !value.empty() || Refuse(err, "plovo: " + std::string(option) +
-                                             " takes a file name, or - for standard "
-                                             "output, not ''");
-}
-
-// --x's value: time or distance, in any case, or a beginning of one.
-bool TakeXAxis(const std::string& value, CommandLine* command, std::string* err) {
-    std::string lower;
-    for (char c : value) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    command->xGiven = !lower.empty();
-    if (command->xGiven && std::string("time").rfind(lower, 0) == 0)
-        command->xAxis = XAxis::kTime;
-    else if (command->xGiven && std::string("distance").rfind(lower, 0) == 0)
-        command->xAxis = XAxis::kDistance;
-    else
-        return Refuse(err, "plovo: --x takes time or distance, not '" + Printable(value) + "'");
+    given->written.emplace(id, text);
     return true;
 }
 
-// Takes one option and its value ("" for none) into command; false when the value is refused.
-bool Apply(Opt id, const std::string& value, CommandLine* command, std::string* err) {
+// An output's file into `files`; refused when the name is empty, or its extension names no
+// format `use` writes.
+bool TakeFile(Opt id, const std::string& value, std::vector<std::string>* files,
+              std::optional<FormatUse> use, std::string* err) {
+    Format format;
+    if (use && !FormatOf(value, *use, &format, err)) return false;
+    if (value.empty())
+        return Refuse(err, "plovo: --" + std::string(NameOf(id)) +
+                               " takes a file name, or - for standard output" +
+                               (id == Opt::Export ? "" : ", not ''"));
+    files->push_back(value);
+    return true;
+}
+
+// --x's value: time or distance, in any case, or a beginning of one.
+std::optional<XAxis> ReadXAxis(const std::string& value) {
+    std::string lower = LowercaseAscii(value);
+    if (lower.empty()) return std::nullopt;
+    if (std::string("time").rfind(lower, 0) == 0) return XAxis::kTime;
+    if (std::string("distance").rfind(lower, 0) == 0) return XAxis::kDistance;
+    return std::nullopt;
+}
+
+// Takes one option and its value ("" for none); false when the value is refused.
+bool Apply(Opt id, const std::string& value, Given* given, std::string* err) {
+    auto refuse = [&](const std::string& what) {
+        return Refuse(err, "plovo: --" + std::string(NameOf(id)) + " takes " + what + ", not '" +
+                               Printable(value) + "'");
+    };
     switch (id) {
         case Opt::Start:
-            if (std::optional<std::int64_t> start = ReadStart(value)) {
-                command->start = *start;
-                command->startGiven = true;
-                return true;
-            }
-            return Refuse(err, "plovo: --start takes a sample number of 1 or more, not '" +
-                                   Printable(value) + "'");
+            if (std::optional<std::int64_t> start = ReadStart(value))
+                return Once(id, value, *start, &given->start, given, err);
+            return refuse("a sample number of 1 or more");
         case Opt::At:
-            return TakeSeconds("--at", &command->at, value, err);
-        case Opt::Snapshot:
-            return TakePicture(&command->snapshot, value, err);
-        case Opt::NoDisplaySnapshot:
-            return TakePicture(&command->noDisplaySnapshot, value, err);
-        case Opt::Overview:
-            return TakePicture(&command->overview, value, err);
-        case Opt::Stats:
-            command->stats = true;
-            return true;
-        case Opt::Plot:
-            command->plot = value;
-            return ParsePlotFormat(value, &command->plotFormat, err);
         case Opt::To:
-            return TakeSeconds("--to", &command->to, value, err);
+            if (std::optional<double> seconds = ReadSeconds(value.c_str()))
+                return Once(id, value, *seconds, id == Opt::At ? &given->at : &given->to, given,
+                            err);
+            return refuse("a time in seconds");
         case Opt::PlotSize:
-            command->plotSizeGiven = ParsePlotSize(value, &command->plotSize, err);
-            return command->plotSizeGiven;
+            if (std::optional<PlotSize> size = ReadPlotSize(value))
+                return Once(id, value, *size, &given->plotSize, given, err);
+            return refuse("WIDTHxHEIGHT, each 100 to 10000 pixels");
         case Opt::X:
-            return TakeXAxis(value, command, err);
+            if (std::optional<XAxis> x = ReadXAxis(value))
+                return Once(id, value, *x, &given->x, given, err);
+            return refuse("time or distance");
         case Opt::Compare:
-            command->compare = value;
-            return true;
+            return Once(id, value, value, &given->compare, given, err);
         case Opt::Title:
-            command->title = value;
-            return true;
+            return Once(id, value, value, &given->title, given, err);
+        case Opt::NoDisplaySnapshot: {
+            Format format;
+            return FormatOf(value, FormatUse::kPicture, &format, err) &&
+                   Once(id, value, value, &given->noDisplaySnapshot, given, err);
+        }
+        case Opt::Snapshot:
+            return TakeFile(id, value, &given->snapshots, FormatUse::kPicture, err);
+        case Opt::Overview:
+            return TakeFile(id, value, &given->overviews, FormatUse::kPicture, err);
+        case Opt::Plot:
+            return TakeFile(id, value, &given->plots, FormatUse::kPlot, err);
         case Opt::Export:
-            command->exportTable = value;
-            return !value.empty() ||
-                   Refuse(err, "plovo: --export takes a file name, or - for standard output");
+            return TakeFile(id, value, &given->exports, std::nullopt, err);
+        case Opt::Summary:
+            return TakeFile(id, value, &given->summaries, std::nullopt, err);
+        case Opt::Brakings:
+            return TakeFile(id, value, &given->brakings, std::nullopt, err);
+        case Opt::Stats:
+            given->stats = true;
+            return true;
         case Opt::Follow:
-            command->follow = true;
+            given->follow = true;
             return true;
         case Opt::Help:
-            command->help = true;
+            given->help = true;
             return true;
         case Opt::Version:
-            command->version = true;
+            given->version = true;
             return true;
-        case Opt::Summary:
-            return TakeTable("--summary", &command->summary, value, err);
-        case Opt::Brakings:
-            return TakeTable("--brakings", &command->brakings, value, err);
         case Opt::NoHeader:
-            command->noHeader = true;
+            given->noHeader = true;
             return true;
     }
     return true;
 }
 
-// Refuses an output that describes the log as it is, asked for with --follow, which needs the
-// window.
-bool CheckFollow(const CommandLine& command, std::string* err) {
-    const char* output = !command.snapshot.empty()      ? "--snapshot"
-                         : !command.overview.empty()    ? "--overview"
-                         : command.stats                ? "--stats"
-                         : !command.plot.empty()        ? "--plot"
-                         : !command.exportTable.empty() ? "--export"
-                                                        : nullptr;
-    return output == nullptr ||
-           Refuse(err, std::string("plovo: ") + output +
-                           " describes the log as it is, and --follow needs the window: give one "
-                           "of them");
-}
-
-// Refuses what a run of tables over many logs cannot go with: both tables in one stream, and the
-// options of a chart of one log.
-bool CheckTables(const CommandLine& command, std::string* err) {
-    const bool summary = !command.summary.empty(), brakings = !command.brakings.empty();
-    if (!summary && !brakings)
-        return !command.noHeader ||
-               Refuse(err,
-                      "plovo: --no-header goes with --summary or --brakings, which is not given");
-    if (command.summary == "-" && command.brakings == "-")
-        return Refuse(err,
-                      "plovo: --summary and --brakings both name standard output (-): two "
-                      "tables cannot share one stream; give one of them a file");
-    const char* chart = !command.snapshot.empty()      ? "--snapshot"
-                        : !command.overview.empty()    ? "--overview"
-                        : !command.plot.empty()        ? "--plot"
-                        : !command.exportTable.empty() ? "--export"
-                        : command.stats                ? "--stats"
-                        : command.follow               ? "--follow"
-                        : command.startGiven           ? "--start"
-                        : command.at                   ? "--at"
-                                                       : nullptr;
-    return chart == nullptr ||
-           Refuse(err, std::string("plovo: ") + (summary ? "--summary" : "--brakings") +
-                           " takes logs only, and " + chart + " is about a chart of one: give " +
-                           "one of them");
-}
-
-// The first option given that only the plot takes, while --plot is not given; null for none.
-const char* PlotOnly(const CommandLine& command) {
-    if (!command.plot.empty()) return nullptr;
-    return command.plotSizeGiven      ? "--plot-size"
-           : command.xGiven           ? "--x"
-           : !command.compare.empty() ? "--compare"
-           : command.title            ? "--title"
-                                      : nullptr;
-}
-
-// Refuses options that cannot go together.
-bool CheckConflicts(const CommandLine& command, std::string* err) {
-    if (!CheckTables(command, err)) return false;
-    if (command.at && command.startGiven)
-        return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
-    if (command.to && command.plot.empty() && command.exportTable.empty() && !command.stats)
-        return Refuse(err,
-                      "plovo: --to goes with --plot, --export or --stats, none of which is given");
-    if (const char* option = PlotOnly(command))
-        return Refuse(err,
-                      std::string("plovo: ") + option + " goes with --plot, which is not given");
-    if (TableToStandardOutput(command) && command.stats)
-        return Refuse(err,
-                      "plovo: --export - and --stats both write to standard output: give one of "
-                      "them");
-    if (command.to && command.at && *command.to < *command.at)
-        return Refuse(err, "plovo: --to " + ExactText(*command.to) + " is earlier than --at " +
-                               ExactText(*command.at));
-    return !command.follow || CheckFollow(command, err);
-}
-
 // Takes the option in argv[i] (and its value, which may be the next argument); false when it
 // is refused.
-bool TakeOption(int argc, char** argv, int& i, CommandLine* command, std::string* err) {
+bool TakeOption(int argc, char** argv, int& i, Given* given, std::string* err) {
     std::string arg = argv[i];
     if (arg[1] != '-') {  // one or more letters
         for (char letter : arg.substr(1)) {
             const KnownOption* known = FindShort(letter, err);
-            if (known == nullptr || !Apply(known->id, "", command, err)) return false;
+            if (known == nullptr || !Apply(known->id, "", given, err)) return false;
         }
         return true;
     }
@@ -308,71 +281,155 @@ bool TakeOption(int argc, char** argv, int& i, CommandLine* command, std::string
     std::string value = !known->takesValue            ? ""
                         : equals != std::string::npos ? arg.substr(equals + 1)
                                                       : argv[++i];
-    return Apply(known->id, value, command, err);
+    return Apply(known->id, value, given, err);
 }
-}  // namespace
 
-bool ParseOptions(int argc, char** argv, CommandLine* command, std::string* err) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--") {
-            command->args.insert(command->args.end(), argv + i + 1, argv + argc);
-            break;
-        }
-        if (arg.size() < 2 || arg[0] != '-')
-            command->args.push_back(arg);
-        else if (!TakeOption(argc, argv, i, command, err))
-            return false;
+// The outputs that write to standard output, as the messages name them ("--export -").
+std::vector<std::string> StandardOutputWriters(const Given& given) {
+    std::vector<std::string> writers;
+    for (auto [id, files] :
+         {std::pair<Opt, const std::vector<std::string>*>{Opt::Export, &given.exports},
+          {Opt::Summary, &given.summaries},
+          {Opt::Brakings, &given.brakings}})
+        for (const std::string& file : *files)
+            if (file == "-") writers.push_back("--" + std::string(NameOf(id)) + " -");
+    if (given.stats) writers.push_back("--stats");
+    return writers;
+}
+
+// The first option of a chart of one log given, or null: what a run of tables cannot go with.
+const char* ChartOption(const Given& given) {
+    return !given.snapshots.empty()   ? "--snapshot"
+           : !given.overviews.empty() ? "--overview"
+           : !given.plots.empty()     ? "--plot"
+           : !given.exports.empty()   ? "--export"
+           : given.stats              ? "--stats"
+           : given.follow             ? "--follow"
+           : given.start              ? "--start"
+           : given.at                 ? "--at"
+                                      : nullptr;
+}
+
+// The first option given that only the plot takes, while --plot is not given; null for none.
+const char* PlotOnly(const Given& given) {
+    if (!given.plots.empty()) return nullptr;
+    return given.plotSize  ? "--plot-size"
+           : given.x       ? "--x"
+           : given.compare ? "--compare"
+           : given.title   ? "--title"
+                           : nullptr;
+}
+
+// Refuses options that cannot go together, in one place.
+bool CheckConflicts(const Given& given, std::string* err) {
+    const std::vector<std::string> writers = StandardOutputWriters(given);
+    if (!given.summaries.empty() && !given.brakings.empty() &&
+        std::count(writers.begin(), writers.end(), "--summary -") +
+                std::count(writers.begin(), writers.end(), "--brakings -") >=
+            2)
+        return Refuse(err,
+                      "plovo: --summary and --brakings both name standard output (-): two "
+                      "tables cannot share one stream; give one of them a file");
+    if (!given.Tables() && given.noHeader)
+        return Refuse(err,
+                      "plovo: --no-header goes with --summary or --brakings, which is not given");
+    if (given.Tables())
+        if (const char* chart = ChartOption(given))
+            return Refuse(err, std::string("plovo: ") +
+                                   (given.summaries.empty() ? "--brakings" : "--summary") +
+                                   " takes logs only, and " + chart +
+                                   " is about a chart of one: " + "give one of them");
+    if (given.at && given.start)
+        return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
+    if (given.to && given.plots.empty() && given.exports.empty() && !given.stats)
+        return Refuse(err,
+                      "plovo: --to goes with --plot, --export or --stats, none of which is given");
+    if (const char* option = PlotOnly(given))
+        return Refuse(err,
+                      std::string("plovo: ") + option + " goes with --plot, which is not given");
+    if (writers.size() >= 2)
+        return Refuse(err, "plovo: " + writers[0] + " and " + writers[1] +
+                               " both write to standard output: give one of them");
+    if (given.to && given.at && *given.to < *given.at)
+        return Refuse(err, "plovo: --to " + ExactText(*given.to) + " is earlier than --at " +
+                               ExactText(*given.at));
+    if (given.follow && given.Batch()) {
+        const char* output = !given.snapshots.empty()   ? "--snapshot"
+                             : !given.overviews.empty() ? "--overview"
+                             : given.stats              ? "--stats"
+                             : !given.plots.empty()     ? "--plot"
+                                                        : "--export";
+        return Refuse(err, std::string("plovo: ") + output +
+                               " describes the log as it is, and --follow needs the window: give "
+                               "one of them");
     }
-    // A table through a link to standard output (/dev/stdout) on a file is written as - writes
-    // it: onto the file a shell opened there (>>), never renamed over it.
-    for (std::string* table : {&command->exportTable, &command->summary, &command->brakings})
-        if (!table->empty() && IsStandardOutput(*table, true)) *table = "-";
-    if (!CheckConflicts(*command, err)) return false;
-    // A followed log opens on its last full screen, as a start past its end would.
-    if (command->follow && !command->startGiven && !command->at) command->start = kPastTheEnd;
     return true;
 }
 
-std::vector<std::string> NamedOutputs(const CommandLine& command) {
-    std::vector<std::string> outputs;
-    for (const std::string* path : {&command.snapshot, &command.overview, &command.plot,
-                                    &command.exportTable, &command.summary, &command.brakings})
-        if (!path->empty() && *path != "-") outputs.push_back(*path);
-    return outputs;
+// The mode the options ask for; a window without a display becomes the stand-in snapshot.
+Mode ModeOf(const Given& given, bool displayed) {
+    if (given.help) return Mode::kHelp;
+    if (given.version) return Mode::kVersion;
+    if (given.Tables()) return Mode::kTables;
+    if (given.args.empty()) return Mode::kUsage;
+    bool exportOnly = !given.exports.empty() && given.snapshots.empty() &&
+                      given.overviews.empty() && given.plots.empty() && !given.stats;
+    if (exportOnly) return Mode::kExportAlone;
+    if (given.Batch() || (given.noDisplaySnapshot && !displayed)) return Mode::kBatch;
+    return Mode::kWindow;
 }
 
-std::vector<std::string> Outputs(const CommandLine& command) {
-    std::vector<std::string> outputs = NamedOutputs(command);
-    // A table on standard output that a shell pointed at a file (>> run.dat) is that file, which
-    // must not be a log either.
-    bool toStandardOutput =
-        command.exportTable == "-" || command.summary == "-" || command.brakings == "-";
-    if (toStandardOutput && IsStandardOutput("/dev/stdout", true)) outputs.push_back("/dev/stdout");
-    return outputs;
+Plan MakePlan(const Given& given, const char* display) {
+    Plan plan;
+    bool displayed = display != nullptr && *display != '\0';
+    plan.mode = ModeOf(given, displayed);
+    plan.args = given.args;
+    const StretchChoice stretch{given.start.value_or(1), given.at, given.to};
+    // A followed log opens on its last full screen, as a start past its end would.
+    std::int64_t windowStart =
+        given.follow && !given.start && !given.at ? kPastTheEnd : stretch.start;
+    plan.window = {windowStart, given.at, given.follow};
+    plan.noDisplaySnapshot = given.noDisplaySnapshot.value_or("");
+    BatchRequest& batch = plan.batch;
+    batch.snapshots = given.snapshots;
+    batch.overviews = given.overviews;
+    batch.standIn = plan.mode == Mode::kBatch && !given.Batch();
+    if (batch.standIn) batch.snapshots = {plan.noDisplaySnapshot};
+    batch.plot = {
+        given.plots, given.plotSize, given.x.value_or(XAxis::kTime), given.compare.value_or(""),
+        given.title, stretch};
+    batch.exports = {given.exports, stretch};
+    batch.stats = {given.stats, given.to ? std::optional<StretchChoice>(stretch) : std::nullopt};
+    batch.start = stretch.start;
+    batch.at = given.at;
+    plan.tables = {given.summaries, given.brakings, given.noHeader, given.args};
+    plan.console = plan.mode == Mode::kWindow || batch.standIn ||
+                   (plan.mode == Mode::kUsage && !given.Batch());
+    return plan;
 }
+}  // namespace
 
-std::vector<std::string> Inputs(const CommandLine& command) {
-    if (!command.summary.empty() || !command.brakings.empty()) return command.args;  // every one
-    std::vector<std::string> inputs;
-    if (!command.args.empty()) inputs.push_back(command.args[0]);
-    if (!command.compare.empty()) inputs.push_back(command.compare);
-    return inputs;
-}
-
-bool TableToStandardOutput(const CommandLine& command) {
-    return command.exportTable == "-" || command.summary == "-" || command.brakings == "-";
-}
-
-bool CheckChartList(const CommandLine& command, std::size_t charts, std::string* err) {
-    const char* one = !command.snapshot.empty() && !command.standIn         ? "--snapshot"
-                      : !command.overview.empty()                           ? "--overview"
-                      : command.stats                                       ? "--stats"
-                      : command.plot.empty() && command.exportTable.empty() ? "the window"
-                                                                            : nullptr;
-    return charts <= 1 || one == nullptr ||
-           Refuse(err, std::string("plovo: ") + one +
-                           " shows one chart type: a list of them is for --plot and --export");
+bool ParseOptions(int argc, char** argv, const char* display, Plan* plan, std::string* err) {
+    Given given;
+    bool taken = true;
+    std::string first;  // the first refusal; the rest is still read, for the mode it tells
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--") {
+            given.args.insert(given.args.end(), argv + i + 1, argv + argc);
+            break;
+        }
+        std::string why;
+        if (arg.size() < 2 || arg[0] != '-')
+            given.args.push_back(arg);
+        else if (!TakeOption(argc, argv, i, &given, &why) && taken) {
+            taken = false;
+            first = why;
+        }
+    }
+    *plan = MakePlan(given, display);
+    if (!taken) return Refuse(err, first);
+    return CheckConflicts(given, err);
 }
 
 std::string HelpText() {
@@ -382,6 +439,7 @@ std::string HelpText() {
             "\n"
             "Options (before, between or after the arguments; -- ends them). A long option\n"
             "may be shortened to any beginning that names it alone, as --snap for --snapshot.\n"
+            "An output may be given several times, a file each, all from one reading of the log.\n"
             "  --start N                   show sample N first (1 or more; at most the end)\n"
             "  --at SECONDS                open at the first sample at SECONDS or later\n"
             "  --snapshot FILE             save the first view as FILE (.png .bmp .tga .pcx)\n"

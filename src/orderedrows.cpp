@@ -6,7 +6,7 @@ namespace {
 constexpr std::size_t kSlotCost = 256;  // bytes counted for each log taken and not written
 }  // namespace
 
-OrderedRows::OrderedRows(std::vector<std::ostream*> outputs, std::size_t count,
+OrderedRows::OrderedRows(std::vector<std::vector<std::ostream*>> outputs, std::size_t count,
                          std::size_t heldLimit, Say sayLine)
     : tables(std::move(outputs)), logs(count), limit(heldLimit), say(std::move(sayLine)) {}
 
@@ -77,10 +77,11 @@ bool OrderedRows::failed() const {
 
 // Writes rows out, unless a table already failed.
 void OrderedRows::Write(std::size_t table, const std::string& rows) {
-    std::ostream* out = table < tables.size() ? tables[table] : nullptr;
-    if (out == nullptr || rows.empty() || broken) return;
-    out->write(rows.data(), static_cast<std::streamsize>(rows.size()));
-    broken = !*out;
+    if (table >= tables.size() || rows.empty() || broken) return;
+    for (std::ostream* out : tables[table]) {
+        out->write(rows.data(), static_cast<std::streamsize>(rows.size()));
+        broken = broken || !*out;
+    }
 }
 
 // Writes out and frees the rows a log holds.

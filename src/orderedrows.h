@@ -21,8 +21,10 @@
 class OrderedRows {
   public:
     using Say = std::function<void(const std::string& line)>;
-    // `tables`: where each table goes (null for one not asked for); `limit`: bytes held.
-    OrderedRows(std::vector<std::ostream*> tables, std::size_t logs, std::size_t limit, Say say);
+    // `tables`: where each table goes (none for one not asked for, several for a table written to
+    // several files); `limit`: bytes held.
+    OrderedRows(std::vector<std::vector<std::ostream*>> tables, std::size_t logs, std::size_t limit,
+                Say say);
 
     // Takes the next log in order into *log; false when none is left or a table failed.
     bool Take(std::size_t* log);
@@ -53,7 +55,7 @@ class OrderedRows {
     void WriteDone();
     bool AllDone() const;
 
-    std::vector<std::ostream*> tables;
+    std::vector<std::vector<std::ostream*>> tables;
     const std::size_t logs, limit;
     Say say;
     mutable std::mutex mutex;

@@ -28,7 +28,7 @@ struct ColumnExtent {
 
 // One pass over the samples, each column drawn once its last record has been read.
 void PlotColumns(BITMAP* chart, std::int64_t records, int width) {
-    RecordStream samples(SampleFile(), 1);
+    RecordStream samples(sampleRecordsFd, 1);
     int x = 0;
     RecordSpan span = OverviewColumnRecords(x, records, width);
     ColumnExtent extent;

@@ -1,16 +1,16 @@
-// Picture files: the formats plovo writes the viewer's frames in.
+// The viewer's pictures as files: its first frame (--snapshot) and the whole log (--overview),
+// written as PNG with cairo, or as BMP, TGA or PCX with the graphics library.
 #include "picture.h"
 
 #include <allegro.h>
 #include <cairo.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
-#include "outputfile.h"
-#include "sink.h"
+#include "globals.h"
+#include "overview.h"
 #include "text.h"
 
 namespace {
@@ -30,46 +30,54 @@ void CopyPixels(BITMAP* picture, cairo_surface_t* surface) {
     cairo_surface_mark_dirty(surface);
 }
 
-bool WritePng(BITMAP* picture, Sink& sink, std::string* err) {
+cairo_status_t WritePictureBytes(void* output, const unsigned char* data, unsigned int length) {
+    bool written = static_cast<Output*>(output)->Write(data, length);
+    return written ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
+bool WritePng(BITMAP* picture, Output& output, std::string* err) {
     cairo_surface_t* surface =
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, picture->w, picture->h);
     cairo_status_t status = cairo_surface_status(surface);
     if (status == CAIRO_STATUS_SUCCESS) {
         CopyPixels(picture, surface);
-        status = cairo_surface_write_to_png_stream(surface, WriteToSink, &sink);
+        status = cairo_surface_write_to_png_stream(surface, WritePictureBytes, &output);
     }
     cairo_surface_destroy(surface);
     if (status != CAIRO_STATUS_SUCCESS) *err = cairo_status_to_string(status);
     return status == CAIRO_STATUS_SUCCESS;
 }
 
-// A packfile of the graphics library that writes to the Sink that is its user data: for the
+// A packfile of the graphics library that writes to the Output that is its user data: for the
 // library's writers, which keep no reason when a write fails.
-Sink* SinkOf(void* sink) {
-    return static_cast<Sink*>(sink);
+Output* OutputOf(void* output) {
+    return static_cast<Output*>(output);
 }
-const PACKFILE_VTABLE kToSink = {
-    [](void*) { return 0; },  // close: the Sink's owner closes it
+const PACKFILE_VTABLE kToOutput = {
+    [](void*) { return 0; },  // close: the Output's owner closes it
     [](void*) { return EOF; },
     [](int, void*) { return EOF; },
     [](void*, long, void*) { return 0L; },
-    [](int c, void* sink) { return SinkOf(sink)->Put(static_cast<unsigned char>(c)) ? c : EOF; },
-    [](const void* data, long length, void* sink) {
-        return SinkOf(sink)->Write(data, static_cast<std::size_t>(length)) ? length : 0L;
+    [](int c, void* output) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        return OutputOf(output)->Write(&byte, 1) ? c : EOF;
+    },
+    [](const void* data, long length, void* output) {
+        return OutputOf(output)->Write(data, static_cast<std::size_t>(length)) ? length : 0L;
     },
     [](void*, int) { return -1; },  // seek: only for reading
     [](void*) { return 0; },
-    [](void* sink) { return SinkOf(sink)->Good() ? 0 : 1; }};
+    [](void* output) { return OutputOf(output)->good() ? 0 : 1; }};
 
-bool WriteWithAllegro(BITMAP* picture, PictureFormat format, Sink& sink, std::string* err) {
-    PACKFILE* file = pack_fopen_vtable(&kToSink, &sink);
+bool WriteWithAllegro(BITMAP* picture, Format format, Output& output, std::string* err) {
+    PACKFILE* file = pack_fopen_vtable(&kToOutput, &output);
     if (file == nullptr) {
         *err = std::strerror(errno);
         return false;
     }
-    auto save = format == PictureFormat::kBmp   ? save_bmp_pf
-                : format == PictureFormat::kTga ? save_tga_pf
-                                                : save_pcx_pf;
+    auto save = format == Format::kBmp   ? save_bmp_pf
+                : format == Format::kTga ? save_tga_pf
+                                         : save_pcx_pf;
     errno = 0;  // the library's errno, where a writer reports its failure
     bool saved = save(file, picture, nullptr) == 0;
     if (!saved) *err = errno != 0 ? std::strerror(errno) : "the picture could not be written";
@@ -77,51 +85,46 @@ bool WriteWithAllegro(BITMAP* picture, PictureFormat format, Sink& sink, std::st
     return saved;
 }
 
-const struct KnownFormat {
-    const char* extension;
-    PictureFormat format;
-} kFormats[] = {{"png", PictureFormat::kPng},
-                {"bmp", PictureFormat::kBmp},
-                {"tga", PictureFormat::kTga},
-                {"pcx", PictureFormat::kPcx}};
-
-// Writes `picture` into the file at `path` in `format`. False with the reason in err.
-bool WritePictureFile(BITMAP* picture, PictureFormat format, const std::string& path,
-                      std::string* err) {
-    Sink sink;
-    if (!sink.Open(path, err)) return false;
-    std::string why;
-    bool written = format == PictureFormat::kPng ? WritePng(picture, sink, &why)
-                                                 : WriteWithAllegro(picture, format, sink, &why);
-    if (!sink.Close(err)) return false;  // the system's reason before the writer's
-    if (!written) *err = why;
-    return written;
+std::string OutOfMemory(const std::string& path) {
+    return "plovo: cannot draw the picture for '" + Printable(path) + "': out of memory";
 }
 }  // namespace
 
-bool ParsePictureFormat(const std::string& path, PictureFormat* format, std::string* err) {
-    std::string::size_type dot = path.rfind('.');
-    std::string extension;
-    if (dot != std::string::npos && path.find('/', dot) == std::string::npos)
-        for (char c : path.substr(dot + 1))
-            extension += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const KnownFormat& known : kFormats)
-        if (extension == known.extension) {
-            *format = known.format;
-            return true;
-        }
-    *err = "plovo: cannot save a picture as '" + Printable(path) +
-           "': the name must end in .png, .bmp, .tga or .pcx";
-    return false;
-}
-
 bool WritePicture(BITMAP* picture, const std::string& path, std::string* err) {
-    PictureFormat format;
-    if (!ParsePictureFormat(path, &format, err)) return false;
-    return ReplaceFile(
+    Format format;
+    if (!FormatOf(path, FormatUse::kPicture, &format, err)) return false;
+    return WriteOutput(
         path,
-        [&](const std::string& file, std::string* why) {
-            return WritePictureFile(picture, format, file, why);
+        [&](Output& output, std::string* why) {
+            return format == Format::kPng ? WritePng(picture, output, why)
+                                          : WriteWithAllegro(picture, format, output, why);
         },
         err);
+}
+
+bool SaveSnapshot(Viewer& viewer, const std::string& path, std::string* err) {
+    BITMAP* picture = create_bitmap(iscrWidth, iscrHeight);
+    bool saved = false;
+    if (picture == nullptr || !ShowFirstFrame(viewer, picture)) {
+        *err = OutOfMemory(path);
+    } else {
+        ViewerPass(viewer, KeySnapshot{}, picture);
+        saved = WritePicture(picture, path, err);
+    }
+    if (picture != nullptr) destroy_bitmap(picture);
+    DestroyCanvases(viewer.canvases);
+    return saved;
+}
+
+bool SaveOverview(const std::string& path, std::int64_t first, const SampleRange& range,
+                  std::string* err) {
+    Canvases canvases;
+    bool saved = CreateCanvases(canvases);
+    if (!saved) *err = OutOfMemory(path);
+    if (saved) {
+        DrawOverview(canvases, first, range);
+        saved = WritePicture(canvases.frame, path, err);
+    }
+    DestroyCanvases(canvases);
+    return saved;
 }

@@ -6,16 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "plan.h"
 #include "plotdata.h"
 #include "plotscale.h"
-
-// Picture size in pixels (points for PDF, px for SVG).
-struct PlotSize {
-    int width = 800;
-    int height = 500;
-};
-constexpr int kMinPlotSide = 100;
-constexpr int kMaxPlotSide = 10000;
 
 // The picture for `panels` panels when no size is given: 800 wide, 500 high for one panel and 250
 // higher for each further one, at most kMaxPlotSide.

@@ -13,6 +13,7 @@ namespace {
 bool terminal = false;              // standard error is a terminal, so the line may show
 std::int64_t total = -1, done = 0;  // bytes of the log
 double nextLook = 0.0;              // s on the monotonic clock
+double started = 0.0;               // s: when the counting began
 std::string shown;                  // the line's text on the terminal, "" when none
 
 // What blanks the line, kept where a signal handler can write it: a carriage return, spaces
@@ -73,13 +74,15 @@ void StartProgress(int log) {
     struct stat status;
     total = fstat(log, &status) == 0 && S_ISREG(status.st_mode) ? status.st_size : -1;
     done = 0;
-    nextLook = Now() + kProgressDelay;
+    started = Now();
+    nextLook = started + kProgressDelay;
     shown.clear();
 }
 
-void ReportProgress(std::int64_t bytes) {
+void ReportProgress(std::int64_t bytes, bool drained) {
     done += bytes;
-    if (Due()) ShowChanged(ProgressText(done, total));
+    if (Due() || (drained && terminal && Now() - started >= kProgressDelay))
+        ShowChanged(ProgressText(done, total));
 }
 
 void StartLogProgress(std::int64_t logs, bool allowed) {

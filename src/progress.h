@@ -9,8 +9,10 @@
 // than kProgressDelay; it then shows the percent of the log's size read, or the megabytes read
 // when the size is unknown (a pipe or a FIFO), at most every kProgressPeriod.
 void StartProgress(int log);
-// Adds bytes just read from the log. Costs a clock reading per call while the line may show.
-void ReportProgress(std::int64_t bytes);
+// Adds bytes just read from the log; `drained` when the read took all there was for now (a pipe
+// whose writer is slower), so that the next read may wait: the line then shows the bytes read so
+// far at once, not a period later. Costs a clock reading per call while the line may show.
+void ReportProgress(std::int64_t bytes, bool drained);
 // Clears the line, if it shows. Safe to call from a signal handler.
 void EndProgress();
 

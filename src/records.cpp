@@ -1,4 +1,5 @@
-// Reading records back from the temporary files: one by number, or many in order.
+// Reading records back from the temporary files, one by number or many in order, and the sample
+// window filled and slid over them.
 #include "records.h"
 
 #include <fcntl.h>
@@ -9,8 +10,9 @@
 #include <cstring>
 
 #include "globals.h"
-#include "logformat.h"
+#include "kolejka.h"
 #include "number.h"
+#include "scanner.h"
 
 namespace {
 // A record's number: its text up to a line feed, as atof reads it.
@@ -26,31 +28,14 @@ double ReadRecord(int fd, int record) {
     return got <= 0 ? 0.0 : ParseRecord(field, static_cast<std::size_t>(got));
 }
 
-int sampleFile = -1;
-int timeFile = -1;  // -1: the samples are the times
-
-// A duplicate of `fd` that replaces `*kept`, or -1.
-void Keep(int fd, int* kept) {
-    if (*kept >= 0) close(*kept);
-    *kept = fd >= 0 ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+// The time column's file: the chart's own when it is the time column.
+int TimeFile() {
+    return timeRecordsFd >= 0 ? timeRecordsFd : sampleRecordsFd;
 }
 }  // namespace
 
-void UseRecordFiles(int samples, int times) {
-    Keep(samples, &sampleFile);
-    Keep(times == samples ? -1 : times, &timeFile);
-}
-
-int SampleFile() {
-    return sampleFile;
-}
-
-int TimeFile() {
-    return timeFile >= 0 ? timeFile : sampleFile;
-}
-
 double czytaj(int record) {
-    return ReadRecord(sampleFile, record);
+    return ReadRecord(sampleRecordsFd, record);
 }
 
 double RecordTime(int record) {
@@ -93,17 +78,6 @@ void RecordStream::Refill() {
     block.resize(have);
 }
 
-void ForEachRecord(std::int64_t first, std::int64_t last,
-                   const std::function<void(std::int64_t, double, double)>& visit) {
-    first = std::max<std::int64_t>(first, 1);
-    last = std::min<std::int64_t>(last, iFc);
-    RecordStream samples(SampleFile(), first), times(TimeFile(), first);
-    for (std::int64_t record = first; record <= last; ++record) {
-        double time = times.Next();
-        visit(record, time, samples.Next());
-    }
-}
-
 void ForEachRow(const std::vector<int>& files, RecordSpan span,
                 const std::function<void(std::int64_t record, const double* values)>& visit) {
     std::int64_t first = std::max<std::int64_t>(span.first, 1);
@@ -135,4 +109,43 @@ RecordSpan RecordsUpTo(std::int64_t first, double seconds) {
 std::int64_t StartAt(double seconds) {
     std::int64_t record = FirstRecordAt(seconds);
     return record != 0 ? record : static_cast<std::int64_t>(iFc) + 1;
+}
+
+std::int64_t OpeningRecord(std::int64_t start) {
+    return 1 + std::min<std::int64_t>(start - 1, std::max(0, iFc - iscrWidth));
+}
+
+void FillWindowAt(kolejka& window, std::int64_t start) {
+    RefillWindow(window, OpeningRecord(start));
+}
+
+void RefillWindow(kolejka& window, std::int64_t first) {
+    RecordStream samples(sampleRecordsFd, first);
+    for (std::int64_t record = first; record < first + iscrWidth; ++record)
+        window.push_back(record <= iFc ? samples.Next() : 0.0);
+    isFp = static_cast<int>(first);
+    ieFp = isFp + iscrWidth - 1;
+}
+
+void AddToQueue(kolejka& window, int count, int direction) {
+    if (direction != 0 && direction != 1) return;
+    for (int step = 0; step < count; ++step) {
+        if (direction == 1) {
+            // At or past the last record; past it only after filling from a short log.
+            if (ieFp >= iFc) return;
+            ++isFp;
+            ++ieFp;
+            window.push_back(czytaj(ieFp));
+        } else {
+            if (isFp <= 1) return;
+            --isFp;
+            --ieFp;
+            window.push_front(czytaj(isFp));
+        }
+    }
+}
+
+void GetValue(kolejka& window, int column) {
+    window.reset_iter();
+    for (int i = 0; i <= column; ++i) value = window.k_get();
 }

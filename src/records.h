@@ -1,4 +1,5 @@
-// Reading records back from the temporary files: one by number, or many in order.
+// Reading records back from the temporary files, one by number or many in order, and the sample
+// window filled and slid over them.
 #pragma once
 
 #include <cstdint>
@@ -7,21 +8,14 @@
 #include <string_view>
 #include <vector>
 
-// Makes czytaj, RecordTime and the readers below without a file of their own read these
-// temporary files: the chart's samples and the times (-1: the samples are the times). The
-// readers keep duplicates of the descriptors, so that the files read on even when their names
-// are removed (a cleaner of the temporary folder) and after their extraction has ended.
-void UseRecordFiles(int samples, int times);
-// The descriptors the readers read; -1 while there is none.
-int SampleFile();
-int TimeFile();
+class kolejka;
 
-// The value of record `record` (1-based) of the temporary file; 0.0 for a record that is not
-// there or cannot be read.
+// The value of record `record` (1-based) of the chart's temporary file (sampleRecordsFd); 0.0 for
+// a record that is not there or cannot be read.
 double czytaj(int record);
 
-// The time of record `record` (1-based) from the time column, in seconds; 0.0 as czytaj gives it
-// for a record that is not there.
+// The time of record `record` (1-based) from the time column's file, in seconds; 0.0 as czytaj
+// gives it for a record that is not there.
 double RecordTime(int record);
 
 // Reads the records of the temporary file open on `fd` in order from record `first` on, in
@@ -49,11 +43,6 @@ struct RecordSpan {
     std::int64_t first = 1, last = 0;
 };
 
-// Calls visit(record, time, sample) for the records first .. last that the log has, in order,
-// reading both temporary files (as UseRecordFiles set them) in large blocks.
-void ForEachRecord(std::int64_t first, std::int64_t last,
-                   const std::function<void(std::int64_t, double, double)>& visit);
-
 // Calls visit(record, values) for the records span.first .. span.last of the temporary files
 // `files`, read in step in large blocks: values[i] is the record's value in files[i] (0.0 past a
 // file's end, as czytaj reads it). The caller bounds the span by the files' records.
@@ -70,3 +59,24 @@ RecordSpan RecordsUpTo(std::int64_t first, double seconds);
 // The record to open at for --at `seconds`: the first whose time is at least `seconds`, or, when
 // none is, one past the last (so that the window opens on the last full screen).
 std::int64_t StartAt(double seconds);
+
+// The first record of the window that FillWindowAt(window, start) fills.
+std::int64_t OpeningRecord(std::int64_t start);
+
+// Fills an empty window where `start` - 1 presses of Right after the initial fill (records 1 to
+// iscrWidth) would leave it: its first record becomes OpeningRecord(start) = 1 + min(start - 1,
+// max(0, iFc - iscrWidth)). Reads only the records it shows, 0.0 past the end of the file; from
+// record 1 it is the initial fill, after which ieFp is iscrWidth.
+void FillWindowAt(kolejka& window, std::int64_t start);
+
+// Replaces the window's samples with records first .. first + iscrWidth - 1 (0.0 past iFc), read
+// in one pass however far the window jumps, and makes them isFp .. ieFp.
+void RefillWindow(kolejka& window, std::int64_t first);
+
+// Slides the window by up to count records: direction 1 toward later records, 0 toward earlier
+// ones, anything else not at all. Stops at the first record and at the last one, keeping isFp
+// and ieFp on the window's ends.
+void AddToQueue(kolejka& window, int count, int direction);
+
+// Sets value to the window's sample in screen column `column` (0 = record isFp).
+void GetValue(kolejka& window, int column);

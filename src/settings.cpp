@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <iniparser.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -15,6 +17,7 @@
 #include <cstring>
 
 #include "charttypes.h"
+#include "files.h"
 #include "text.h"
 
 namespace {
@@ -158,23 +161,59 @@ std::string RefusedAnalysis(const Settings& settings, const std::string& inIni) 
                       "'" + Printable(text) + "'", inIni, "a positive finite decimal number");
 }
 
-// Why path is not a settings file worth reading (a regular file of at most kMaxIniSize bytes),
-// or "" when it is one. Opened without blocking, so that a FIFO in its place cannot hang the start.
-std::string UnreadableIni(const std::string& path) {
+// The settings file's bytes, when it is one worth reading: a regular file of at most kMaxIniSize
+// bytes, opened without blocking, so that a FIFO in its place cannot hang the start. Else "" with
+// why not in `why`.
+std::string ReadIni(const std::string& path, std::string* why) {
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
+    if (fd < 0) {
+        *why = std::strerror(errno);
+        return "";
+    }
     struct stat status;
-    std::string why;
+    std::string bytes;
     if (fstat(fd, &status) != 0)
-        why = std::strerror(errno);
+        *why = std::strerror(errno);
     else if (S_ISDIR(status.st_mode))
-        why = std::strerror(EISDIR);
+        *why = std::strerror(EISDIR);
     else if (!S_ISREG(status.st_mode))
-        why = "not a regular file";
+        *why = "not a regular file";
     else if (status.st_size > kMaxIniSize)
-        why = "larger than 64 KiB";
+        *why = "larger than 64 KiB";
+    char block[4096];
+    ssize_t got = 0;
+    while (why->empty() && (got = ReadSome(fd, block, sizeof block)) > 0)
+        bytes.append(block, static_cast<std::size_t>(got));
+    if (why->empty() && got < 0) *why = std::strerror(errno);
     close(fd);
-    return why;
+    return bytes;
+}
+
+// Why iniparser cannot be given these bytes as they are: a NUL, which it would take for the end of
+// its line and then call the line too long. "" when none.
+std::string NulProblem(const std::string& bytes) {
+    std::size_t nul = bytes.find('\0');
+    if (nul == std::string::npos) return "";
+    long line = 1 + std::count(bytes.begin(), bytes.begin() + static_cast<long>(nul), '\n');
+    return "line " + std::to_string(line) + " holds a NUL byte";
+}
+
+// Loads the settings from `bytes`, read from `path`: the file itself, or, when an editor began it
+// with a UTF-8 byte-order mark, which iniparser would take for part of the first line, a copy
+// without it in memory. Null when iniparser cannot read it.
+dictionary* LoadIni(const std::string& path, const std::string& bytes) {
+    const std::string mark = "\xEF\xBB\xBF";
+    if (bytes.compare(0, mark.size(), mark) != 0) return iniparser_load(path.c_str());
+    int copy = memfd_create("plovo.ini", MFD_CLOEXEC);
+    std::size_t written = 0;
+    dictionary* ini = nullptr;
+    if (copy >= 0 &&
+        WriteAll(copy, bytes.data() + mark.size(), bytes.size() - mark.size(), &written))
+        ini = iniparser_load(("/proc/self/fd/" + std::to_string(copy)).c_str());
+    else
+        parseProblem = std::string("cannot copy it: ") + std::strerror(errno);
+    if (copy >= 0) close(copy);
+    return ini;
 }
 
 // The line that says which settings file was tried and why it gave none. A path without a
@@ -205,10 +244,12 @@ const Channel* NoColumn(const Settings& settings) {
 bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* err) {
     *settings = Settings();
     settings->iniPath = iniPath;
-    std::string why = UnreadableIni(iniPath);
+    std::string why;
+    std::string bytes = ReadIni(iniPath, &why);
+    if (why.empty()) why = NulProblem(bytes);
     parseProblem.clear();
     iniparser_set_error_callback(NoteIniparserError);
-    dictionary* ini = why.empty() ? iniparser_load(iniPath.c_str()) : nullptr;
+    dictionary* ini = why.empty() ? LoadIni(iniPath, bytes) : nullptr;
     if (ini == nullptr) {
         *err = IniFailure(iniPath, why.empty() ? parseProblem : why);
         return false;
@@ -232,30 +273,31 @@ void ApplyCommandLine(int argc, const char* const* argv, Settings& settings) {
     ReadChartType(argv[2], false, settings);
 }
 
-bool CheckSettings(const Settings& settings, std::string* err) {
+bool CheckSettings(const Settings& settings, const SettingsUse& use, std::string* err) {
     const std::string inIni = "in '" + Printable(settings.iniPath) + "'";
     auto shown = [](int number, const std::string& unfit) {
         return unfit.empty() ? std::to_string(number) : Printable(unfit);
     };
-    if (!settings.widthText.empty() || settings.width < kMinWidth || settings.width > kMaxSize)
+    if (use.screen &&
+        (!settings.widthText.empty() || settings.width < kMinWidth || settings.width > kMaxSize))
         *err = OutOfRange("display:width", shown(settings.width, settings.widthText), inIni,
                           "1 to 16384");
-    else if (!settings.heightText.empty() || settings.height < kMinHeight ||
-             settings.height > kMaxSize)
+    else if (use.screen && (!settings.heightText.empty() || settings.height < kMinHeight ||
+                            settings.height > kMaxSize))
         *err = OutOfRange("display:height", shown(settings.height, settings.heightText), inIni,
                           "23 to 16384");
-    else if (settings.chartTypeName)
+    else if (use.chartType && settings.chartTypeName)
         *err = UnknownChartType(*settings.chartTypeName, settings.chartTypeFromCommandLine
                                                              ? ""
                                                              : " " + settings.chartTypeSource);
-    else if (settings.brakeOnText || settings.stopSpeedText)
+    else if (use.analysis && (settings.brakeOnText || settings.stopSpeedText))
         *err = RefusedAnalysis(settings, inIni);
-    else if (!settings.chartTypeText.empty() || NoColumn(settings) != nullptr)
+    else if (use.chartType && (!settings.chartTypeText.empty() || NoColumn(settings) != nullptr))
         *err = OutOfRange(
             "chart type",
             shown(NoColumn(settings) ? NoColumn(settings)->column : 0, settings.chartTypeText),
             settings.chartTypeSource, "1 or more (1 to 11 name the log's columns)");
-    else if (settings.charts.size() > kMaxCharts)
+    else if (use.chartType && settings.charts.size() > kMaxCharts)
         *err = "plovo: " + std::to_string(settings.charts.size()) + " chart types " +
                settings.chartTypeSource + ": at most " + std::to_string(kMaxCharts);
     else

@@ -7,6 +7,7 @@
 
 #include "braking.h"
 #include "charttypes.h"
+#include "plan.h"
 
 // Screen sizes the viewer accepts from plovo.ini, in pixels. A chart needs a bitmap of at
 // least two rows above the status bar (21 rows); beyond 16384 the window would take a very
@@ -49,6 +50,6 @@ constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 // display:default may be too); or a comma-separated list of them.
 void ApplyCommandLine(int argc, const char* const* argv, Settings& settings);
 
-// False with one line in err saying what is wrong with the settings, true when the viewer can
-// use them.
-bool CheckSettings(const Settings& settings, std::string* err);
+// False with one line in err saying what is wrong with the settings that `use` names (the screen
+// size, the chart type, the analysis thresholds), true when the run can use them.
+bool CheckSettings(const Settings& settings, const SettingsUse& use, std::string* err);

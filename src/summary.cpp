@@ -1,39 +1,33 @@
-// The summary of one run, taken record by record: its figures and its brake applications.
+// The summary of one run, taken line by line: its figures and its brake applications, and their
+// rows in the summary and brakings tables.
 #include "summary.h"
 
 #include "number.h"
+#include "text.h"
 
-void TimedRange::Note(double sample, std::int64_t record, double time) {
-    figures.Note(sample, record);
-    if (figures.range.minimumRecord == record) minimumTime = time;
-    if (figures.range.maximumRecord == record) maximumTime = time;
-}
-
-RunSummary::RunSummary(const BrakingRule& rule, BrakingFinder::Found handOver)
+RunSummary::RunSummary(const BrakingRule& rule, BrakingFinder::Found handOver, ColumnSet& columns)
     : found(std::move(handOver)), finder(rule, [this](const Braking& braking) {
           ++figures.brakings;
           figures.stops += braking.stopped;
           found(braking);
-      }) {}
-
-const std::vector<int>& RunSummary::Columns() {
-    static const std::vector<int> columns = {1, 2, 3, 5, 6, 9, 11};
-    return columns;
+      }) {
+    const int column[kFields] = {1, 2, 3, 5, 6, 9, 11};
+    for (int i = 0; i < kFields; ++i) fields[i] = columns.Field(column[i]);
 }
 
-void RunSummary::OnLine(const FieldText* fields) {
-    auto parse = [fields](int i) { return ParseNumber(fields[i].text, fields[i].length); };
-    const double time = parse(0), velocity = parse(1);
+void RunSummary::OnLine(const LogLine& line) {
+    auto parse = [&](int i) { return line.Number(fields[i]); };
+    const double time = parse(kTime), velocity = parse(kVelocity);
     std::int64_t record = ++figures.samples;
     if (record == 1) figures.startTime = time;
     figures.endTime = time;
-    derived.Next(time, velocity, parse(4));
+    derived.Next(time, velocity, parse(kForce));
     figures.speed.Note(velocity, record, time);
-    figures.couplerForce.Note(parse(3), record, time);
-    figures.motorCurrent.Note(parse(6), record, time);
+    figures.couplerForce.Note(parse(kCoupler), record, time);
+    figures.motorCurrent.Note(parse(kCurrent), record, time);
     // The acceleration counts only in a brake application's reach: most records need none.
-    const double pressure = parse(5);
-    finder.Next({time, velocity, finder.Reaches(pressure) ? parse(2) : 0.0, pressure});
+    const double pressure = parse(kPressure);
+    finder.Next({time, velocity, finder.Reaches(pressure) ? parse(kAcceleration) : 0.0, pressure});
 }
 
 const RunFigures& RunSummary::Finish() {
@@ -41,4 +35,73 @@ const RunFigures& RunSummary::Finish() {
     figures.distance = derived.distance();
     figures.tractionEnergy = derived.energy();
     return figures;
+}
+
+namespace {
+std::string Header(const std::vector<std::string>& names) {
+    std::string row;
+    AppendCsvRow(names, &row);
+    return row;
+}
+
+// The value and the time of a column's extreme; empty fields when it has no finite sample.
+void AppendExtreme(std::int64_t record, double value, double time,
+                   std::vector<std::string>& fields) {
+    fields.push_back(record == 0 ? "" : ExactText(value));
+    fields.push_back(record == 0 ? "" : ExactText(time));
+}
+}  // namespace
+
+std::string SummaryHeader() {
+    return Header({"log", "samples", "start_s", "end_s", "max_speed_mps", "max_speed_at_s",
+                   "distance_m", "traction_energy_kwh", "max_coupler_tension_n",
+                   "max_coupler_tension_at_s", "max_coupler_compression_n",
+                   "max_coupler_compression_at_s", "max_motor_current_a", "max_motor_current_at_s",
+                   "brakings", "stops"});
+}
+
+std::string BrakingsHeader() {
+    return Header({"log", "braking", "start_s", "start_speed_mps", "end_s", "stopped", "stop_s",
+                   "time_to_stop_s", "braking_distance_m", "mean_deceleration_mps2",
+                   "max_deceleration_mps2", "max_deceleration_at_s", "max_brake_pressure_mpa"});
+}
+
+void AppendSummaryRow(const std::string& log, const RunFigures& run, std::string* out) {
+    bool any = run.samples > 0;
+    std::vector<std::string> fields = {log, std::to_string(run.samples),
+                                       any ? ExactText(run.startTime) : "",
+                                       any ? ExactText(run.endTime) : ""};
+    const SampleRange& speed = run.speed.figures.range;
+    AppendExtreme(speed.maximumRecord, speed.maximum, run.speed.maximumTime, fields);
+    fields.push_back(any ? ExactText(run.distance) : "");
+    fields.push_back(any ? ExactText(run.tractionEnergy) : "");
+    const SampleRange& coupler = run.couplerForce.figures.range;
+    AppendExtreme(coupler.maximumRecord, coupler.maximum, run.couplerForce.maximumTime, fields);
+    AppendExtreme(coupler.minimumRecord, coupler.minimum, run.couplerForce.minimumTime, fields);
+    const SampleRange& current = run.motorCurrent.figures.range;
+    AppendExtreme(current.maximumRecord, current.maximum, run.motorCurrent.maximumTime, fields);
+    fields.push_back(std::to_string(run.brakings));
+    fields.push_back(std::to_string(run.stops));
+    AppendCsvRow(fields, out);
+}
+
+void AppendBrakingRow(const std::string& log, std::int64_t number, const Braking& braking,
+                      std::string* out) {
+    const Braking& b = braking;
+    double span = b.reachTime - b.startTime;  // s, to the stop or the last record
+    std::vector<std::string> fields = {
+        log,
+        std::to_string(number),
+        ExactText(b.startTime),
+        ExactText(b.startSpeed),
+        ExactText(b.endTime),
+        b.stopped ? "true" : "false",
+        b.stopped ? ExactText(b.stopTime) : "",
+        b.stopped ? ExactText(b.stopTime - b.startTime) : "",
+        ExactText(b.distance),
+        b.reachTime == b.startTime ? "" : ExactText((b.startSpeed - b.reachSpeed) / span),
+        b.decelerationFound ? ExactText(b.maxDeceleration) : "",
+        b.decelerationFound ? ExactText(b.maxDecelerationTime) : "",
+        ExactText(b.maxPressure)};
+    AppendCsvRow(fields, out);
 }

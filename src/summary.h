@@ -1,21 +1,15 @@
-// The summary of one run, taken record by record: its figures and its brake applications.
+// The summary of one run, taken line by line: its figures and its brake applications, and their
+// rows in the summary and brakings tables.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "braking.h"
-#include "derived.h"
+#include "channels.h"
 #include "figures.h"
-#include "scanner.h"
-
-// A column's smallest and largest finite samples (as --stats finds them: the first occurrence
-// wins) and the times of the records they occur in.
-struct TimedRange {
-    SampleFigures figures;
-    double minimumTime = 0.0, maximumTime = 0.0;  // s
-    void Note(double sample, std::int64_t record, double time);
-};
+#include "logreader.h"
 
 struct RunFigures {
     std::int64_t samples = 0;
@@ -28,20 +22,32 @@ struct RunFigures {
     std::int64_t brakings = 0, stops = 0;   // brake applications, and those that reached a stop
 };
 
-// Takes a log's data lines, cut to Columns(), and hands each brake application over as it ends.
-class RunSummary : public LineSink {
+// Takes a log's data lines and hands each brake application over as it ends.
+class RunSummary : public LineConsumer {
   public:
-    RunSummary(const BrakingRule& rule, BrakingFinder::Found found);
-    // The log's columns OnLine takes, in order: time, velocity, acceleration, coupler force,
+    // Asks `columns` for the columns it reads: time, velocity, acceleration, coupler force,
     // traction force, brake cylinder pressure, motor current.
-    static const std::vector<int>& Columns();
-    void OnLine(const FieldText* fields) override;
+    RunSummary(const BrakingRule& rule, BrakingFinder::Found found, ColumnSet& columns);
+    void OnLine(const LogLine& line) override;
     // Ends the run (an application still on ends at its last record) and gives its figures.
     const RunFigures& Finish();
 
   private:
+    enum { kTime, kVelocity, kAcceleration, kCoupler, kForce, kPressure, kCurrent, kFields };
+    std::size_t fields[kFields];
     RunFigures figures;
     DerivedChannels derived;
     BrakingFinder::Found found;
     BrakingFinder finder;
 };
+
+// The tables' header rows, each ended by a line feed.
+std::string SummaryHeader();
+std::string BrakingsHeader();
+
+// Appends the row of the run of log `log` (its path as given): numbers as the shortest text that
+// reads back exactly (see ExactText), an empty field where a value does not exist.
+void AppendSummaryRow(const std::string& log, const RunFigures& run, std::string* out);
+// Appends the row of brake application `number` (1, 2, ...) of log `log`, in the same way.
+void AppendBrakingRow(const std::string& log, std::int64_t number, const Braking& braking,
+                      std::string* out);

@@ -21,14 +21,12 @@
 #include <utility>
 #include <vector>
 
-#include "fdstream.h"
 #include "logreader.h"
 #include "orderedrows.h"
-#include "outputfile.h"
+#include "output.h"
 #include "progress.h"
 #include "signals.h"
 #include "summary.h"
-#include "summarytables.h"
 #include "text.h"
 
 namespace {
@@ -36,49 +34,6 @@ constexpr std::size_t kHeldLimit = 8 << 20;  // bytes of rows held back for the 
 constexpr std::size_t kPiece = 65536;        // bytes of rows a worker hands over at once
 constexpr auto kProgressLook = std::chrono::milliseconds(250);
 enum Table { kSummary, kBrakings, kTables };
-
-// Where a table goes: standard output, or an output file (see OutputFile) written through a
-// buffer that keeps why a write failed.
-class TableOutput {
-  public:
-    // Opens the table for `target` ("" for a table not asked for). False with one line in err.
-    bool Open(const std::string& name, std::string* err) {
-        target = name;
-        if (name.empty() || name == "-") {
-            stream = name.empty() ? nullptr : &std::cout;
-            return true;
-        }
-        if (!output.Create(name, err)) return false;
-        fd = open(output.path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (fd < 0) return Failed(errno, err);
-        buffer = std::make_unique<FdOutputBuffer>(fd);
-        file = std::make_unique<std::ostream>(buffer.get());
-        stream = file.get();
-        return true;
-    }
-    // Writes out what is buffered and closes the file. False with one line in err.
-    bool Close(std::string* err) {
-        if (fd < 0) return true;
-        file->flush();
-        if (close(fd) != 0 && buffer->failure == 0) buffer->failure = errno;
-        fd = -1;
-        return buffer->failure == 0 || Failed(buffer->failure, err);
-    }
-    bool Prepare(std::string* err) { return !file || output.Prepare(err); }
-    bool Commit(std::string* err) { return !file || output.Commit(err); }
-    std::ostream* stream = nullptr;  // null when the table is not asked for
-
-  private:
-    bool Failed(int errnum, std::string* err) {
-        *err = "plovo: cannot write '" + Printable(target) + "': " + std::strerror(errnum);
-        return false;
-    }
-    std::string target;
-    OutputFile output;
-    int fd = -1;
-    std::unique_ptr<FdOutputBuffer> buffer;
-    std::unique_ptr<std::ostream> file;
-};
 
 // The turns of logs that are no regular file (a FIFO, a pipe) named more than once: each naming
 // is read once the one before it has been, as a reader of the logs one after another would, the
@@ -126,9 +81,20 @@ struct Run {
     StreamTurns turns{logs};
 };
 
+// A run's summary, of no use once a table cannot be written: the rest of its log goes unread.
+class WantedSummary : public RunSummary {
+  public:
+    WantedSummary(const Run& run, const BrakingRule& rule, BrakingFinder::Found found,
+                  ColumnSet& columns)
+        : RunSummary(rule, std::move(found), columns), run(run) {}
+    bool Satisfied() const override { return run.rows.failed(); }
+
+  private:
+    const Run& run;
+};
+
 // Summarises logs, one after another, until none is left.
 void Work(Run& run) {
-    LogReader reader;
     std::size_t log = 0;
     while (run.rows.Take(&log)) {
         const std::string& name = run.logs[log];
@@ -136,18 +102,23 @@ void Work(Run& run) {
         std::string rows;
         rows.reserve(kPiece + 1024);
         std::int64_t number = 0;
-        RunSummary summary(run.rule, [&](const Braking& braking) {
-            if (!run.brakings) return;
-            AppendBrakingRow(name, ++number, braking, &rows);
-            if (rows.size() < kPiece) return;
-            run.rows.Add(log, kBrakings, std::move(rows));
-            rows = std::string();
-            rows.reserve(kPiece + 1024);
-        });
+        LogReader reader(name);
+        WantedSummary summary(
+            run, run.rule,
+            [&](const Braking& braking) {
+                if (!run.brakings) return;
+                AppendBrakingRow(name, ++number, braking, &rows);
+                if (rows.size() < kPiece) return;
+                run.rows.Add(log, kBrakings, std::move(rows));
+                rows = std::string();
+                rows.reserve(kPiece + 1024);
+            },
+            reader.columns());
+        reader.Add(summary);
+        reader.ShowProgress(false);  // the run's line counts the logs
         std::string err;
         run.turns.Await(log);
-        bool read = reader.Read(
-            name, RunSummary::Columns(), summary, [&] { return !run.rows.failed(); }, &err);
+        bool read = reader.Start(false, &err);
         run.turns.Done(log);
         if (read) {
             const RunFigures& figures = summary.Finish();
@@ -191,45 +162,49 @@ void RunWorkers(Run& run, std::mutex& console) {
 }
 }  // namespace
 
-bool WantsTables(const CommandLine& command) {
-    return !command.summary.empty() || !command.brakings.empty();
-}
-
-bool WriteTables(const CommandLine& command, const BrakingRule& rule,
+bool WriteTables(const TableRequest& request, const BrakingRule& rule,
                  const std::function<void(const std::string& line)>& say, bool* allRead,
                  std::string* err) {
-    TableOutput outputs[kTables];
-    if (!outputs[kSummary].Open(command.summary, err) ||
-        !outputs[kBrakings].Open(command.brakings, err))
-        return false;
-    if (!command.noHeader) {
-        if (std::ostream* out = outputs[kSummary].stream) *out << SummaryHeader();
-        if (std::ostream* out = outputs[kBrakings].stream) *out << BrakingsHeader();
-    }
+    // Each table's outputs, and the streams its rows go to.
+    std::vector<std::unique_ptr<Output>> outputs[kTables];
+    std::vector<std::ostream*> streams[kTables];
+    const std::vector<std::string>* targets[kTables] = {&request.summaries, &request.brakings};
+    const std::string headers[kTables] = {SummaryHeader(), BrakingsHeader()};
+    bool toStandardOutput = false;
+    for (int table = 0; table < kTables; ++table)
+        for (const std::string& target : *targets[table]) {
+            outputs[table].push_back(std::make_unique<Output>());
+            Output& output = *outputs[table].back();
+            if (!output.Open(target, err)) return false;
+            if (!request.noHeader) output.stream() << headers[table];
+            streams[table].push_back(&output.stream());
+            toStandardOutput = toStandardOutput || target == "-";
+        }
     std::mutex console;  // the progress line and the messages, from any thread
     auto sayInOrder = [&](const std::string& line) {
         std::lock_guard<std::mutex> lock(console);
         ClearProgressLine();
         say(line);
     };
-    OrderedRows rows({outputs[kSummary].stream, outputs[kBrakings].stream}, command.args.size(),
-                     kHeldLimit, sayInOrder);
-    Run run{command.args, rule, outputs[kBrakings].stream != nullptr, rows};
-    StartLogProgress(static_cast<std::int64_t>(command.args.size()),
-                     !(TableToStandardOutput(command) && isatty(STDOUT_FILENO)));
+    OrderedRows rows({streams[kSummary], streams[kBrakings]}, request.logs.size(), kHeldLimit,
+                     sayInOrder);
+    Run run{request.logs, rule, !streams[kBrakings].empty(), rows};
+    StartLogProgress(static_cast<std::int64_t>(request.logs.size()),
+                     !(toStandardOutput && isatty(STDOUT_FILENO)));
     RunWorkers(run, console);
     *allRead = run.allRead;
 
-    for (TableOutput& output : outputs)
-        if (!output.Close(err)) return false;
-    if (TableToStandardOutput(command) && !std::cout.flush()) return true;  // no file replaced
-    // Both ready before either is replaced, and replaced with the ending signals held, so that
-    // the two tables of one run are both the old ones or both the new ones.
-    for (TableOutput& output : outputs)
-        if (!output.Prepare(err)) return false;
+    // Every table ready on disk before any is replaced, and replaced with the ending signals
+    // held, so that the tables of one run are all the old ones or all the new ones. A table on
+    // standard output that could not be written leaves every file as it was.
+    for (auto& table : outputs)
+        for (auto& output : table)
+            if (!output->Finish(err)) return false;
+    if (toStandardOutput && StandardOutputBuffer().failure != 0) return true;
     return WithEndingSignalsHeld([&] {
-        for (TableOutput& output : outputs)
-            if (!output.Commit(err)) return false;
+        for (auto& table : outputs)
+            for (auto& output : table)
+                if (!output->Commit(err)) return false;
         return true;
     });
 }

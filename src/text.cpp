@@ -1,5 +1,5 @@
-// Text escaped for where it is shown: control bytes never reach a terminal, and text that must
-// be UTF-8 is.
+// Text for where it goes: names escaped for a terminal, UTF-8 where it must be, CSV fields, and
+// the error convention's one line.
 #include "text.h"
 
 #include <cstdio>
@@ -84,4 +84,28 @@ std::string Latin1Escaped(const std::string& text) {
         latin1 += escape;
     }
     return latin1;
+}
+
+std::string LowercaseAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+void AppendCsvRow(const std::vector<std::string>& fields, std::string* out) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) *out += ',';
+        *out += CsvField(fields[i]);
+    }
+    *out += '\n';
 }

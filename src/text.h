@@ -1,8 +1,18 @@
-// Text escaped for where it is shown: control bytes never reach a terminal, and text that must
-// be UTF-8 is.
+// Text for where it goes: names escaped for a terminal, UTF-8 where it must be, CSV fields, and
+// the error convention's one line.
 #pragma once
 
 #include <string>
+#include <vector>
+
+// The error convention: a function that fails fills `err` with one line and returns false.
+inline bool Refuse(std::string* err, const std::string& message) {
+    *err = message;
+    return false;
+}
+
+// `text` with A-Z as a-z: names and extensions are matched in any case.
+std::string LowercaseAscii(std::string text);
 
 // `name` with control bytes shown as \xHH escapes, so that a file name cannot drive the
 // terminal it is printed to: C0 bytes, DEL, and C1 bytes (0x80-0x9f alone, or U+0080-U+009F in
@@ -15,3 +25,9 @@ std::string PrintableUtf8(const std::string& name);
 // each character beyond U+00FF as \uXXXX, or \UXXXXXXXX beyond U+FFFF, and a byte that is not
 // part of well-formed UTF-8 as \xHH, so that nothing is lost.
 std::string Latin1Escaped(const std::string& text);
+
+// A field as CSV (RFC 4180) writes it: as it is, or, when it holds a comma, a quote or a line end,
+// in quotes with its quotes doubled.
+std::string CsvField(const std::string& text);
+// Appends one row: the fields, each as CsvField writes it, between commas, and a line feed.
+void AppendCsvRow(const std::vector<std::string>& fields, std::string* out);

@@ -9,13 +9,12 @@
 #include <iostream>
 #include <sstream>
 
-#include "extraction.h"
 #include "globals.h"
 #include "graphics.h"
 #include "number.h"
 #include "records.h"
+#include "session.h"
 #include "signals.h"
-#include "sliding.h"
 #include "xconnection.h"
 #include "xwindow.h"
 
@@ -52,28 +51,24 @@ void CursorStep(Viewer& viewer, int step) {
 // following stopped or the log's name went away or came back (the title's suffix changes); the
 // reason then goes to stderr.
 bool FollowStep(Viewer& viewer) {
-    LogExtraction* log = viewer.follower;
-    if (log == nullptr || !log->following()) return false;
+    Session* session = viewer.follower;
+    if (session == nullptr || !session->extraction().following()) return false;
     LogChange change{isFp, ieFp, iFc, 0, iscrWidth, false, false};
-    double extreme = log->extreme();
-    bool accessible = log->accessible();
-    std::string error;
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kFollowMilliseconds);
-    FollowResult result = log->Follow(deadline, &error);
-    if (!result.notice.empty()) std::cerr << result.notice << std::endl;
-    if (result.stopped) std::cerr << error << std::endl;
-    iFc = static_cast<int>(log->records());
+    Growth growth = session->Follow(deadline);
+    if (!growth.result.notice.empty()) std::cerr << growth.result.notice << std::endl;
+    if (growth.result.stopped) std::cerr << growth.error << std::endl;
     change.records = iFc;
-    change.newExtreme = log->extreme() != extreme;
-    change.startedOver = result.startedOver;
+    change.newExtreme = growth.newExtreme;
+    change.startedOver = growth.result.startedOver;
     WindowMove move = FollowWindow(change);
-    if (move.rescale) SetScale(log->extreme());
+    if (move.rescale) session->Rescale();
     if (move.redraw) {
         RefillWindow(viewer.window, move.first);
         ScrollStep(viewer, 1, 0);  // a scroll by no record: the drawing of every scroll
     }
-    return move.redraw || result.stopped || log->accessible() != accessible;
+    return move.redraw || growth.result.stopped || growth.accessibleChanged;
 }
 
 // Sets the window's title when the text for the viewer's state differs from the one shown.
@@ -179,8 +174,7 @@ std::string WindowTitle(const Viewer& viewer) {
         facts.time = RecordTime(static_cast<int>(facts.record));
         facts.sample = czytaj(static_cast<int>(facts.record));
     }
-    facts.following = viewer.follower != nullptr && viewer.follower->following() &&
-                      viewer.follower->accessible() && ieFp >= iFc;
+    facts.following = viewer.follower != nullptr && viewer.follower->following() && ieFp >= iFc;
     return TitleText(facts);
 }
 

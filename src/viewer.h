@@ -10,7 +10,7 @@
 #include "chart.h"
 
 class kolejka;
-class LogExtraction;
+class Session;
 
 constexpr int kPassMilliseconds = 16;  // one pass every 16 ms: about 60 passes a second
 // The share of a pass that taking a followed log's new lines may use; the rest keeps the keys
@@ -72,11 +72,11 @@ struct Viewer {
 
     kolejka& window;
     Canvases canvases;
-    int cursorColumn = 0;     // 0 .. iscrWidth - 1
-    bool targetStale = true;  // the target lacks the frame's cursor line or a change to it
-    std::string logName;      // the log's file name for the window's title; "" for no window
-    std::string title;        // the window's title as last set
-    LogExtraction* follower = nullptr;  // the log followed with --follow; null without
+    int cursorColumn = 0;         // 0 .. iscrWidth - 1
+    bool targetStale = true;      // the target lacks the frame's cursor line or a change to it
+    std::string logName;          // the log's file name for the window's title; "" for no window
+    std::string title;            // the window's title as last set
+    Session* follower = nullptr;  // the run of the log followed with --follow; null without
 };
 
 // What the window's title tells of the sample under the cursor.

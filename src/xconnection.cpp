@@ -30,7 +30,6 @@
 #include <utility>
 #include <vector>
 
-#include "refusal.h"
 #include "tempfiles.h"
 #include "text.h"
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "summarytables.h"
+#include "summary.h"
 #include "test_util.h"
 
 namespace {

@@ -12,7 +12,6 @@
 #include "charttypes.h"
 #include "kolejka.h"
 #include "records.h"
-#include "sliding.h"
 #include "test_util.h"
 #include "text.h"
 #include "viewer.h"

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <functional>
 
-#include "logformat.h"
 #include "number.h"
 #include "records.h"
 #include "test_util.h"
@@ -116,9 +115,11 @@ TEST_F(Extraction, TheTimeColumnComesAlongAndIsReadInOrder) {
     EXPECT_EQ(range.maximumRecord, 4);
 
     std::vector<double> seen;
-    ForEachRecord(3, 6, [&](std::int64_t record, double time, double sample) {
-        seen.insert(seen.end(), {double(record), time, std::isnan(sample) ? -99 : sample});
-    });
+    ForEachRow(
+        {timeRecordsFd, sampleRecordsFd}, {3, 6}, [&](std::int64_t record, const double* values) {
+            seen.insert(seen.end(),
+                        {double(record), values[0], std::isnan(values[1]) ? -99 : values[1]});
+        });
     EXPECT_EQ(seen, (std::vector<double>{3, 0.75, -99, 4, 2.5, 7, 5, 0, -2, 6, 3, 7}));
     // {seconds, from record, first record at or after it with that time or later}
     for (auto [seconds, from, record] : std::vector<std::tuple<double, int, int>>{
@@ -164,7 +165,7 @@ TEST_F(Extraction, UnopenableLogIsReportedAndLeavesNoTempFile) {
     MakeTempFile(work.path.c_str(), 2, &error);
     EXPECT_EQ(error, "plovo: cannot open log '" + work.path + "': Is a directory");
     EXPECT_TRUE(tmp.Entries().empty());
-    EXPECT_STREQ(TempPath(), "");
+    EXPECT_EQ(TempPath(), "");
 }
 
 TEST_F(Extraction, TempFileIsPrivateAndUnique) {
@@ -212,7 +213,8 @@ TEST_F(Extraction, AFollowerTakesCompleteLinesAndStartsOverOnANewLog) {
     LogExtraction follower(log.c_str(), {ColumnChannel(2)});
     std::string error;
     ASSERT_TRUE(follower.Start(true, &error));
-    UseRecordFiles(follower.file(0), follower.timeFile());
+    sampleRecordsFd = follower.file(0);
+    timeRecordsFd = follower.timeFile();
     EXPECT_EQ(follower.records(), 1);
     auto append = [&](const std::string& bytes) { AppendFile(log, bytes); };
     auto rewrite = [&](const std::string& bytes) {  // until a coarse clock gives it a new time

@@ -1,4 +1,5 @@
-// The options: taken out wherever they stand, shortened, refused with one clear line.
+// The command line made into the run's plan: options taken out wherever they stand, shortened,
+// given again, refused with one clear line, and the mode and the console's ways they decide.
 #include "options.h"
 
 #include <sstream>
@@ -6,148 +7,279 @@
 #include "test_util.h"
 
 namespace {
-// What ParseOptions made of the arguments (after a program name), in one line.
-std::string Parsed(std::vector<std::string> args) {
+// What ParseOptions made of the arguments (after a program name), with the display named or not.
+struct Parse {
+    Plan plan;
+    std::string err;  // "" when taken
+};
+Parse ParseOf(std::vector<std::string> args, const char* display = ":0") {
     args.insert(args.begin(), "plovo");
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
-    CommandLine command;
-    std::string err;
-    if (!ParseOptions(static_cast<int>(argv.size()), argv.data(), &command, &err)) return err;
-    std::ostringstream at;
-    if (command.at) at << " at " << *command.at;
-    if (!command.plot.empty())
-        at << " plot " << command.plot << " " << int(command.plotFormat) << " "
-           << command.plotSize.width << "x" << command.plotSize.height;
-    if (command.to) at << " to " << *command.to;
-    if (command.xGiven) at << " x " << int(command.xAxis);
-    if (!command.compare.empty()) at << " compare " << command.compare;
-    if (command.title) at << " title '" << *command.title << "'";
-    if (!command.exportTable.empty()) at << " export " << command.exportTable;
-    std::string line = std::to_string(command.start) + (command.help ? " help" : "") +
-                       (command.version ? " version" : "") + at.str() +
-                       (command.overview.empty() ? "" : " overview " + command.overview) +
-                       (command.stats ? " stats" : "") + (command.follow ? " follow" : "") + " [" +
-                       command.snapshot + "]";
-    if (!command.noDisplaySnapshot.empty()) line += " {" + command.noDisplaySnapshot + "}";
-    if (!command.summary.empty() || !command.brakings.empty() || command.noHeader)
-        line += " summary{" + command.summary + "} brakings{" + command.brakings + "}" +
-                (command.noHeader ? " no-header" : "");
-    for (const auto& arg : command.args) line += " " + arg;
-    return line;
+    Parse parse;
+    ParseOptions(static_cast<int>(argv.size()), argv.data(), display, &parse.plan, &parse.err);
+    return parse;
 }
+
+std::string Join(const std::vector<std::string>& items) {
+    std::string joined;
+    for (const std::string& item : items) joined += (joined.empty() ? "" : ",") + item;
+    return joined;
+}
+
+// The plan in one line, or the refusal.
+std::string Parsed(const std::vector<std::string>& args) {
+    Parse parse = ParseOf(args);
+    if (!parse.err.empty()) return parse.err;
+    const Plan& plan = parse.plan;
+    const BatchRequest& batch = plan.batch;
+    const char* modes[] = {"usage", "help", "version", "window", "batch", "export", "tables"};
+    std::ostringstream line;
+    line << modes[static_cast<int>(plan.mode)] << " " << plan.window.start;
+    if (batch.at) line << " at " << *batch.at;
+    if (!batch.plot.paths.empty()) {
+        PlotSize size = batch.plot.size.value_or(PlotSize{});
+        line << " plot " << Join(batch.plot.paths) << " " << size.width << "x" << size.height
+             << " x " << int(batch.plot.x);
+    }
+    if (batch.plot.stretch.to) line << " to " << *batch.plot.stretch.to;
+    if (!batch.plot.compare.empty()) line << " compare " << batch.plot.compare;
+    if (batch.plot.title) line << " title '" << *batch.plot.title << "'";
+    if (!batch.exports.targets.empty()) line << " export " << Join(batch.exports.targets);
+    if (!batch.overviews.empty()) line << " overview " << Join(batch.overviews);
+    if (batch.stats.asked) line << " stats";
+    if (plan.window.follow) line << " follow";
+    line << " [" << Join(batch.snapshots) << "]";
+    if (!plan.noDisplaySnapshot.empty()) line << " {" << plan.noDisplaySnapshot << "}";
+    if (plan.mode == Mode::kTables)
+        line << " summary{" << Join(plan.tables.summaries) << "} brakings{"
+             << Join(plan.tables.brakings) << "}" << (plan.tables.noHeader ? " no-header" : "");
+    for (const auto& arg : plan.args) line << " " << arg;
+    return line.str();
+}
+
+// Each row: the arguments, and the plan in one line or the refusal.
+using Table = std::vector<std::pair<std::vector<std::string>, std::string>>;
+void Check(const Table& table) {
+    for (const auto& [args, expected] : table) EXPECT_EQ(Parsed(args), expected) << Join(args);
+}
+
+const std::string badStart = "plovo: --start takes a sample number of 1 or more, not '";
+const std::string badAt = "plovo: --at takes a time in seconds, not '";
 }  // namespace
 
-TEST(Options, TakenOutWhereverTheyStandAndRefusedBeforeAnythingElse) {
-    const std::string badStart = "plovo: --start takes a sample number of 1 or more, not '";
-    const std::string badAt = "plovo: --at takes a time in seconds, not '";
-    std::vector<std::pair<std::vector<std::string>, std::string>> table = {
-        {{"log.dat"}, "1 [] log.dat"},
-        {{"--start", "52000", "log.dat", "3"}, "52000 [] log.dat 3"},
-        {{"log.dat", "--start=7", "3", "x"}, "7 [] log.dat 3 x"},
-        {{"log.dat", "3", "--snapshot", "out.PNG"}, "1 [out.PNG] log.dat 3"},
-        {{"--snapshot=a.bmp", "--start", "99999999999999999999"}, "576460752303423487 [a.bmp]"},
-        {{"--", "-x.dat", "--start"}, "1 [] -x.dat --start"},
-        {{"-h", "log.dat"}, "1 help [] log.dat"},
-        {{"--version"}, "1 version []"},
-        {{}, "1 []"},
-        {{"--start", "0", "log.dat"}, badStart + "0'"},
-        {{"--start=-1", "log.dat"}, badStart + "-1'"},
-        {{"--start", "12abc", "log.dat"}, badStart + "12abc'"},
-        {{"--start=", "log.dat"}, badStart + "'"},
-        {{"--start", "+5", "log.dat"}, badStart + "+5'"},
-        {{"log.dat", "--start"}, "plovo: option --start needs a value"},
-        {{"--snapshot", "a.jpg", "log.dat"},
-         "plovo: cannot save a picture as 'a.jpg': the name must end in .png, .bmp, .tga or .pcx"},
-        {{"--snapshot", "png", "log.dat"},
-         "plovo: cannot save a picture as 'png': the name must end in .png, .bmp, .tga or .pcx"},
-        {{"--at", "280.5", "log.dat", "velocity"}, "1 at 280.5 [] log.dat velocity"},
-        {{"--at=-1e3", "--overview", "o.PNG", "--stats", "l"},
-         "1 at -1000 overview o.PNG stats [] l"},
-        {{"--at", "nan", "log.dat"}, badAt + "nan'"},
-        {{"--at", "1e999", "log.dat"}, badAt + "1e999'"},
-        {{"--at", "12s", "log.dat"}, badAt + "12s'"},
-        {{"--at", "0x10", "log.dat"}, badAt + "0x10'"},  // decimal only, as the settings
-        {{"--at=", "log.dat"}, badAt + "'"},
-        {{"--at", "5", "--start", "3"},
-         "plovo: --at and --start both say where to open: give one"
-         " of them"},
-        {{"--overview", "o.jpg", "log.dat"},
-         "plovo: cannot save a picture as 'o.jpg': the name must end in .png, .bmp, .tga or .pcx"},
-        {{"--plot", "b.SVG", "--at", "270", "--to=330", "l"},
-         "1 at 270 plot b.SVG 1 800x500 to 330 [] l"},
-        {{"--plot=b.pdf", "--plot-s", "1600X1000", "l"}, "1 plot b.pdf 2 1600x1000 [] l"},
-        {{"--to", "330", "l"},
-         "plovo: --to goes with --plot, --export or --stats, none of which is given"},
-        {{"--export", "-", "--at", "270", "--to=330", "l", "2,9"},
-         "1 at 270 to 330 export - [] l 2,9"},
-        {{"--plot", "p.png", "--x", "Dist", "--comp", "b.dat", "--title", "", "--exp=e.csv", "l"},
-         "1 plot p.png 0 800x500 x 1 compare b.dat title '' export e.csv [] l"},
-        {{"--plot", "p.png", "--x", "t", "--title=Brzdění", "l"},
-         "1 plot p.png 0 800x500 x 0 title 'Brzdění' [] l"},
-        {{"--plot", "p.png", "--x", "speed", "l"},
-         "plovo: --x takes time or distance, not 'speed'"},
-        {{"--plot", "p.png", "--x=", "l"}, "plovo: --x takes time or distance, not ''"},
-        {{"--x", "time", "--export", "e.csv", "l"},
-         "plovo: --x goes with --plot, which is not given"},
-        {{"--compare", "b.dat", "l"}, "plovo: --compare goes with --plot, which is not given"},
-        {{"--title=T", "l"}, "plovo: --title goes with --plot, which is not given"},
-        {{"--export", "-", "--stats", "l"},
-         "plovo: --export - and --stats both write to standard output: give one of them"},
-        {{"--export=", "l"}, "plovo: --export takes a file name, or - for standard output"},
-        {{"-f", "--export", "e.csv", "l"},
-         "plovo: --export describes the log as it is, and --follow needs the window: give one of "
-         "them"},
-        {{"--t", "5", "l"}, "plovo: option --t is ambiguous: --to, --title"},
-        {{"--stats", "--at", "280", "--to", "330", "l"}, "1 at 280 to 330 stats [] l"},
-        {{"--stats", "--at", "280", "--to", "279", "l"},
-         "plovo: --to 279 is earlier than --at 280"},
-        {{"--plot-size", "900x600", "l"},
-         "plovo: --plot-size goes with --plot, which is not given"},
-        {{"--plot", "b.png", "--at", "1.0000002", "--to", "1.0000001"},
-         "plovo: --to 1.0000001 is earlier than --at 1.0000002"},
-        {{"--plot", "b.png", "--to", "inf"}, "plovo: --to takes a time in seconds, not 'inf'"},
-        {{"log.dat", "-f"}, "576460752303423487 follow [] log.dat"},  // the last full screen
-        {{"--follow", "--start", "3", "log.dat"}, "3 follow [] log.dat"},
-        {{"--at", "5", "--fol", "--no-d", "b.png", "l"}, "1 at 5 follow [] {b.png} l"},
-        {{"-f", "--stats", "log.dat"},
-         "plovo: --stats describes the log as it is, and --follow needs the window: give one of "
-         "them"},
-        {{"--plot", "p.svg", "--follow"},
-         "plovo: --plot describes the log as it is, and --follow needs the window: give one of "
-         "them"},
-        {{"--bogus=1", "log.dat"}, "plovo: unknown option --bogus"},
-        {{"log.dat", "-hq"}, "plovo: unknown option -q"},
-        // Unique beginnings name an option; the messages name it as written.
-        {{"--snap", "a.png", "--star=3", "--no-d", "b.tga", "log.dat"},
-         "3 [a.png] {b.tga} log.dat"},
-        {{"--h", "--vers"}, "1 help version []"},
-        {{"--help=x"}, "plovo: option --help takes no value"},
-        {{"--vers=x"}, "plovo: option --vers takes no value"},
-        {{"--s", "5", "log.dat"},
-         "plovo: option --s is ambiguous: --start, --snapshot, --stats, --summary"},
-        // Tables: every argument a log; not both on standard output, not with a chart's options.
-        {{"--sum", "-", "a.dat", "2", "--b=b.csv", "--no-h"},
-         "1 [] summary{-} brakings{b.csv} no-header a.dat 2"},
-        {{"--brakings", "-", "--summary", "s.csv"}, "1 [] summary{s.csv} brakings{-}"},
-        {{"--summary", "-", "--brakings", "-", "a.dat"},
-         "plovo: --summary and --brakings both name standard output (-): two tables cannot share "
-         "one stream; give one of them a file"},
-        {{"--summary=", "a.dat"},
-         "plovo: --summary takes a file name, or - for standard output, not ''"},
-        {{"--no-header", "a.dat"},
-         "plovo: --no-header goes with --summary or --brakings, which is not given"},
-        {{"--no", "a.dat"}, "plovo: option --no is ambiguous: --no-display-snapshot, --no-header"},
-        {{"--brakings", "b.csv", "--at", "5", "a.dat"},
-         "plovo: --brakings takes logs only, and --at is about a chart of one: give one of them"},
-        {{"--summary", "-", "--stats", "a.dat"},
-         "plovo: --summary takes logs only, and --stats is about a chart of one: give one of "
-         "them"},
-        {{"log.dat", "--sn"}, "plovo: option --sn needs a value"},
-        {{"--\x9b=1"}, "plovo: unknown option --\\x9b"}};
-    for (const auto& [args, expected] : table) {
-        std::string joined;
-        for (const auto& arg : args) joined += arg + " ";
-        EXPECT_EQ(Parsed(args), expected) << joined;
+TEST(OptionsParse, TakenOutWhereverTheyStand) {
+    Check(
+        {{{"log.dat"}, "window 1 [] log.dat"},
+         {{"--start", "52000", "log.dat", "3"}, "window 52000 [] log.dat 3"},
+         {{"log.dat", "--start=7", "3", "x"}, "window 7 [] log.dat 3 x"},
+         {{"log.dat", "3", "--snapshot", "out.PNG"}, "batch 1 [out.PNG] log.dat 3"},
+         {{"--", "-x.dat", "--start"}, "window 1 [] -x.dat --start"},
+         {{"-h", "log.dat"}, "help 1 [] log.dat"},
+         {{"--version"}, "version 1 []"},
+         {{}, "usage 1 []"},
+         {{"--at", "280.5", "log.dat", "velocity"}, "window 1 at 280.5 [] log.dat velocity"},
+         {{"--at=-1e3", "--overview", "o.PNG", "--stats", "l"},
+          "batch 1 at -1000 overview o.PNG stats [] l"},
+         {{"--plot", "b.SVG", "--at", "270", "--to=330", "l"},
+          "batch 1 at 270 plot b.SVG 800x500 x 0 to 330 [] l"},
+         {{"--plot=b.pdf", "--plot-s", "1600X1000", "l"}, "batch 1 plot b.pdf 1600x1000 x 0 [] l"},
+         {{"--export", "-", "--at", "270", "--to=330", "l", "2,9"},
+          "export 1 at 270 to 330 export - [] l 2,9"},
+         {{"--plot", "p.png", "--x", "Dist", "--comp", "b.dat", "--title", "", "--exp=e.csv", "l"},
+          "batch 1 plot p.png 800x500 x 1 compare b.dat title '' export e.csv [] l"},
+         {{"--plot", "p.png", "--x", "t", "--title=Brzdění", "l"},
+          "batch 1 plot p.png 800x500 x 0 title 'Brzdění' [] l"},
+         {{"--stats", "--at", "280", "--to", "330", "l"}, "batch 1 at 280 to 330 stats [] l"},
+         {{"log.dat", "-f"}, "window 576460752303423487 follow [] log.dat"},  // last screen
+         {{"--follow", "--start", "3", "log.dat"}, "window 3 follow [] log.dat"},
+         {{"--at", "5", "--fol", "--no-d", "b.png", "l"}, "window 1 at 5 follow [] {b.png} l"},
+         // Unique beginnings name an option.
+         {{"--snap", "a.png", "--star=3", "--no-d", "b.tga", "log.dat"},
+          "batch 3 [a.png] {b.tga} log.dat"},
+         {{"--h", "--vers"}, "help 1 []"}});
+}
+
+TEST(OptionsParse, ValuesAreRefusedAsWritten) {
+    Check(
+        {{{"--start", "0", "log.dat"}, badStart + "0'"},
+         {{"--start=-1", "log.dat"}, badStart + "-1'"},
+         {{"--start", "12abc", "log.dat"}, badStart + "12abc'"},
+         {{"--start=", "log.dat"}, badStart + "'"},
+         {{"--start", "+5", "log.dat"}, badStart + "+5'"},
+         {{"--snapshot=a.bmp", "--start", "99999999999999999999"},
+          "usage 576460752303423487 [a.bmp]"},
+         {{"log.dat", "--start"}, "plovo: option --start needs a value"},
+         {{"--snapshot", "a.jpg", "log.dat"},
+          "plovo: cannot save a picture as 'a.jpg': the name must end in .png, .bmp, .tga or "
+          ".pcx"},
+         {{"--snapshot", "png", "log.dat"},
+          "plovo: cannot save a picture as 'png': the name must end in .png, .bmp, .tga or .pcx"},
+         {{"--overview", "o.jpg", "log.dat"},
+          "plovo: cannot save a picture as 'o.jpg': the name must end in .png, .bmp, .tga or "
+          ".pcx"},
+         {{"--plot", "a.bmp", "l"},
+          "plovo: cannot write a plot as 'a.bmp': the name must end in .png, .svg or .pdf"},
+         {{"--at", "nan", "log.dat"}, badAt + "nan'"},
+         {{"--at", "1e999", "log.dat"}, badAt + "1e999'"},
+         {{"--at", "12s", "log.dat"}, badAt + "12s'"},
+         {{"--at", "0x10", "log.dat"}, badAt + "0x10'"},  // decimal only, as the settings
+         {{"--at=", "log.dat"}, badAt + "'"},
+         {{"--plot", "p.png", "--x", "speed", "l"},
+          "plovo: --x takes time or distance, not 'speed'"},
+         {{"--plot", "p.png", "--x=", "l"}, "plovo: --x takes time or distance, not ''"},
+         {{"--plot", "b.png", "--to", "inf"}, "plovo: --to takes a time in seconds, not 'inf'"},
+         {{"--plot", "p.png", "--plot-size", "99x500", "l"},
+          "plovo: --plot-size takes WIDTHxHEIGHT, each 100 to 10000 pixels, not '99x500'"},
+         {{"--export=", "l"}, "plovo: --export takes a file name, or - for standard output"},
+         {{"--bogus=1", "log.dat"}, "plovo: unknown option --bogus"},
+         {{"log.dat", "-hq"}, "plovo: unknown option -q"},
+         {{"--help=x"}, "plovo: option --help takes no value"},
+         {{"--vers=x"}, "plovo: option --vers takes no value"},
+         {{"--t", "5", "l"}, "plovo: option --t is ambiguous: --to, --title"},
+         {{"--s", "5", "log.dat"},
+          "plovo: option --s is ambiguous: --start, --snapshot, --stats, --summary"},
+         {{"--no", "a.dat"}, "plovo: option --no is ambiguous: --no-display-snapshot, --no-header"},
+         {{"log.dat", "--sn"}, "plovo: option --sn needs a value"},
+         {{"--\x9b=1"}, "plovo: unknown option --\\x9b"}});
+}
+
+TEST(OptionsParse, APlotSizeIsTwoWholeNumbersOfPixels) {
+    for (const std::string size : {"800x500", "100X10000"})
+        EXPECT_EQ(Parsed({"--plot", "p.png", "--plot-size", size, "l"}).substr(0, 6), "batch ");
+    for (const std::string size : {"99x500", "10001x500", "800x", "x500", "800x500x1", "+800x500",
+                                   " 800x500", "99999999999x500", ""})
+        EXPECT_EQ(
+            Parsed({"--plot", "p.png", "--plot-size", size, "l"}),
+            "plovo: --plot-size takes WIDTHxHEIGHT, each 100 to 10000 pixels, not '" + size + "'");
+}
+
+TEST(OptionsParse, AnOutputGivenAgainIsWrittenAgainAndAValueOnlyOnce) {
+    Check({{{"--plot", "a.pdf", "--plot", "a.png", "--at", "5", "--to", "9", "l"},
+            "batch 1 at 5 plot a.pdf,a.png 800x500 x 0 to 9 [] l"},
+           {{"--export", "a.csv", "--export", "-", "l"}, "export 1 export a.csv,- [] l"},
+           {{"--snapshot", "a.png", "--snapshot", "b.bmp", "--overview", "c.png", "--overview",
+             "d.tga", "l"},
+            "batch 1 overview c.png,d.tga [a.png,b.bmp] l"},
+           // The same value twice is the value once.
+           {{"--to", "5", "--stats", "--to", "5.0", "l"}, "batch 1 to 5 stats [] l"},
+           {{"--to", "5", "--to", "6", "--stats", "l"},
+            "plovo: --to is given twice, as '5' and '6': it takes one value"},
+           {{"--plot", "p.png", "--x", "time", "--x", "distance", "l"},
+            "plovo: --x is given twice, as 'time' and 'distance': it takes one value"},
+           {{"--plot", "p.png", "--compare", "a.dat", "--compare", "b.dat", "l"},
+            "plovo: --compare is given twice, as 'a.dat' and 'b.dat': it takes one value"},
+           {{"--start", "3", "--start", "4", "l"},
+            "plovo: --start is given twice, as '3' and '4': it takes one value"}});
+}
+
+TEST(OptionsConflicts, WhereToOpenIsSaidOnce) {
+    Check({{{"--at", "5", "--start", "3"},
+            "plovo: --at and --start both say where to open: give one of them"}});
+}
+
+TEST(OptionsConflicts, AStretchEndGoesWithAnOutputOfAStretch) {
+    Check({{{"--to", "330", "l"},
+            "plovo: --to goes with --plot, --export or --stats, none of which is given"},
+           {{"--stats", "--at", "280", "--to", "279", "l"},
+            "plovo: --to 279 is earlier than --at 280"},
+           {{"--plot", "b.png", "--at", "1.0000002", "--to", "1.0000001"},
+            "plovo: --to 1.0000001 is earlier than --at 1.0000002"}});
+}
+
+TEST(OptionsConflicts, PlotOptionsGoWithThePlot) {
+    Check({{{"--x", "time", "--export", "e.csv", "l"},
+            "plovo: --x goes with --plot, which is not given"},
+           {{"--compare", "b.dat", "l"}, "plovo: --compare goes with --plot, which is not given"},
+           {{"--title=T", "l"}, "plovo: --title goes with --plot, which is not given"},
+           {{"--plot-size", "900x600", "l"},
+            "plovo: --plot-size goes with --plot, which is not given"}});
+}
+
+TEST(OptionsConflicts, StandardOutputCarriesOneOutput) {
+    Check({{{"--export", "-", "--stats", "l"},
+            "plovo: --export - and --stats both write to standard output: give one of them"},
+           {{"--export", "-", "--export", "-", "l"},
+            "plovo: --export - and --export - both write to standard output: give one of them"}});
+}
+
+TEST(OptionsConflicts, FollowingNeedsTheWindow) {
+    Check({{{"-f", "--export", "e.csv", "l"},
+            "plovo: --export describes the log as it is, and --follow needs the window: give one "
+            "of them"},
+           {{"-f", "--stats", "log.dat"},
+            "plovo: --stats describes the log as it is, and --follow needs the window: give one "
+            "of them"},
+           {{"--plot", "p.svg", "--follow"},
+            "plovo: --plot describes the log as it is, and --follow needs the window: give one "
+            "of them"}});
+}
+
+TEST(OptionsTables, EveryArgumentIsALogAndTheTablesShareNoStream) {
+    Check({{{"--sum", "-", "a.dat", "2", "--b=b.csv", "--no-h"},
+            "tables 1 [] summary{-} brakings{b.csv} no-header a.dat 2"},
+           {{"--brakings", "-", "--summary", "s.csv"}, "tables 1 [] summary{s.csv} brakings{-}"},
+           {{"--summary", "a.csv", "--summary", "-", "x.dat"},
+            "tables 1 [] summary{a.csv,-} brakings{} x.dat"},
+           {{"--summary", "-", "--brakings", "-", "a.dat"},
+            "plovo: --summary and --brakings both name standard output (-): two tables cannot "
+            "share one stream; give one of them a file"},
+           {{"--summary=", "a.dat"},
+            "plovo: --summary takes a file name, or - for standard output, not ''"},
+           {{"--no-header", "a.dat"},
+            "plovo: --no-header goes with --summary or --brakings, which is not given"},
+           {{"--brakings", "b.csv", "--at", "5", "a.dat"},
+            "plovo: --brakings takes logs only, and --at is about a chart of one: give one of "
+            "them"},
+           {{"--summary", "-", "--stats", "a.dat"},
+            "plovo: --summary takes logs only, and --stats is about a chart of one: give one of "
+            "them"}});
+}
+
+TEST(OptionsPlan, TheModeDecidesTheConsolesWays) {
+    // The window, and the picture that stands in for it without a display, keep the console's
+    // ways; every output without a window writes its messages to standard error, and so does a
+    // refused command line that names one.
+    struct Case {
+        std::vector<std::string> args;
+        const char* display;
+        Mode mode;
+        bool console;
+    } cases[] = {
+        {{"l"}, ":0", Mode::kWindow, true},
+        {{}, ":0", Mode::kUsage, true},
+        {{"--stats"}, ":0", Mode::kUsage, false},
+        {{"--no-display-snapshot", "a.png", "l"}, "", Mode::kBatch, true},
+        {{"--no-display-snapshot", "a.png", "l"}, nullptr, Mode::kBatch, true},
+        {{"--no-display-snapshot", "a.png", "l"}, ":1", Mode::kWindow, true},
+        {{"--stats", "l"}, ":0", Mode::kBatch, false},
+        {{"--stats", "--bogus", "l"}, ":0", Mode::kBatch, false},
+        {{"--bogus", "l"}, ":0", Mode::kWindow, true},
+        {{"--export", "-", "l"}, ":0", Mode::kExportAlone, false},
+        {{"--summary", "-", "l"}, ":0", Mode::kTables, false},
+        {{"--help"}, ":0", Mode::kHelp, false},
+    };
+    for (const Case& c : cases) {
+        Plan plan = ParseOf(c.args, c.display).plan;
+        EXPECT_EQ(plan.mode, c.mode) << Join(c.args);
+        EXPECT_EQ(plan.console, c.console) << Join(c.args);
     }
+    Plan standIn = ParseOf({"--no-display-snapshot", "a.png", "l"}, "").plan;
+    EXPECT_EQ(Join(standIn.batch.snapshots), "a.png");
+    EXPECT_TRUE(standIn.batch.standIn);
+}
+
+TEST(OptionsPlan, EachModeUsesOnlyTheSettingsItReads) {
+    auto uses = [](std::vector<std::string> args) {
+        SettingsUse use = SettingsUsedBy(ParseOf(args).plan);
+        return std::string(use.screen ? "screen " : "") + (use.chartType ? "chart " : "") +
+               (use.analysis ? "analysis" : "");
+    };
+    EXPECT_EQ(uses({"l"}), "screen chart ");
+    EXPECT_EQ(uses({"--summary", "-", "l"}), "analysis");
+    EXPECT_EQ(uses({"--export", "-", "l"}), "chart ");
+    EXPECT_EQ(uses({"--stats", "l"}), "chart ");
+    EXPECT_EQ(uses({"--plot", "p.png", "--to", "5", "l"}), "chart ");
+    EXPECT_EQ(uses({"--plot", "p.png", "l"}), "screen chart ");  // the first view's width
+    EXPECT_EQ(uses({"--overview", "o.png", "l"}), "screen chart ");
 }

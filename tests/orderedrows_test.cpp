@@ -9,7 +9,7 @@
 TEST(OrderedRows, ALaterLogWaitsAtTheLimitAndRowsComeOutInOrder) {
     std::ostringstream summary, brakings;
     std::string said;
-    OrderedRows rows({&summary, &brakings}, 3, 1000,
+    OrderedRows rows({{&summary}, {&brakings}}, 3, 1000,
                      [&](const std::string& line) { said += line; });
     std::size_t log0 = 9, log1 = 9, log2 = 9;
     ASSERT_TRUE(rows.Take(&log0) && rows.Take(&log1) && rows.Take(&log2));
@@ -37,7 +37,7 @@ TEST(OrderedRows, ALaterLogWaitsAtTheLimitAndRowsComeOutInOrder) {
     // A table that cannot be written ends the handing out.
     std::ostringstream broken;
     broken.setstate(std::ios::badbit);
-    OrderedRows failing({&broken}, 2, 1000, [](const std::string&) {});
+    OrderedRows failing({{&broken}}, 2, 1000, [](const std::string&) {});
     std::size_t log = 9;
     ASSERT_TRUE(failing.Take(&log));
     failing.Add(log, 0, "row\n");

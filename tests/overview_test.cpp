@@ -3,7 +3,7 @@
 
 #include "charttypes.h"
 #include "kolejka.h"
-#include "sliding.h"
+#include "records.h"
 #include "test_util.h"
 
 TEST(Overview, ColumnsShareTheRecordsOutInOrder) {
@@ -50,7 +50,7 @@ TEST_F(OverviewPicture, OneRecordAColumnIsTheViewersChartMarked) {
     DrawOverview(overview, 1, range);
 
     kolejka window(iscrWidth);
-    FillWindow(window);
+    FillWindowAt(window, 1);
     Canvases expected;
     ASSERT_TRUE(CreateCanvases(expected));
     ChartInit(window, expected.frame, expected.chart, expected.strip);

@@ -33,42 +33,30 @@ struct PenPoint {
 };
 }  // namespace
 
-TEST(PlotOptions, FormatSizeAndLabels) {
-    std::vector<std::pair<std::string, int>> formats = {
-        {"a.png", 0}, {"b/A.SVG", 1},  {"x.Pdf", 2},   {"a.jpg", -1},
-        {"png", -1},  {"d.png/x", -1}, {"a.png.", -1}, {"", -1}};
+TEST(PlotOptions, FormatAndLabels) {
+    // {name, format, or -1 for one the plots do not write}
+    std::vector<std::pair<std::string, int>> formats = {{"a.png", int(Format::kPng)},
+                                                        {"b/A.SVG", int(Format::kSvg)},
+                                                        {"x.Pdf", int(Format::kPdf)},
+                                                        {"a.jpg", -1},
+                                                        {"a.bmp", -1},
+                                                        {"png", -1},
+                                                        {"d.png/x", -1},
+                                                        {"a.png.", -1},
+                                                        {"", -1}};
     for (const auto& [path, expected] : formats) {
-        PlotFormat format = PlotFormat::kPng;
+        Format format = Format::kPng;
         std::string error;
-        EXPECT_EQ(ParsePlotFormat(path, &format, &error) ? static_cast<int>(format) : -1, expected)
+        EXPECT_EQ(FormatOf(path, FormatUse::kPlot, &format, &error) ? static_cast<int>(format) : -1,
+                  expected)
             << path;
         EXPECT_EQ(error.empty(), expected >= 0) << path;
     }
     std::string error;
-    PlotFormat format;
-    ParsePlotFormat("r.jpg", &format, &error);
+    Format format;
+    FormatOf("r.jpg", FormatUse::kPlot, &format, &error);
     EXPECT_EQ(error,
               "plovo: cannot write a plot as 'r.jpg': the name must end in .png, .svg or .pdf");
-
-    std::vector<std::pair<std::string, std::pair<int, int>>> sizes = {{"800x500", {800, 500}},
-                                                                      {"100X10000", {100, 10000}},
-                                                                      {"99x500", {0, 0}},
-                                                                      {"10001x500", {0, 0}},
-                                                                      {"800x", {0, 0}},
-                                                                      {"x500", {0, 0}},
-                                                                      {"800x500x1", {0, 0}},
-                                                                      {"+800x500", {0, 0}},
-                                                                      {" 800x500", {0, 0}},
-                                                                      {"99999999999x500", {0, 0}},
-                                                                      {"", {0, 0}}};
-    for (const auto& [text, expected] : sizes) {
-        PlotSize size{0, 0};
-        error.clear();
-        ParsePlotSize(text, &size, &error);
-        EXPECT_EQ(std::make_pair(size.width, size.height), expected) << text;
-        EXPECT_EQ(error.empty(), expected.first > 0) << text;
-    }
-    EXPECT_EQ(error, "plovo: --plot-size takes WIDTHxHEIGHT, each 100 to 10000 pixels, not ''");
 
     EXPECT_EQ(PlotLabel(ColumnChannel(11)), "MotorCurrent [A]");
     EXPECT_EQ(PlotTitle({ColumnChannel(2)}, "/data/run17.dat"), "Velocity [m/s] - run17.dat");
@@ -358,8 +346,8 @@ TEST(WritePlot, EachFormatReadsBack) {
     plot.legend = {"\xe9t\xe9.dat", "other.dat"};
     std::string error;
     for (const char* name : {"p.png", "p.svg", "p.pdf", "empty.png"}) {
-        PlotFormat format;
-        ASSERT_TRUE(ParsePlotFormat(name, &format, &error));
+        Format format;
+        ASSERT_TRUE(FormatOf(name, FormatUse::kPlot, &format, &error));
         std::vector<Series> runs = {Records(rows), Records(other)};
         if (std::string(name) == "empty.png") runs = {Records({}), Records(other)};
         EXPECT_TRUE(WritePlot(runs, plot, format, dir.File(name), &error)) << error;
@@ -388,8 +376,8 @@ TEST(WritePlot, EachFormatReadsBack) {
     // A lone sample is a mark twice as wide as the line (4 px at 800x500), not a dot of its width.
     Plot lone;
     lone.yLabels = {"v"};
-    ASSERT_TRUE(WritePlot({Samples({NAN, 5.0, NAN})}, lone, PlotFormat::kPng, dir.File("lone.png"),
-                          &error));
+    ASSERT_TRUE(
+        WritePlot({Samples({NAN, 5.0, NAN})}, lone, Format::kPng, dir.File("lone.png"), &error));
     png = cairo_image_surface_create_from_png(dir.File("lone.png").c_str());
     pixels = cairo_image_surface_get_data(png);
     stride = cairo_image_surface_get_stride(png);
@@ -403,8 +391,9 @@ TEST(WritePlot, EachFormatReadsBack) {
     cairo_surface_destroy(png);
     EXPECT_GE(std::min(right - left, bottom - top) + 1, 4);
 
-    EXPECT_FALSE(WritePlot({Records(rows)}, plot, PlotFormat::kSvg, "/dev/full", &error));
-    EXPECT_EQ(error, "No space left on device");
-    EXPECT_FALSE(WritePlot({Records(rows)}, plot, PlotFormat::kPng, dir.File("no/p.png"), &error));
-    EXPECT_EQ(error, "No such file or directory");
+    EXPECT_FALSE(WritePlot({Records(rows)}, plot, Format::kSvg, "/dev/full", &error));
+    EXPECT_EQ(error, "plovo: cannot write '/dev/full': No space left on device");
+    EXPECT_FALSE(WritePlot({Records(rows)}, plot, Format::kPng, dir.File("no/p.png"), &error));
+    EXPECT_EQ(error,
+              "plovo: cannot write '" + dir.File("no/p.png") + "': No such file or directory");
 }

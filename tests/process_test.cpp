@@ -16,24 +16,25 @@
 #include <functional>
 #include <random>
 
+#include "channels.h"
 #include "chart.h"
 #include "charttypes.h"
-#include "csv.h"
-#include "derived.h"
 #include "kolejka.h"
 #include "number.h"
 #include "options.h"
-#include "outputfile.h"
+#include "output.h"
 #include "picture.h"
 #include "progress.h"
-#include "sliding.h"
+#include "records.h"
 #include "test_util.h"
+#include "text.h"
 #include "viewer.h"
 
 namespace {
 struct Outcome {
     std::string output;  // standard output
     int status = -1;     // exit status
+    std::string errors;  // standard error, unless the test took it (errorOutput)
 };
 
 // An X server of our own on a display number of its own: it accepts connections, and says
@@ -98,8 +99,14 @@ class Process : public ::testing::Test {
         EXPECT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
         std::vector<std::string> replaced = {"DISPLAY"};
         for (const std::string& entry : env) replaced.push_back(entry.substr(0, entry.find('=')));
-        pid_t pid = Spawn(wrapper.empty() ? PLOVO_BINARY : wrapper[0], args,
-                          Environment(replaced, env), pipeFds[1], -1, errorOutput);
+        std::string errorsPath = errorsDir.File("stderr");
+        int errors = errorOutput >= 0
+                         ? -1
+                         : open(errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        pid_t pid =
+            Spawn(wrapper.empty() ? PLOVO_BINARY : wrapper[0], args, Environment(replaced, env),
+                  pipeFds[1], -1, errorOutput >= 0 ? errorOutput : errors);
+        if (errors >= 0) close(errors);
         EXPECT_GT(pid, 0);
         close(pipeFds[1]);
         if (during) during(pid);
@@ -113,6 +120,7 @@ class Process : public ::testing::Test {
         int status;
         waitpid(pid, &status, 0);
         outcome.status = ExitStatus(status);
+        if (errors >= 0) outcome.errors = ReadFile(errorsPath);
         EXPECT_TRUE(tmp.Entries().empty()) << "temporary file left behind";
         return outcome;
     }
@@ -133,6 +141,7 @@ class Process : public ::testing::Test {
 
     ScratchDir work;
     ScratchDir tmp;
+    ScratchDir errorsDir;  // where standard error is kept for Outcome::errors
     int errorOutput = -1;  // plovo's standard error when >= 0
     const std::string usage = "plovo <file>.dat chart_type\nDetails: ReadMe.txt\n";
     const std::string iniError = "IniFile error!!! Loading default settings...\n";
@@ -329,17 +338,17 @@ TEST_F(Process, FailedWritesAreClearAndKeepWhatWasThere) {
     // Room for the temporary file (23 bytes a record), not for a 640x480 picture.
     std::vector<std::string> limit = {"prlimit", "--fsize=100000"};
     Outcome full = Run({"--snapshot", picture, Log(700)}, {}, nullptr, limit);
-    EXPECT_EQ(full.output, "plovo: cannot write '" + picture + "': File too large\n");
+    EXPECT_EQ(full.errors, "plovo: cannot write '" + picture + "': File too large\n");
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(ReadFile(picture), "old");
     EXPECT_EQ(work.Entries().size(), 3u) << "a partial picture was left";  // ini, log, picture
 
     Outcome missing = Run({"--snapshot", work.File("none/view.png"), Log(3)});
-    EXPECT_EQ(missing.output, "plovo: cannot write '" + work.File("none/view.png") +
+    EXPECT_EQ(missing.errors, "plovo: cannot write '" + work.File("none/view.png") +
                                   "': No such file or directory\n");
     EXPECT_EQ(missing.status, 1);
     std::filesystem::create_directory(work.File("d.png"));  // refused before the log is read
-    EXPECT_EQ(Run({"--snapshot", work.File("d.png"), Log(3)}).output,
+    EXPECT_EQ(Run({"--snapshot", work.File("d.png"), Log(3)}).errors,
               "plovo: cannot write '" + work.File("d.png") + "': Is a directory\n");
 
     Outcome temp = Run({Log(700)}, {}, nullptr, {"prlimit", "--fsize=1000"});
@@ -510,7 +519,7 @@ TEST_F(Process, PicturesNeverReplaceTheLogAndKeepWhatTheOldFileHad) {
     std::filesystem::create_symlink(log, work.File("link.png"));
     for (const std::string& picture : {log, work.File("link.png")}) {
         Outcome same = Run({"--snapshot", picture, log});
-        EXPECT_EQ(same.output, "plovo: cannot write '" + picture +
+        EXPECT_EQ(same.errors, "plovo: cannot write '" + picture +
                                    "': it is the same file as the input '" + log + "'\n");
         EXPECT_EQ(same.status, 1);
     }
@@ -738,15 +747,16 @@ TEST_F(Process, ListsAndTheComparedLogAreCheckedBeforeTheLogIsRead) {
         Outcome refused = Run({option, fifo, "velocity,brake-pressure"});
         std::string message = list;
         message.replace(message.find("%s"), 2, name);
-        EXPECT_EQ(refused.output, message);
+        // The window's refusal on its console, an output's on standard error.
+        EXPECT_EQ(name[0] == '-' ? refused.errors : refused.output, message);
         EXPECT_EQ(refused.status, 1);
     }
     std::string plot = work.File("p.svg"), missing = work.File("none.dat");
     Outcome gone = Run({"--plot", plot, "--compare", missing, fifo, "2,9"});
-    EXPECT_EQ(gone.output, "plovo: cannot open log '" + missing + "': No such file or directory\n");
+    EXPECT_EQ(gone.errors, "plovo: cannot open log '" + missing + "': No such file or directory\n");
     EXPECT_EQ(gone.status, 1);
     Outcome same = Run({"--plot", plot, "--compare", plot, fifo});
-    EXPECT_EQ(same.output, "plovo: cannot write '" + plot +
+    EXPECT_EQ(same.errors, "plovo: cannot write '" + plot +
                                "': it is the same file as the input '" + plot + "'\n");
     EXPECT_FALSE(std::filesystem::exists(plot));
     // The longest list against the distance, with a compared run: files for both logs' lists.
@@ -952,7 +962,7 @@ TEST_F(Tables, ATableThatCannotTakeItsPlaceLeavesTheOtherAsItWas) {
         EXPECT_EQ(write(writer, run.data(), run.size()), static_cast<ssize_t>(run.size()));
         close(writer);
     });
-    EXPECT_EQ(outcome.output, "plovo: cannot write '" + other + "': Is a directory\n");
+    EXPECT_EQ(errors, "plovo: cannot write '" + other + "': Is a directory\n");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(ReadFile(table), "old");
     EXPECT_FALSE(SiblingLeft());

@@ -14,7 +14,7 @@ TEST_F(PlovoTest, RecordsAreReadByNumberAndZeroOutsideTheFile) {
     EXPECT_EQ(czytaj(2147483647), 0.0);  // byte offset past 2^32: no overflow
     // Nor past 2^63 (--start INT64_MAX / 16): (first - 1) * 23 wraps round to byte 17 here.
     for (std::int64_t first : {std::int64_t{802032351030850072}, INT64_MAX / 16, INT64_MAX})
-        EXPECT_EQ(RecordStream(SampleFile(), first).NextText(), "") << first;
+        EXPECT_EQ(RecordStream(sampleRecordsFd, first).NextText(), "") << first;
     // A cleaner of the temporary folder removing the files does not turn the samples into 0.
     RemoveTempFile();
     EXPECT_EQ(czytaj(3), 3.0);

@@ -19,12 +19,12 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "extraction.h"
 #include "globals.h"
-#include "logformat.h"
+#include "session.h"
 #include "tempfiles.h"
 
 // A fresh directory that is deleted with everything in it at the end of the test.
@@ -182,10 +182,44 @@ inline std::vector<std::uint32_t> PngColours(const std::string& path) {
     return colours;
 }
 
+// The run whose temporary files czytaj, RecordTime and the window read in a test, kept until the
+// next MakeTempFile or the end of the test.
+inline std::unique_ptr<Session>& TestSession() {
+    static std::unique_ptr<Session> session;
+    return session;
+}
+
+// Extracts `channel` of a log as the window's run does: the records become iFc, their files
+// those czytaj reads. Returns the extreme sample (0.0 when there is none, or on a failure, with
+// one line in err); `range`, when given, gets the smallest and largest samples.
+inline double MakeTempFile(const char* logName, const Channel& channel, std::string* err,
+                           SampleRange* range = nullptr) {
+    TestSession().reset();  // its files go first, as a new one replaces them
+    auto session = std::make_unique<Session>(logName, std::vector<Channel>{channel});
+    if (!session->Open(false, err)) return 0.0;
+    if (range != nullptr) *range = session->extraction().range();
+    TestSession() = std::move(session);
+    return TestSession()->extraction().extreme();
+}
+inline double MakeTempFile(const char* logName, int column, std::string* err,
+                           SampleRange* range = nullptr) {
+    return MakeTempFile(logName, ColumnChannel(column), err, range);
+}
+// The paths of the files of the last MakeTempFile: the samples and the times ("" when the samples
+// are the time column).
+inline std::string TempPath() {
+    return TestSession() ? TestSession()->extraction().path(0) : "";
+}
+inline std::string TimePath() {
+    const LogExtraction& extraction = TestSession()->extraction();
+    return extraction.timeFile() == extraction.file(0) ? "" : extraction.timePath();
+}
+
 // Sets the shared globals back to their values before main runs.
 inline void ResetGlobals() {
     iscrWidth = iscrHeight = ZeroLine = 0;
     multiplier = 1.0;
+    scaleExtreme = 0.0;
     iFc = 0;
     isFp = 1;
     ieFp = 0;
@@ -202,6 +236,7 @@ class PlovoTest : public ::testing::Test {
         setenv("TMPDIR", tmp.path.c_str(), 1);
     }
     void TearDown() override {
+        TestSession().reset();
         RemoveTempFile();
         if (savedTmpdir.empty())
             unsetenv("TMPDIR");

@@ -8,7 +8,6 @@
 #include "graphics.h"
 #include "kolejka.h"
 #include "records.h"
-#include "sliding.h"
 #include "test_util.h"
 
 namespace {
@@ -94,7 +93,7 @@ class Pass : public PlovoTest {
         ZeroLine = 20;
         multiplier = 0.1;
         MakeRecords(100);
-        FillWindow(window);
+        FillWindowAt(window, 1);
         target = create_bitmap(iscrWidth, iscrHeight);
         ASSERT_TRUE(ShowFirstFrame(viewer, target));
     }

@@ -1,6 +1,10 @@
-// Path names: the settings file's place, a path's folder and file name, links followed.
+// Files: path names (the settings file's place, a path's folder and file name, links followed),
+// and reads and writes that go on after an interruption.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
 
 // argv[0] up to and including its last '/', then "plovo.ini"; just "plovo.ini" without a '/'.
@@ -20,3 +24,10 @@ PathParts SplitPath(const std::string& path);
 // link replaces what it points to, as an editor's save does, not the link. A relative target
 // counts from the link's directory.
 std::string ThroughLinks(std::string path);
+
+// Writes all `size` bytes of `data` to `fd`, again after an interruption or a partial write;
+// `*written` counts the bytes written. False with errno set (EIO for a write of nothing).
+bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written);
+// Reads up to `size` bytes once, again after an interruption: the bytes read, 0 at the end, -1
+// with errno set.
+ssize_t ReadSome(int fd, void* data, std::size_t size);

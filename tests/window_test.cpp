@@ -1,7 +1,6 @@
 // Filling and sliding the sample window, and the value under the cursor.
-#include "sliding.h"
-
 #include "kolejka.h"
+#include "records.h"
 #include "test_util.h"
 
 namespace {
@@ -25,7 +24,7 @@ TEST_F(Sliding, SlidingStopsAtBothEndsAndPartway) {
     MakeRecords(20);
     iscrWidth = 5;
     kolejka window(iscrWidth);
-    FillWindow(window);
+    FillWindowAt(window, 1);
     EXPECT_EQ(ieFp, 5);
     EXPECT_EQ(Window(window), Range(1, 5));
 
@@ -87,7 +86,7 @@ TEST_F(Sliding, GetValueReadsTheSampleUnderTheCursorColumn) {
     MakeRecords(30);
     iscrWidth = 8;
     kolejka window(iscrWidth);
-    FillWindow(window);
+    FillWindowAt(window, 1);
     AddToQueue(window, 10, 1);
     GetValue(window, 0);
     EXPECT_EQ(value, 11.0);

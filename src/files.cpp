@@ -1,8 +1,10 @@
-// Path names: the settings file's place, a path's folder and file name, links followed.
-#include "paths.h"
+// Files: path names (the settings file's place, a path's folder and file name, links followed),
+// and reads and writes that go on after an interruption.
+#include "files.h"
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 
 std::string IniPathFor(const std::string& argv0) {
@@ -30,4 +32,26 @@ std::string ThroughLinks(std::string path) {
         path = next[0] == '/' ? next : SplitPath(path).dir + "/" + next;
     }
     return path;
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written) {
+    const char* bytes = static_cast<const char*>(data);
+    *written = 0;
+    while (*written < size) {
+        ssize_t got = write(fd, bytes + *written, size - *written);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;
+            return false;
+        }
+        *written += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+ssize_t ReadSome(int fd, void* data, std::size_t size) {
+    for (;;) {
+        ssize_t got = read(fd, data, size);
+        if (got >= 0 || errno != EINTR) return got;
+    }
 }

@@ -1,5 +1,5 @@
 // The --stats lines: the whole log's figures, and a stretch's as --plot --to finds it.
-#include "batch.h"
+#include "stats.h"
 
 #include <optional>
 
@@ -49,19 +49,20 @@ TEST_F(PlovoTest, StatsDescribeTheWholeLogOrTheStretchThatPlotToDraws) {
     const std::string head =
         "log: " + log + "\nchart: 2 Velocity [m/s]\nsamples: 5\ntime: 0 to 3 s\n";
     for (const Case& c : cases) {
-        // Taken as the log is read, whether the records are written or not.
-        for (auto records :
-             {LogExtraction::Records::kWritten, LogExtraction::Records::kFiguresOnly}) {
-            LogExtraction extraction(log.c_str(), {ColumnChannel(2)}, records);
-            if (c.to) extraction.Choose({c.start, c.at, c.to});
+        std::optional<StretchChoice> stretch;
+        if (c.to) stretch = StretchChoice{c.start, c.at, c.to};
+        // Taken as the log is read, alone or beside the extraction's records in one pass.
+        for (bool beside : {false, true}) {
+            LogExtraction extraction(log, {ColumnChannel(2)});
+            LogReader alone(log);
+            LogReader& reader = beside ? extraction.reader() : alone;
+            StatsFigures figures(ColumnChannel(2), stretch, reader.columns());
+            reader.Add(figures);
             std::string error;
-            ASSERT_TRUE(extraction.Start(false, &error)) << error;
-            EXPECT_EQ(tmp.Entries().size(), records == LogExtraction::Records::kWritten ? 2u : 0u);
-            std::optional<StretchFigures> stretch;
-            if (c.to) stretch = extraction.chosenFigures();
-            EXPECT_EQ(StatsText(log, ColumnChannel(2), extraction.figures(), stretch),
+            ASSERT_TRUE(beside ? extraction.Start(false, &error) : alone.Start(false, &error));
+            EXPECT_EQ(StatsText(log, ColumnChannel(2), figures.whole(), figures.stretch()),
                       head + c.lines)
-                << c.start << " " << c.to.value_or(-1);
+                << c.start << " " << c.to.value_or(-1) << " " << beside;
         }
     }
 }

@@ -1,0 +1,85 @@
+// The run's plan, decided once from the command line: its mode, and one request per output.
+#include "plan.h"
+
+#include <algorithm>
+
+#include "output.h"
+#include "text.h"
+
+const std::string& Plan::log() const {
+    static const std::string none;
+    return args.empty() ? none : args[0];
+}
+
+std::vector<std::string> Outputs(const Plan& plan) {
+    if (plan.mode == Mode::kTables) {
+        std::vector<std::string> tables = plan.tables.summaries;
+        tables.insert(tables.end(), plan.tables.brakings.begin(), plan.tables.brakings.end());
+        return tables;
+    }
+    if (plan.mode != Mode::kBatch && plan.mode != Mode::kExportAlone) return {};
+    const BatchRequest& batch = plan.batch;
+    std::vector<std::string> outputs;
+    for (const std::vector<std::string>* files :
+         {&batch.snapshots, &batch.overviews, &batch.plot.paths, &batch.exports.targets})
+        outputs.insert(outputs.end(), files->begin(), files->end());
+    return outputs;
+}
+
+std::vector<std::string> Inputs(const Plan& plan) {
+    if (plan.mode == Mode::kTables) return plan.tables.logs;  // every one
+    std::vector<std::string> inputs;
+    if (!plan.args.empty()) inputs.push_back(plan.args[0]);
+    if (plan.mode == Mode::kBatch && !plan.batch.plot.compare.empty())
+        inputs.push_back(plan.batch.plot.compare);
+    return inputs;
+}
+
+bool WritesStandardOutput(const Plan& plan) {
+    std::vector<std::string> outputs = Outputs(plan);
+    return std::any_of(outputs.begin(), outputs.end(), [](const std::string& output) {
+        return output == "-" || IsStandardOutput(output, false);
+    });
+}
+
+SettingsUse SettingsUsedBy(const Plan& plan) {
+    SettingsUse use;
+    const BatchRequest& batch = plan.batch;
+    switch (plan.mode) {
+        case Mode::kWindow:
+            use.screen = use.chartType = true;
+            break;
+        case Mode::kBatch:
+            // The pictures show the window; a plot without --to draws the window's first view.
+            use.screen = !batch.snapshots.empty() || !batch.overviews.empty() ||
+                         (!batch.plot.paths.empty() && !batch.plot.stretch.to);
+            use.chartType = true;
+            break;
+        case Mode::kExportAlone:
+            use.chartType = true;
+            break;
+        case Mode::kTables:
+            use.analysis = true;
+            break;
+        case Mode::kUsage:
+        case Mode::kHelp:
+        case Mode::kVersion:
+            break;
+    }
+    return use;
+}
+
+bool CheckChartList(const Plan& plan, std::size_t charts, std::string* err) {
+    const BatchRequest& batch = plan.batch;
+    const char* one = nullptr;
+    if (plan.mode == Mode::kWindow || batch.standIn)
+        one = "the window";
+    else if (plan.mode == Mode::kBatch)
+        one = !batch.snapshots.empty()   ? "--snapshot"
+              : !batch.overviews.empty() ? "--overview"
+              : batch.stats.asked        ? "--stats"
+                                         : nullptr;
+    return charts <= 1 || one == nullptr ||
+           Refuse(err, std::string("plovo: ") + one +
+                           " shows one chart type: a list of them is for --plot and --export");
+}

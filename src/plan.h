@@ -1,0 +1,120 @@
+// The run's plan, decided once from the command line: its mode, and one request per output.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "figures.h"
+
+// What the run does.
+enum class Mode {
+    kUsage,        // no log named: the usage line
+    kHelp,         // --help
+    kVersion,      // --version
+    kWindow,       // the viewer
+    kBatch,        // pictures, plots, an export beside them, figures: one pass, then each output
+    kExportAlone,  // the export written as the log is read, with no temporary file
+    kTables,       // the summary and brakings tables of many logs
+};
+
+// A sample number past the end of any log: the window opens on the last full screen. Larger
+// numbers given to --start saturate here.
+constexpr std::int64_t kPastTheEnd = INT64_MAX / 16;
+
+// What the report plot's panels are drawn against (--x).
+enum class XAxis { kTime, kDistance };
+
+// Picture size in pixels (points for PDF, px for SVG).
+struct PlotSize {
+    int width = 800;
+    int height = 500;
+};
+constexpr int kMinPlotSide = 100;
+constexpr int kMaxPlotSide = 10000;
+
+// The report plots of the stretch (--plot, given once for each file).
+struct PlotRequest {
+    std::vector<std::string> paths;  // each a PNG, SVG or PDF by its name
+    std::optional<PlotSize> size;    // --plot-size; else one that grows with the panels
+    XAxis x = XAxis::kTime;
+    std::string compare;               // a second log whose run is drawn beside the first
+    std::optional<std::string> title;  // in place of its own; "" for none
+    // The stretch: from --start/--at to --to, or, without --to, the window's first view.
+    StretchChoice stretch;
+};
+
+// The CSV exports of the stretch, from --start/--at to --to or to the end ("-": standard output).
+struct ExportRequest {
+    std::vector<std::string> targets;
+    StretchChoice stretch;
+};
+
+// The figures --stats prints: the whole log's, and, with --to, the stretch's too.
+struct StatsRequest {
+    bool asked = false;
+    std::optional<StretchChoice> stretch;
+};
+
+// What a batch run writes, in this order: snapshots, overviews, plots, exports, the stand-in's
+// line, the figures.
+struct BatchRequest {
+    std::vector<std::string> snapshots;  // the window's first frame
+    std::vector<std::string> overviews;  // the whole log, the first view marked
+    bool standIn = false;                // the snapshot stands in for a window without a display
+    PlotRequest plot;
+    ExportRequest exports;
+    StatsRequest stats;
+    std::int64_t start = 1;    // the record the window opens at, as asked
+    std::optional<double> at;  // seconds: open at the first record of this time or later
+};
+
+// The summary and brakings tables over logs (each "-" for standard output, or a file).
+struct TableRequest {
+    std::vector<std::string> summaries, brakings;
+    bool noHeader = false;
+    std::vector<std::string> logs;  // every argument, in order
+};
+
+// The viewer's window.
+struct WindowRequest {
+    std::int64_t start = 1;
+    std::optional<double> at;
+    bool follow = false;  // keep reading the log as it grows
+};
+
+struct Plan {
+    Mode mode = Mode::kUsage;
+    // The run keeps the console's ways, the window's: messages on standard output and a wait for
+    // Enter after a failure. Every other run writes them to standard error and never waits.
+    bool console = true;
+    std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order, as the options left them
+    WindowRequest window;
+    std::string noDisplaySnapshot;  // what the window saves instead when there is no display
+    BatchRequest batch;
+    TableRequest tables;
+
+    // The log named first, "" when none.
+    const std::string& log() const;
+};
+
+// The files the run writes ("-" for standard output) and the files it reads: for the checks made
+// before anything is read.
+std::vector<std::string> Outputs(const Plan& plan);
+std::vector<std::string> Inputs(const Plan& plan);
+// Whether an output goes to standard output ("-", or a link to it), which then carries it alone.
+bool WritesStandardOutput(const Plan& plan);
+
+// What the run takes from plovo.ini, so that a run is never refused over a setting it does not
+// use: the screen size, the chart type, the analysis thresholds.
+struct SettingsUse {
+    bool screen = false;
+    bool chartType = false;
+    bool analysis = false;
+};
+SettingsUse SettingsUsedBy(const Plan& plan);
+
+// Refuses a list of several chart types (`charts` of them) for an output that shows one: the
+// window, --snapshot, --overview, --stats.
+bool CheckChartList(const Plan& plan, std::size_t charts, std::string* err);
