@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "files.h"
+#include "signals.h"
 #include "tempfiles.h"
 #include "text.h"
 
@@ -122,6 +123,8 @@ bool FormatOf(const std::string& path, FormatUse use, Format* format, std::strin
 }
 
 FdOutputBuffer::FdOutputBuffer(int fd) : fd(fd) {
+    struct stat status;
+    pipe = fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode);
     setp(bytes, bytes + sizeof bytes);
 }
 
@@ -138,10 +141,23 @@ void FdOutputBuffer::WriteRows() {
 }
 
 bool FdOutputBuffer::WriteOut(const char* data, std::size_t size) {
-    if (failure != 0) return false;  // dropped: the failure is reported instead
-    std::size_t written = 0;
-    if (!WriteAll(fd, data, size, &written)) failure = errno != 0 ? errno : EIO;
-    return failure == 0;
+    // Into a pipe, each write is at most PIPE_BUF bytes ending on a row: the system makes such a
+    // write whole or not at all, so that a signal that ends plovo while the reader lags leaves no
+    // half row there.
+    const std::size_t most = pipe ? PIPE_BUF : size;
+    while (size > 0 && failure == 0) {
+        std::size_t piece = std::min(most, size);
+        const void* lf = piece < size ? memrchr(data, '\n', piece) : nullptr;
+        if (lf != nullptr)
+            piece = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
+        std::size_t written = 0;
+        BeginOutputWrite();
+        if (!WriteAll(fd, data, piece, &written)) failure = errno != 0 ? errno : EIO;
+        EndOutputWrite();
+        data += piece;
+        size -= piece;
+    }
+    return failure == 0;  // after a failure the bytes are dropped: the failure is reported instead
 }
 
 int FdOutputBuffer::overflow(int c) {

@@ -34,6 +34,7 @@ class FdOutputBuffer : public std::streambuf {
     bool WriteOut(const char* data, std::size_t size);
     void WriteRows();
     int fd;
+    bool pipe;  // a pipe or a FIFO, whose reader sees each write as it comes
     char bytes[65536];
 };
 

@@ -6,8 +6,10 @@
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -49,6 +51,25 @@ void ArmDeadline(int status) {
     alarm(kShutdownSeconds);
 }
 
+// The thread writing an output's bytes now, or 0; and whether the process is ending, after which
+// no write begins. Lock-free, so that the handler may read them.
+std::atomic<pid_t> outputWriter{0};
+std::atomic<bool> ending{false};
+constexpr int kWriteWaitMilliseconds = 200;
+
+// Lets a write of an output's bytes that another thread is making end first: bytes being copied
+// take moments; a write that waits for a pipe's reader is made whole or not at all.
+void LetOutputWriteEnd() {
+    ending = true;
+    pid_t self = static_cast<pid_t>(gettid());
+    timespec millisecond = {0, 1000000};
+    for (int i = 0; i < kWriteWaitMilliseconds; ++i) {
+        pid_t writer = outputWriter.load();
+        if (writer == 0 || writer == self) return;
+        nanosleep(&millisecond, nullptr);
+    }
+}
+
 void OnEndingSignal(int number) {
     if (signalsDeferred) {
         // The loop ends on it; the deadline ends the process should the X server keep the loop
@@ -57,6 +78,7 @@ void OnEndingSignal(int number) {
         ArmDeadline(128 + number);
         return;
     }
+    LetOutputWriteEnd();
     RemoveTempFile();
     EndProgress();
     _exit(128 + number);
@@ -189,4 +211,15 @@ bool WithEndingSignalsHeld(const std::function<bool()>& step) {
     bool done = step();
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return done;
+}
+
+void BeginOutputWrite() {
+    outputWriter = static_cast<pid_t>(gettid());
+    if (!ending) return;
+    outputWriter = 0;
+    for (;;) pause();  // the process is ending: the handler's _exit ends this thread too
+}
+
+void EndOutputWrite() {
+    outputWriter = 0;
 }

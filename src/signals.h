@@ -38,3 +38,10 @@ void StartThreadsWithoutSignals(const std::function<void()>& start);
 // Runs `step` with the ending signals held, and returns what it returns; one that came meanwhile
 // ends the process once `step` is done, so that what `step` does is done whole or not at all.
 bool WithEndingSignalsHeld(const std::function<bool()>& step);
+
+// Bracket each write of an output's bytes (whole rows): an ending signal that comes meanwhile, in
+// another thread, lets the write end (for 0.2 s at most) before the process ends, and a write that
+// would begin once the process is ending never does, so that a table on standard output ends on a
+// row boundary.
+void BeginOutputWrite();
+void EndOutputWrite();

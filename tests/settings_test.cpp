@@ -136,6 +136,25 @@ TEST_F(Ini, OnlyASmallRegularFileIsRead) {
     EXPECT_EQ(Load(big).width, 800);
 }
 
+TEST_F(Ini, AFileAsEditorsWriteItIsRead) {
+    // A byte-order mark at the start and CRLF line ends, as some editors save UTF-8.
+    Settings settings = Load(
+        "\xEF\xBB\xBF[display]\r\nwidth = 320\r\ndefault = brake-p\r\n"
+        "[analysis]\r\nbrake_on = 0.1\r\n");
+    EXPECT_EQ(settings.width, 320);
+    EXPECT_EQ(settings.chart.column, 9);
+    EXPECT_EQ(settings.analysis.brakeOn, 0.1);
+    // A NUL is refused as what it is, not as a line too long.
+    std::string path = work.File("plovo.ini");
+    WriteFile(path, std::string("[display]\nwidth = 3\0"
+                                "20\n",
+                                21));
+    std::string err;
+    EXPECT_FALSE(LoadSettings(path, &settings, &err));
+    EXPECT_EQ(err, "plovo: no settings in '" + path + "': line 2 holds a NUL byte");
+    ExpectDefaults(settings);
+}
+
 TEST_F(Ini, FullscreenTakesTheLeadingLetter) {
     EXPECT_TRUE(Fullscreen("yes"));
     EXPECT_TRUE(Fullscreen("True"));

@@ -1,6 +1,7 @@
 // The --stats lines: the whole log's figures, and a stretch's as --plot --to finds it.
 #include "stats.h"
 
+#include <cmath>
 #include <optional>
 
 #include "test_util.h"
@@ -65,4 +66,28 @@ TEST_F(PlovoTest, StatsDescribeTheWholeLogOrTheStretchThatPlotToDraws) {
                 << c.start << " " << c.to.value_or(-1) << " " << beside;
         }
     }
+}
+
+TEST(StretchAccumulator, StepsOverWhatIsNotFiniteAndKeepsTheFirstExtremes) {
+    StretchAccumulator stretch;
+    // {time, value}: a NaN value, a time that goes back, equal extremes later.
+    const double nan = std::nan("");
+    std::vector<std::pair<double, double>> records = {{0, 2},   {1, nan}, {2, 6},
+                                                      {1.5, 6}, {3, -1},  {4, -1}};
+    for (std::size_t k = 0; k < records.size(); ++k)
+        stretch.Add(static_cast<std::int64_t>(k + 11), records[k].first, records[k].second);
+    StretchFigures f = stretch.Figures();
+    EXPECT_EQ(f.records, 6);
+    EXPECT_EQ(f.firstRecord, 11);
+    EXPECT_EQ(f.lastRecord, 16);
+    EXPECT_EQ(f.range.maximum, 6);
+    EXPECT_EQ(f.range.maximumRecord, 13);  // the first of the two
+    EXPECT_EQ(f.maximumTime, 2);
+    EXPECT_EQ(f.range.minimumRecord, 15);
+    EXPECT_EQ(f.minimumTime, 3);
+    // Steps: 0-1 and 1-2 touch the NaN, 2-1.5 goes back; 1.5-3 and 3-4 count.
+    EXPECT_EQ(f.integral, 1.5 * (6 + -1) * 0.5 + 1 * (-1 + -1) * 0.5);
+    EXPECT_EQ(*f.Change(), -3);
+    EXPECT_EQ(*f.Mean(), f.integral / 4);
+    EXPECT_FALSE(StretchAccumulator().Figures().Mean());
 }
