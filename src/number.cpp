@@ -59,33 +59,48 @@ __m128i Is(__m128i bytes, char c) {
     return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
 }
 
-// Reads a window of blanks, a minus, digits with at most one point, and blanks, whose text goes on
-// past it unless `textEnds`. False for anything else (other bytes, a plus, two points, no digit,
-// digits that may go on past the window), which the full path reads.
-//
-// The digits, with zeros in place of the bytes after them, make a whole number V below 10^16, and
-// the window's value is V / 10^k, k at most 16. Below 2^53 V is exact in a double, and so is 10^k
-// (up to 10^22): one division of the two gives the correctly rounded value, as strtod does.
-__attribute__((always_inline)) inline bool ParseWindow(const char* window, bool textEnds,
-                                                       double* number) {
+// A window of blanks, a minus, digits with at most one point, and blanks: its bytes, and bit i of
+// each mask for its byte i.
+struct PlainWindow {
+    __m128i values, isDigit;  // bytes less '0'; 0xff for a digit
+    unsigned point, minus;    // the point, the minus
+    unsigned digits;          // the digits
+    int at;                   // the point's place, or the place after the digits without one
+};
+
+// Finds the plain decimal of a window whose text goes on past it unless `textEnds`. False for
+// anything else (other bytes, a plus, two points, no digit, digits that may go on past the
+// window), which the full path reads.
+__attribute__((always_inline)) inline bool FindPlain(const char* window, bool textEnds,
+                                                     PlainWindow* plain) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window));
-    const __m128i values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));  // digits to 0-9
-    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values);
+    plain->values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+    plain->isDigit = _mm_cmpeq_epi8(_mm_min_epu8(plain->values, _mm_set1_epi8(9)), plain->values);
     const __m128i isPoint = Is(bytes, '.');
     const unsigned point = Bits(isPoint);
     const unsigned text = ~Bits(Is(bytes, ' ')) & 0xFFFF;  // what is not a blank
     const unsigned head = text & -text;                    // its first byte
     const unsigned after = text + head;  // the byte after it when it is one run; bit 16: none
     const unsigned minus = head & Bits(Is(bytes, '-'));
-    const unsigned body = text & ~minus;  // digits and a point, if the window is plain
-    if ((after & text) != 0 || (body & ~Bits(_mm_or_si128(isDigit, isPoint))) != 0 ||
-        (body & ~point) == 0 || (point & (point - 1)) != 0 || (after >> kWindow && !textEnds))
-        return false;
+    const unsigned digits = text & ~minus & ~point;
+    plain->point = point;
+    plain->minus = minus;
+    plain->digits = digits;
+    plain->at = __builtin_ctz(point | after);
+    return (after & text) == 0 &&
+           ((digits | point) & ~Bits(_mm_or_si128(plain->isDigit, isPoint))) == 0 && digits != 0 &&
+           (point & (point - 1)) == 0 && (after >> kWindow == 0 || textEnds);
+}
+
+// The value of a plain window. The digits, with zeros in place of the bytes after them, make a
+// whole number V below 10^16, and the window's value is V / 10^k, k at most 16. Below 2^53 V is
+// exact in a double, and so is 10^k (up to 10^22): one division of the two gives the correctly
+// rounded value, as strtod does. False from 2^53 on.
+__attribute__((always_inline)) inline bool PlainValue(const PlainWindow& plain, double* number) {
     // The bytes from the point on (from after the digits without one) move one place back, so
     // that the digits are one run.
-    const int at = __builtin_ctz(point | after);
-    const __m128i before = FirstBytes(at);
-    const __m128i digitValues = _mm_and_si128(values, isDigit);
+    const __m128i before = FirstBytes(plain.at);
+    const __m128i digitValues = _mm_and_si128(plain.values, plain.isDigit);
     const __m128i joined = _mm_or_si128(_mm_and_si128(before, digitValues),
                                         _mm_andnot_si128(before, _mm_srli_si128(digitValues, 1)));
     // Pairs, fours, then two eights of the 16 digits, the first the most significant.
@@ -103,21 +118,31 @@ __attribute__((always_inline)) inline bool ParseWindow(const char* window, bool 
     static const double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 1e8,
                                           1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
     const double value =
-        static_cast<double>(static_cast<std::int64_t>(whole)) / kPowersOfTen[kWindow - at];
+        static_cast<double>(static_cast<std::int64_t>(whole)) / kPowersOfTen[kWindow - plain.at];
     static const double kSigns[] = {1.0, -1.0};  // exact, and -0 for 0; no branch on the sign
-    *number = value * kSigns[minus != 0];
+    *number = value * kSigns[plain.minus != 0];
     return true;
 }
 
-// A right-aligned field's plain decimal: its last 16 bytes when all before them are blanks, else
-// its first 16. False for other fields and for any text not 16 to 32 bytes long.
-__attribute__((always_inline)) inline bool ParseField(const char* text, std::size_t length,
-                                                      double* number) {
+// The window of a right-aligned field: its last 16 bytes when all before them are blanks, else
+// its first 16, whose text goes on past them unless *textEnds. None for a text not 16 to 32
+// bytes long.
+__attribute__((always_inline)) inline const char* FieldWindow(const char* text, std::size_t length,
+                                                              bool* textEnds) {
     std::size_t before = length - kWindow;  // bytes before the last 16
-    if (before > kWindow) return false;
+    if (before > kWindow) return nullptr;
     unsigned blank = Bits(Is(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)), ' '));
     bool aligned = (~blank & ((1u << before) - 1)) == 0;
-    return ParseWindow(aligned ? text + before : text, aligned || before == 0, number);
+    *textEnds = aligned || before == 0;
+    return aligned ? text + before : text;
+}
+
+__attribute__((always_inline)) inline bool ParseField(const char* text, std::size_t length,
+                                                      double* number) {
+    bool textEnds;
+    const char* window = FieldWindow(text, length, &textEnds);
+    PlainWindow plain;
+    return window != nullptr && FindPlain(window, textEnds, &plain) && PlainValue(plain, number);
 }
 
 // A text shorter than a window has blanks put before it, which atof skips as it skips its own.
@@ -126,7 +151,8 @@ bool ParseShortText(const char* text, std::size_t length, double* number) {
     char padded[kWindow];
     std::memset(padded, ' ', sizeof padded);
     std::memcpy(padded + kWindow - length, text, length);
-    return ParseWindow(padded, true, number);
+    PlainWindow plain;
+    return FindPlain(padded, true, &plain) && PlainValue(plain, number);
 }
 #else
 inline bool ParseField(const char*, std::size_t, double*) {
@@ -203,6 +229,41 @@ bool ReadDecimal(const char* p, const char* end, Decimal* decimal) {
     return true;
 }
 
+#if defined(__SSE2__)
+// Reads a right-aligned field's plain decimal as FindPlain finds it: the number atof reads, even
+// with other bytes after the window. False where FindPlain is.
+bool FindFieldDecimal(const char* text, std::size_t length, Decimal* decimal) {
+    bool textEnds;
+    const char* window = FieldWindow(text, length, &textEnds);
+    PlainWindow plain;
+    if (window == nullptr || !FindPlain(window, textEnds, &plain)) return false;
+    decimal->negative = plain.minus != 0;
+    const unsigned significant =
+        plain.digits & ~Bits(_mm_cmpeq_epi8(plain.values, _mm_setzero_si128()));
+    if (significant == 0) {
+        decimal->count = 0;
+        return true;
+    }
+    const int first = __builtin_ctz(significant), last = 31 - __builtin_clz(significant);
+    const int at = plain.at;
+    if (first < at && at < last) {  // the point among the digits
+        std::memcpy(decimal->digits, window + first, static_cast<std::size_t>(at - first));
+        std::memcpy(decimal->digits + (at - first), window + at + 1,
+                    static_cast<std::size_t>(last - at));
+        decimal->count = last - first;
+    } else {
+        std::memcpy(decimal->digits, window + first, static_cast<std::size_t>(last - first + 1));
+        decimal->count = last - first + 1;
+    }
+    decimal->exponent = first < at ? at - first - 1 : at - first;
+    return true;
+}
+#else
+bool FindFieldDecimal(const char*, std::size_t, Decimal*) {
+    return false;
+}
+#endif
+
 // Writes the digits as to_chars writes a double's shortest digits: in fixed or exponent form,
 // whichever is shorter, fixed when both are as long.
 char* WriteDecimal(const Decimal& d, char* out) {
@@ -257,7 +318,8 @@ char* WriteFieldText(const char* text, std::size_t length, char* out) {
     // has those digits: they are written as they are, without reading them as a number. From
     // 1e15 on, fixed form would show all the double's digits, as printf does.
     Decimal decimal;
-    if (ReadDecimal(text, end, &decimal) && decimal.count <= 15 && decimal.exponent < 15)
+    if ((FindFieldDecimal(text, length, &decimal) || ReadDecimal(text, end, &decimal)) &&
+        decimal.count <= 15 && decimal.exponent < 15)
         return WriteDecimal(decimal, out);
     return WriteExactText(ParseNumber(text, length), out);
 }

@@ -190,5 +190,10 @@ TEST(WriteFieldText, IsTheShortestTextOfTheFieldsNumber) {
         std::string text(random() % 24, ' ');
         for (char& c : text) c = alphabet[random() % alphabet.size()];
         ASSERT_EQ(field(text), exact(text)) << '"' << text << '"';
+        // right-aligned as the simulator writes it, and with other bytes after it
+        std::string aligned = RightAligned(text, 23);
+        ASSERT_EQ(field(aligned), exact(aligned)) << '"' << aligned << '"';
+        std::string followed = text + "  x" + std::string(random() % 20, '7');
+        ASSERT_EQ(field(followed), exact(followed)) << '"' << followed << '"';
     }
 }
