@@ -86,7 +86,7 @@ __attribute__((always_inline)) inline bool FindPlain(const char* window, bool te
     plain->point = point;
     plain->minus = minus;
     plain->digits = digits;
-    plain->at = __builtin_ctz(point | after);
+    plain->at = __builtin_ctz(point | after | 1u << kWindow);  // defined for a window of blanks too
     return (after & text) == 0 &&
            ((digits | point) & ~Bits(_mm_or_si128(plain->isDigit, isPoint))) == 0 && digits != 0 &&
            (point & (point - 1)) == 0 && (after >> kWindow == 0 || textEnds);
