@@ -1,8 +1,10 @@
 // libFuzzer target: any bytes as a log body must give fields of at most 23 bytes without a line
-// feed, the same whatever pieces they arrive in, and fields must parse exactly as atof does. The
-// same bytes as a chart type must read as atoi reads a number that fits an int and be refused
-// otherwise, or, when they do not begin with a number, name a chart type or be refused as given;
-// shown as a name they must hold no control byte.
+// feed, the same whatever pieces they arrive in, and whether its lines come one length after
+// another or not; fields must parse exactly as atof does, also fields the bytes shape as the
+// simulator writes them, and be written back as the shortest text of that number. The same bytes
+// as a chart type must read as atoi reads a number that fits an int and be refused otherwise, or,
+// when they do not begin with a number, name a chart type or be refused as given; shown as a name
+// they must hold no control byte.
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -22,13 +24,40 @@
 
 namespace {
 void CheckParse(const char* text, std::size_t size) {
-    char copy[kRecordSize + 1];
-    size = std::min<std::size_t>(size, kRecordSize);
+    char copy[2 * kRecordSize + 1];
+    size = std::min<std::size_t>(size, 2 * kRecordSize);
     std::memcpy(copy, text, size);
     copy[size] = '\0';
     double expected = std::atof(copy);
     double got = ParseNumber(text, size);
-    if (std::isnan(expected) ? !std::isnan(got) : got != expected) std::abort();
+    if (std::isnan(expected) ? !std::isnan(got)
+                             : got != expected || std::signbit(got) != std::signbit(expected))
+        std::abort();
+    char written[kMaxExactText], exact[kMaxExactText];
+    std::size_t length = static_cast<std::size_t>(WriteFieldText(text, size, written) - written);
+    if (std::string(written, length) != std::string(exact, WriteExactText(got, exact)))
+        std::abort();
+}
+
+// A field shaped as the simulator writes one, from the bytes at *p: blanks, a sign, up to 19
+// digits with a point anywhere, sometimes an exponent or other bytes after them, right-aligned
+// in 23 bytes or in fewer.
+std::string ShapedField(const std::uint8_t** p, const std::uint8_t* end) {
+    auto next = [p, end]() -> unsigned { return *p < end ? *(*p)++ : 0; };
+    unsigned shape = next();
+    std::string number = shape & 1 ? "-" : shape & 2 ? "+" : "";
+    unsigned digits = next() % 20, point = next() % 22;  // a point past the digits: none
+    for (unsigned d = 0; d < digits; ++d) {
+        if (d == point) number += '.';
+        number += static_cast<char>('0' + next() % 10);
+    }
+    if (point == digits) number += '.';
+    static const char* const kAfter[] = {"", "", "", " ", "e", "E-", "e+3", "x", ".", "-"};
+    number += kAfter[(shape >> 2) % 10];
+    if (shape & 0x80) number += static_cast<char>(next());  // any byte, a NUL or a digit too
+    std::size_t width = shape & 0x40 ? next() % 33 : kRecordSize;
+    if (number.size() < width) number.insert(0, width - number.size(), ' ');
+    return number;
 }
 
 void CheckChartType(const char* text, std::size_t size) {
@@ -71,6 +100,25 @@ struct Fields : LineSink {
     std::string all;
     std::int64_t lines = 0;
 };
+
+// The fields of a body fed at once, in two pieces cut at `cut`, and a byte at a time, which never
+// finds a whole line at once.
+void ScanInPieces(const std::vector<int>& columns, const char* body, std::size_t length,
+                  std::size_t cut) {
+    cut = std::min(cut, length);
+    ColumnScanner whole(columns), pieces(columns), bytes(columns);
+    Fields expected, got, bytewise;
+    whole.Feed(body, length, expected);
+    whole.Finish(expected);
+    pieces.Feed(body, cut, got);
+    pieces.Feed(body + cut, length - cut, got);
+    pieces.Finish(got);
+    for (std::size_t i = 0; i < length; ++i) bytes.Feed(body + i, 1, bytewise);
+    bytes.Finish(bytewise);
+    if (got.all != expected.all || got.lines != expected.lines || whole.lines() != expected.lines ||
+        bytewise.all != expected.all || bytes.lines() != expected.lines)
+        std::abort();
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -82,15 +130,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckParse(body, length);
     CheckChartType(body, length);
 
+    for (const std::uint8_t *p = data + 2, *end = data + size; p < end;) {
+        std::string field = ShapedField(&p, end);
+        CheckParse(field.data(), field.size());
+    }
+
     const std::vector<int> columns = {column, kTimeColumn};
-    ColumnScanner whole(columns), pieces(columns);
-    Fields expected, got;
-    whole.Feed(body, length, expected);
-    whole.Finish(expected);
-    pieces.Feed(body, std::min(cut, length), got);
-    pieces.Feed(body + std::min(cut, length), length - std::min(cut, length), got);
-    pieces.Finish(got);
-    if (got.all != expected.all || got.lines != expected.lines || whole.lines() != expected.lines)
-        std::abort();
+    ScanInPieces(columns, body, length, cut);
+    // The body's first line, repeated, then the body: lines of one length, and whatever breaks it.
+    const char* lf = static_cast<const char*>(std::memchr(body, '\n', length));
+    std::string lines;
+    for (int i = 0; lf != nullptr && i < 4; ++i) lines.append(body, lf + 1);
+    lines.append(body, length);
+    ScanInPieces(columns, lines.data(), lines.size(), cut);
     return 0;
 }

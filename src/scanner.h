@@ -48,10 +48,19 @@ class ColumnScanner {
     void Take(const char* bytes, std::size_t size);
     void WholeLine(const char* line, std::size_t length, LineSink& sink);
     void EndLine(LineSink& sink);
+    void Expect(std::int64_t length);
+    const char* SameLengthLines(const char* p, const char* end, LineSink& sink);
 
     std::vector<Field> fields;
     std::vector<FieldText> texts;  // handed to the sink
     std::int64_t lineLength = 0;   // bytes of the current line seen so far
     char firstByte = 0;            // of the current line
     std::int64_t count = 0;
+    // The length of the last line, line feed included, which the next is expected to have (0:
+    // none), and where the fields are in such a line.
+    std::size_t expected = 0;
+    struct Place {
+        std::size_t offset, length;  // bytes
+    };
+    std::vector<Place> places;
 };
