@@ -1,0 +1,1 @@
+// The explorer page of plovo --serve.
