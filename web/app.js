@@ -437,9 +437,14 @@ function renderScatter(state, box, legend, note, tooltip) {
         box.replaceChildren();
         return;
     }
+    // One series a colour, not a run: a fleet of hundreds of runs would otherwise make as many
+    // arrays as long as every braking together.
     const xs = points.map((p) => p.x);
+    const colours = [...new Set(runs.map((run) => runColour(run.id)))];
     const data = [xs];
-    for (const run of runs) data.push(points.map((p) => (p.run === run ? p.y : null)));
+    for (const colour of colours) {
+        data.push(points.map((p) => (runColour(p.run.id) === colour ? p.y : null)));
+    }
     const width = Math.max(320, box.clientWidth);
     const opts = {
         width, height: 360,
@@ -452,9 +457,9 @@ function renderScatter(state, box, legend, note, tooltip) {
             {label: "Braking distance [m]", values: (u, v) => v.map(tickText), size: 64,
              ...axisStyle()},
         ],
-        series: [{}, ...runs.map((run) => ({
-            label: baseName(run.log), stroke: runColour(run.id), paths: () => null,
-            points: {show: true, size: 8, width: 1.5, fill: runColour(run.id) + "aa"},
+        series: [{}, ...colours.map((colour) => ({
+            stroke: colour, paths: () => null,
+            points: {show: true, size: 8, width: 1.5, fill: colour + "aa"},
         }))],
     };
     const chart = new uPlot(opts, data, box);
@@ -681,6 +686,7 @@ function buildRunLayout(asked) {
                                  onchange: (e) => {
                                      if (e.target.value) addChart(e.target.value);
                                      e.target.value = "";
+                                     e.target.blur();
                                  }});
     dom.compareRun = el("select", {"aria-label": "Compare with run",
                                    onchange: () => compareRunChosen()});
@@ -765,7 +771,12 @@ function notice(text) {
 
 function renderRunHeader() {
     const run = view.run;
-    dom.state.replaceChildren(stateBadge(run));
+    const badge = stateBadge(run);
+    if ((run.state || "live") === "live" && view.ready && atEnd()) {
+        badge.textContent = "live, following";
+        badge.title = "The view shows the end of the log and moves on as it grows";
+    }
+    dom.state.replaceChildren(badge);
     const facts = [];
     if (run.pending) facts.push("summarising…");
     if (typeof run.samples === "number") facts.push(`${run.samples} samples`);
@@ -785,7 +796,7 @@ function renderRunHeader() {
 function renderChartMenu() {
     dom.addChart.replaceChildren(
         el("option", {value: "", text: "Add a chart…"}),
-        CHART_NAMES.filter((c) => !view.charts.includes(c))
+        ...CHART_NAMES.filter((c) => !view.charts.includes(c))
             .map((c) => el("option", {value: c, text: CHART_LABELS[c]})));
 }
 
@@ -881,9 +892,10 @@ function lowerBound(a, v) {
 // Maps between two ascending arrays of the same points (distance and time), linearly between
 // points; on a flat stretch of `from` (a stop on the distance axis) the first point for a
 // view's left edge, the last for its right edge.
-function mapAlong(from, to, v, edge) {
+function mapAlong(from, to, v, edge, strict) {
     const n = from.length;
     if (!n || to[0] === null) return null;
+    if (strict && (v < from[0] || v > from[n - 1])) return null;
     if (v <= from[0]) return to[0];
     if (v >= from[n - 1]) return to[n - 1];
     let i = lowerBound(from, v);
@@ -904,11 +916,13 @@ function xToTime(x, edge) {
     return mapAlong(d.xs, d.t, x, edge);
 }
 
-function timeToX(t) {
+// A time on the x axis; null on the distance axis for a time outside the points held, when
+// `strict` (a braking's band must not be drawn at the edge of what is held).
+function timeToX(t, strict) {
     if (view.x === "time") return t;
     const d = view.data;
     if (!d || !d.xs.length) return null;
-    return mapAlong(d.t, d.xs, t, "lo");
+    return mapAlong(d.t, d.xs, t, "lo", strict);
 }
 
 // The plot's width in CSS pixels: the number of columns worth asking for across the view.
@@ -1096,6 +1110,11 @@ function setXMode(x) {
     else showWholeRun();
 }
 
+// Whether the view shows the log's end: it then follows the end as the log grows.
+function atEnd() {
+    return view.whole || Boolean(view.extent && view.xmax >= view.extent.hi);
+}
+
 // A followed log: its state, and its end while the view shows the end.
 async function followLog() {
     try {
@@ -1105,13 +1124,13 @@ async function followLog() {
         if (run) {
             const before = view.run;
             const grew = run.end_s !== before.end_s || run.samples !== before.samples;
-            const atEnd = view.whole || (view.extent && view.xmax >= view.extent.hi);
+            const follow = atEnd();
             view.run = run;
             renderRunHeader();
             if (grew && !run.pending) {
                 const oldExtent = view.extent;
                 noteExtent(run);
-                if (atEnd && !view.whole && oldExtent && view.extent) {
+                if (follow && !view.whole && oldExtent && view.extent) {
                     const span = view.xmax - view.xmin;
                     view.xmax = view.extent.hi;
                     view.xmin = view.xmax - span;
@@ -1119,7 +1138,7 @@ async function followLog() {
                     view.to = run.end_s;
                     keepRunAddress();
                 }
-                if (atEnd) await fetchMain();
+                if (follow) await fetchMain();
                 loadBrakingsList();
             }
             renderCompareMenus();
@@ -1294,7 +1313,7 @@ function drawBrakingBands(u) {
     ctx.clip();
     for (const row of view.brakings) {
         const [start, end] = brakingStretch(row);
-        const x0 = timeToX(start), x1 = timeToX(end);
+        const x0 = timeToX(start, true), x1 = timeToX(end, true);
         if (x0 === null || x1 === null || x1 < view.xmin || x0 > view.xmax) continue;
         const p0 = u.valToPos(x0, "x", true), p1 = u.valToPos(x1, "x", true);
         ctx.fillStyle = "rgba(200, 40, 60, 0.06)";
@@ -1353,17 +1372,30 @@ function attachPointer(panel) {
     over.addEventListener("wheel", (e) => {
         e.preventDefault();
         if (!Number.isFinite(view.xmin)) return;
-        const lines = e.deltaMode === 1 ? 40 : e.deltaMode === 2 ? 800 : 1;
-        const factor = Math.exp(Math.max(-600, Math.min(600, e.deltaY * lines)) * 0.0015);
-        const x = xAt(e.clientX);
-        view.xmin = x - (x - view.xmin) * factor;
-        view.xmax = x + (view.xmax - x) * factor;
+        const pixels = e.deltaMode === 1 ? 40 : e.deltaMode === 2 ? 800 : 1;  // px a line, a page
+        // A sideways swipe (a touchpad's) pans; the wheel zooms about the pointer, by a factor
+        // of 1.16 a notch of 100 px.
+        if (Math.abs(e.deltaX) > Math.abs(e.deltaY)) {
+            const shift = e.deltaX * pixels / u.bbox.width * devicePixelRatio *
+                          (view.xmax - view.xmin);
+            view.xmin += shift;
+            view.xmax += shift;
+        } else {
+            const factor = Math.exp(Math.max(-600, Math.min(600, e.deltaY * pixels)) * 0.0015);
+            const x = xAt(e.clientX);
+            view.xmin = x - (x - view.xmin) * factor;
+            view.xmax = x + (view.xmax - x) * factor;
+        }
         viewChanged();
     }, {passive: false});
 
     over.addEventListener("mousedown", (e) => {
         if (e.button !== 0 || !Number.isFinite(view.xmin)) return;
+        // preventDefault keeps the focus where it was: a menu would go on taking the keys.
         e.preventDefault();
+        if (document.activeElement && document.activeElement !== document.body) {
+            document.activeElement.blur();
+        }
         const startX = e.clientX;
         const start = {xmin: view.xmin, xmax: view.xmax};
         const selecting = e.shiftKey;
@@ -1609,7 +1641,7 @@ function renderBrakingsList() {
         : view.run.pending ? "Waiting for the summary…" : "This run has no braking.";
     dom.brakings.replaceChildren(...rows.map((row) => {
         const [start, end] = brakingStretch(row);
-        const x0 = timeToX(start), x1 = timeToX(end);
+        const x0 = timeToX(start, true), x1 = timeToX(end, true);
         const inView = x0 !== null && x1 !== null && x1 >= view.xmin && x0 <= view.xmax;
         return el("tr", {
             class: "braking" + (inView ? " in-view" : ""),
@@ -1721,6 +1753,7 @@ async function compareRunChosen() {
 }
 
 function compareBrakingChosen() {
+    dom.compareBraking.blur();  // the keys go back to the panels
     const id = Number(dom.compareRun.value), n = Number(dom.compareBraking.value);
     if (id && n) setCompare(id, n, true);
 }
@@ -1855,8 +1888,8 @@ async function compareReadout(seq) {
         t2 = mapAlong(d.xs, d.t, view.cursor.x, "lo");
     }
     const since = view.x === "time"
-        ? `${tickText(view.cursor.t - cmp.anchor.t)} s since application`
-        : `${tickText(view.cursor.x - cmp.anchor.x)} m since application`;
+        ? `${shortNumber(view.cursor.t - cmp.anchor.t)} s since application`
+        : `${shortNumber(view.cursor.x - cmp.anchor.x)} m since application`;
     const head = el("span", {class: "compare-head", text: `run ${cmp.id} braking ${cmp.n}, ` +
                                                           `${since}: `});
     let answer;
