@@ -322,7 +322,8 @@ function renderTable(state, table, count) {
                 keepRunsAddress(state);
                 renderTable(state, table, count);
             },
-        }, label, el("span", {class: "arrow", text: sorted ? (state.sortDown ? "▼" : "▲") : ""}));
+        }, label, el("span", {class: "arrow",
+                              text: sorted ? (state.sortDown ? "▼" : "▲") : ""}));
     };
     const head = el("tr", {}, heading("id", "#", "id"), heading("log", "log"),
                     el("th", {class: "text", text: "state"}),
@@ -423,7 +424,8 @@ function renderScatter(state, box, legend, note, tooltip) {
     const points = state.points.slice().sort((a, b) => a.x - b.x);
     const runs = [...new Set(points.map((p) => p.run))];
     note.textContent = points.length
-        ? `${points.length} brakings of ${runs.length} runs: hover for the figures, click to open one`
+        ? `${points.length} brakings of ${runs.length} runs: hover for the figures, ` +
+          "click to open one"
         : state.runs.some((r) => r.pending) ? "waiting for the summaries…" : "no brakings";
     if (state.scatter) {
         state.scatter.destroy();
@@ -696,9 +698,9 @@ function buildRunLayout(asked) {
                                      text: "×", onclick: () => clearCompare()});
     dom.save = {};
     for (const [key, text] of [["png", "PNG"], ["svg", "SVG"], ["pdf", "PDF"], ["csv", "CSV"]]) {
-        dom.save[key] = el("a", {class: "button", text, download: "",
-                                 title: key === "csv" ? "The samples of this view as CSV"
-                                                      : `This view as plovo's ${text} report plot`});
+        const title = key === "csv" ? "The samples of this view as CSV"
+                                    : `This view as plovo's ${text} report plot`;
+        dom.save[key] = el("a", {class: "button", text, title, download: ""});
     }
     dom.banner = el("div", {class: "banner", hidden: true});
     dom.notice = el("div", {class: "notice", hidden: true});
@@ -764,9 +766,13 @@ function buildRunLayout(asked) {
     document.addEventListener("keydown", onKey);
 }
 
+// A line above the panels for what went wrong or could not be done; gone after a while.
+let noticeTimer = 0;
 function notice(text) {
     dom.notice.textContent = text;
     dom.notice.hidden = !text;
+    clearTimeout(noticeTimer);
+    if (text) noticeTimer = setTimeout(() => { dom.notice.hidden = true; }, 8000);
 }
 
 function renderRunHeader() {
@@ -909,10 +915,22 @@ function mapAlong(from, to, v, edge, strict) {
     return to[i - 1] + f * (to[i] - to[i - 1]);
 }
 
+// The time at a place on the x axis. On the distance axis, past the points held (a pan faster
+// than they came), the run's own ends continue the line: distance 0 at its start, its distance
+// at its end.
 function xToTime(x, edge) {
     if (view.x === "time") return x;
     const d = view.data;
-    if (!d || !d.xs.length) return null;
+    if (!d || !d.xs.length || d.t[0] === null) return null;
+    const n = d.xs.length, run = view.run;
+    const beyond = (x0, t0, x1, t1) => (x1 > x0 ? t0 + (x - x0) / (x1 - x0) * (t1 - t0) : t0);
+    if (x < d.xs[0] && typeof run.start_s === "number" && d.xs[0] > 0) {
+        return beyond(0, run.start_s, d.xs[0], d.t[0]);
+    }
+    if (x > d.xs[n - 1] && typeof run.end_s === "number" &&
+        typeof run.distance_m === "number" && run.distance_m > d.xs[n - 1]) {
+        return beyond(d.xs[n - 1], d.t[n - 1], run.distance_m, run.end_s);
+    }
     return mapAlong(d.xs, d.t, x, edge);
 }
 
@@ -928,15 +946,17 @@ function timeToX(t, strict) {
 // The plot's width in CSS pixels: the number of columns worth asking for across the view.
 function plotWidth() {
     const p = view.panels[0];
-    if (p && p.uplot.bbox.width) return Math.max(50, Math.round(p.uplot.bbox.width / devicePixelRatio));
+    if (p && p.uplot.bbox.width) {
+        return Math.max(50, Math.round(p.uplot.bbox.width / devicePixelRatio));
+    }
     return Math.max(300, dom.panels.clientWidth - Y_AXIS_WIDTH - 20);
 }
 
 // The times to ask for: the view and half a view on each side, so that a pan shows data at
 // once; the whole run when the view is.
 function fetchTimes() {
-    if (view.whole || view.at === null) return {at: null, to: null, factor: 1};
-    const span = view.to - view.at;
+    if (view.whole || view.at === null || view.to === null) return {at: null, to: null, factor: 1};
+    const span = Math.max(view.to - view.at, 1e-6);
     let at = view.at - span / 2, to = view.to + span / 2;
     const run = view.run;
     if (typeof run.start_s === "number") at = Math.max(at, run.start_s);
@@ -1172,6 +1192,7 @@ function resizePanels() {
     const room = dom.panels.clientHeight - X_AXIS_HEIGHT;
     const each = Math.max(PANEL_MIN, Math.floor(room / n));
     const width = Math.max(300, dom.panels.clientWidth);
+    const widthChanged = view.panels[0].uplot.width !== width;
     view.panels.forEach((p, k) => {
         const height = each - PANEL_HEAD + (k === n - 1 ? X_AXIS_HEIGHT : 0);
         if (p.uplot.width !== width || p.uplot.height !== height) {
@@ -1179,6 +1200,11 @@ function resizePanels() {
         }
     });
     placeCursorLines();
+    // A wider plot wants more columns: ask again once the window has its size.
+    if (widthChanged && view.ready && !dataServesView()) {
+        clearTimeout(settleTimer);
+        settleTimer = setTimeout(settle, SETTLE_MS);
+    }
 }
 
 // The offset the x axis reads from: the compared braking's application while comparing, so
@@ -1613,8 +1639,8 @@ async function cursorToEnd(last) {
     let t = last ? run.end_s : run.start_s;
     if (typeof t !== "number") {
         const answer = await api.series(view.id, {charts: "time", width: 1});
-        t = answer.form === "samples" ? (last ? answer.time[answer.time.length - 1] : answer.time[0])
-                                      : (last ? answer.x1[0] : answer.x0[0]);
+        const times = answer.form === "samples" ? answer.time : [answer.x0[0], answer.x1[0]];
+        t = last ? times[times.length - 1] : times[0];
     }
     await moveCursorToTime(t, {keepInView: true});
 }
