@@ -24,6 +24,15 @@ import time
 import urllib.error
 import urllib.request
 
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
+    from selenium.webdriver.common.keys import Keys
+except ImportError:
+    webdriver = None  # main() says what to install
+
 CHROMIUM = "/usr/bin/chromium"
 CHROMEDRIVER = "/usr/bin/chromedriver"
 LABELS = {
@@ -156,7 +165,7 @@ class Server:
             self.stderr.append(line)
             self.lines.put(line)
 
-    def get(self, path, token=True, raw_numbers=False):
+    def get(self, path, token=True):
         """The answer to GET path with the token header: (status, body text)."""
         request = urllib.request.Request(self.origin + path)
         if token:
@@ -190,8 +199,6 @@ class Server:
 # The browser
 
 def start_browser(profile, tmpdir):
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
     for argument in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
@@ -241,12 +248,9 @@ class Page:
                 self.console.append(entry["message"])
 
     def key(self, keys):
-        from selenium.webdriver.common.action_chains import ActionChains
         ActionChains(self.d).send_keys(keys).perform()
 
     def shift_key(self, key):
-        from selenium.webdriver.common.action_chains import ActionChains
-        from selenium.webdriver.common.keys import Keys
         ActionChains(self.d).key_down(Keys.SHIFT).send_keys(key).key_up(Keys.SHIFT).perform()
 
 
@@ -339,8 +343,6 @@ def check_readout_now(page, server, run, charts=THREE):
 
 
 def check_wheel_zoom(page):
-    from selenium.webdriver.common.action_chains import ActionChains
-    from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
     before = page.settled()
     over = page.d.find_element("css selector", ".panel .u-over")
     ActionChains(page.d).scroll_from_origin(ScrollOrigin.from_element(over), 0, -300).perform()
@@ -384,7 +386,6 @@ def check_keys(page, server, run, brakings):
         page.key("p")
         wait_for(f"p to come back to {later[0]} s", lambda: page.settled()["cursor"] == later[0])
     sample = int(page.settled()["cursorSample"])
-    from selenium.webdriver.common.keys import Keys
     page.key(Keys.ARROW_RIGHT)
     wait_for("Right to move one sample", lambda: page.settled()["cursorSample"] == sample + 1)
     check_readout_now(page, server, run)
@@ -452,11 +453,11 @@ def main():
         print("Usage: browser_test.py PLOVO_BINARY LOG...  (or PLOVO_BINARY and PLOVO_LOGS)",
               file=sys.stderr)
         return 2
-    for tool in (CHROMIUM, CHROMEDRIVER):
-        if not os.access(tool, os.X_OK):
-            print(f"browser_test: {tool} is missing (apt-get install chromium chromium-driver "
-                  "python3-selenium)", file=sys.stderr)
-            return 1
+    if webdriver is None or not all(os.access(t, os.X_OK) for t in (CHROMIUM, CHROMEDRIVER)):
+        print("browser_test: Chromium, its driver or Selenium is missing (apt-get install "
+              "chromium chromium-driver python3-selenium; run with /usr/bin/python3)",
+              file=sys.stderr)
+        return 1
     help_text = subprocess.run([binary, "--help"], capture_output=True, text=True).stdout
     if "--serve" not in help_text:
         print(f"browser_test: skipped: {binary} has no --serve", file=sys.stderr)

@@ -313,7 +313,8 @@ function renderTable(state, table, count) {
     const heading = (name, label, title) => {
         const sorted = key === name;
         return el("th", {
-            class: (sorted ? "sorted " : "") + (name === "log" ? "text" : "num"),
+            class: (sorted ? "sorted " : "") + (name === "log" ? "text" : "num") +
+                   (name === "id" ? " id" : ""),
             title: title || name,
             "aria-sort": sorted ? (state.sortDown ? "descending" : "ascending") : null,
             onclick: () => {
@@ -337,10 +338,11 @@ function renderTable(state, table, count) {
                        el("td", {class: "text log"}, link),
                        el("td", {class: "text"}, stateBadge(run))];
         if (!open) {
-            cells.push(el("td", {class: "text error", colspan: String(columns.length),
+            cells.push(el("td", {class: "text error", colspan: String(Math.max(1, columns.length)),
                                  text: run.error || "unreadable"}));
         } else if (run.pending) {
-            cells.push(el("td", {class: "text pending", colspan: String(columns.length),
+            cells.push(el("td", {class: "text pending",
+                                 colspan: String(Math.max(1, columns.length)),
                                  text: "summarising…"}));
         } else {
             for (const c of columns) {
