@@ -52,11 +52,10 @@ TEST(WebAssets, EmbeddedBytesAreTheFilesOnDisk) {
 // Only the exact served paths are found: no file name of the source tree, no path that climbs
 // out of /assets/ or spells a name another way.
 TEST(WebAssets, OtherPathsFindNothing) {
-    for (const char* path :
-         {"", "/", "/app.js", "assets/app.js", "/assets/", "/assets/App.js", "/assets//app.js",
-          "/assets/./app.js", "/assets/../CMakeLists.txt", "/assets/../web/app.js",
-          "/assets/app.js/", "/assets/app.js?token=x", "/assets/vendor/uplot/LICENSE",
-          "web/app.js"}) {
+    for (const char* path : {"", "/", "/app.js", "assets/app.js", "/assets/", "/assets/App.js",
+                             "/assets//app.js", "/assets/./app.js", "/assets/../CMakeLists.txt",
+                             "/assets/../web/app.js", "/assets/app.js/", "/assets/app.js?token=x",
+                             "/assets/vendor/uplot/LICENSE", "web/app.js"}) {
         EXPECT_EQ(FindWebAsset(path), nullptr) << path;
     }
 }
