@@ -231,6 +231,14 @@ function runsPage() {
         tooltip);
     document.title = "plovo: runs";
 
+    let resizeTimer = 0;
+    window.addEventListener("resize", () => {
+        clearTimeout(resizeTimer);
+        resizeTimer = setTimeout(() => {
+            if (state.scatter) state.scatter.setSize({width: scatterBox.clientWidth, height: 360});
+        }, 100);
+    });
+
     filterInput.addEventListener("input", () => {
         state.filter = filterInput.value;
         keepRunsAddress(state);
@@ -737,7 +745,11 @@ function buildRunLayout(asked) {
         el("div", {class: "workspace"},
            el("div", {class: "plots"}, dom.readout, dom.legend, dom.panels),
            el("aside", {class: "sidebar"},
-              el("h3", {text: "Brakings"}), dom.brakingsNote,
+              el("div", {class: "sidebar-head"}, el("h3", {text: "Brakings"}),
+                 el("a", {href: `/api/runs/${run.id}/brakings.csv`, class: "button small",
+                          download: baseName(run.log).replace(/\.[^.]*$/, "") + "-brakings.csv",
+                          title: "This run's brakings as CSV", text: "CSV"})),
+              dom.brakingsNote,
               el("div", {class: "brakings-wrap"},
                  el("table", {class: "brakings", id: "brakings"},
                     el("thead", {}, el("tr", {},
