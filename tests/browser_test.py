@@ -413,7 +413,8 @@ def check_compare(page, server, run, other, braking, at, to, cursor, shots):
 
     # Save links: the view, its comparison, and never the token.
     links = page.d.execute_script(
-        "return [...document.querySelectorAll('a[download]')].map(a => a.getAttribute('href'))")
+        "return [...document.querySelectorAll('#save a[download]')]"
+        ".map(a => a.getAttribute('href'))")
     plots = [h for h in links if "/plot." in h]
     check(len(plots) == 3 and any("/export.csv" in h for h in links),
           f"the save links are {links}")

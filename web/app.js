@@ -734,7 +734,8 @@ function buildRunLayout(asked) {
            el("div", {class: "group"}, el("label", {text: "Charts"}), dom.addChart),
            el("div", {class: "group"}, el("label", {text: "Compare"}), dom.compareRun,
               dom.compareBraking, dom.compareClear),
-           el("div", {class: "group"}, el("label", {text: "Save"}), Object.values(dom.save)),
+           el("div", {class: "group", id: "save"}, el("label", {text: "Save"}),
+              Object.values(dom.save)),
            el("div", {class: "spacer"})),
         el("p", {class: "help"},
            "Wheel: zoom about the pointer · drag: pan · Shift+drag: zoom to the stretch · " +
