@@ -43,7 +43,7 @@ function shortNumber(v) {
     return String(Number(v.toPrecision(7)));
 }
 
-// A figure in a list, to a fixed number of decimals; the title of its row has it exactly.
+// A figure in a list, to a fixed number of decimals; the CSV has it exactly.
 function fixed(v, decimals) {
     return typeof v === "number" ? v.toFixed(decimals) : "";
 }
@@ -69,6 +69,8 @@ function baseName(path) {
     return String(path).replace(/\/+$/, "").split("/").pop() || String(path);
 }
 
+// An element with its attributes ("class", "text", "on<event>" handlers, the rest as they are)
+// and its children (nodes, text, or arrays of them, nested as they come).
 function el(tag, attrs, ...children) {
     const node = document.createElement(tag);
     for (const [key, value] of Object.entries(attrs || {})) {
@@ -845,7 +847,7 @@ function plovoView() {
         brakings: view.brakings.length,
         ready: view.ready,
         busy: requestsInFlight > 0 || settleTimer !== 0 || readoutTimer !== 0 ||
-              addressTimer !== 0,
+              addressTimer !== 0 || stepping,
         link: runLink(),
     };
 }
@@ -1606,8 +1608,9 @@ function keepCursorInView() {
 }
 
 // The time of the sample `steps` samples from the cursor's (negative: before it). From the
-// points held when they are every sample; otherwise from a few samples around the cursor,
-// asked for with a span that is narrowed until they come as samples.
+// points held when they are every sample; otherwise from the samples around the cursor, asked
+// for over a span that is narrowed until they come as samples and widened until there are
+// enough; past the run's first or last sample, that sample.
 async function sampleTimeFrom(t, steps) {
     const d = view.data;
     if (d && d.form === "samples" && d.t.length) {
@@ -1623,7 +1626,8 @@ async function sampleTimeFrom(t, steps) {
         const span = period * (Math.abs(steps) + 2) * 4;
         const params = steps > 0 ? {at: String(t), to: String(t + span)}
                                  : {at: String(t - span), to: String(t)};
-        const answer = await api.series(view.id, {charts: "time", width: 64, ...params});
+        // Up to 512 samples come as such: room for an uneven log's four times too many.
+        const answer = await api.series(view.id, {charts: "time", width: 256, ...params});
         if (answer.form !== "samples") {
             period /= 4;
             continue;
@@ -1635,9 +1639,28 @@ async function sampleTimeFrom(t, steps) {
         if (j >= 0 && j < times.length) return times[j];
         const atEdge = steps > 0 ? t + span >= run.end_s : t - span <= run.start_s;
         if (atEdge || tries === 15) return steps > 0 ? times[times.length - 1] : times[0];
-        period *= 4;
+        period *= 2;
     }
     return t;
+}
+
+// Key repeats come faster than the answers: the steps asked for meanwhile are added up and
+// taken in one move.
+let queuedSteps = 0;
+let stepping = false;
+async function queueSteps(steps) {
+    queuedSteps += steps;
+    if (stepping) return;
+    stepping = true;
+    try {
+        while (queuedSteps) {
+            const now = queuedSteps;
+            queuedSteps = 0;
+            await stepCursor(now);
+        }
+    } finally {
+        stepping = false;
+    }
 }
 
 async function stepCursor(steps) {
@@ -1984,8 +2007,8 @@ function onKey(e) {
     if (e.ctrlKey || e.metaKey || e.altKey) return;
     const steps = e.shiftKey ? 10 : 1;
     switch (e.key) {
-        case "ArrowRight": stepCursor(steps); break;
-        case "ArrowLeft": stepCursor(-steps); break;
+        case "ArrowRight": queueSteps(steps); break;
+        case "ArrowLeft": queueSteps(-steps); break;
         case "Home": cursorToEnd(false); break;
         case "End": cursorToEnd(true); break;
         case "n": nextBraking(1); break;
