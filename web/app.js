@@ -122,6 +122,7 @@ function withQuery(path, params) {
 
 async function fetchText(path, params, signal) {
     requestsInFlight++;
+    showBusy();
     try {
         const response = await fetch(withQuery(path, params),
                                      {credentials: "same-origin", signal});
@@ -140,6 +141,7 @@ async function fetchText(path, params, signal) {
         return text;
     } finally {
         requestsInFlight--;
+        showBusy();
     }
 }
 
@@ -179,11 +181,9 @@ function topBar(crumbs, ...rest) {
 }
 
 // The thin bar under the top bar while requests are out.
-function watchBusy() {
-    setInterval(() => {
-        const bar = document.getElementById("busy");
-        if (bar) bar.classList.toggle("on", requestsInFlight > 0);
-    }, 100);
+function showBusy() {
+    const bar = document.getElementById("busy");
+    if (bar) bar.classList.toggle("on", requestsInFlight > 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -2021,7 +2021,6 @@ function onKey(e) {
 // ---------------------------------------------------------------------------------------------
 // Start
 
-watchBusy();
 const runMatch = /^\/run\/(\d+)\/?$/.exec(location.pathname);
 if (runMatch) runPage(Number(runMatch[1]));
 else if (location.pathname === "/") runsPage();
