@@ -259,6 +259,10 @@ function runsPage() {
     // then for followed logs that grew or went.
     async function poll() {
         let again = 5000;
+        if (document.hidden) {
+            setTimeout(poll, 1000);
+            return;
+        }
         try {
             const text = await fetchText("/api/runs");
             if (text !== state.loadedText) {
@@ -1152,8 +1156,13 @@ function atEnd() {
     return view.whole || Boolean(view.extent && view.xmax >= view.extent.hi);
 }
 
-// A followed log: its state, and its end while the view shows the end.
+// A followed log: its state, and its end while the view shows the end. A hidden tab asks
+// nothing until it is shown again.
 async function followLog() {
+    if (document.hidden) {
+        setTimeout(followLog, FOLLOW_MS);
+        return;
+    }
     try {
         const runs = await api.runs();
         view.runs = runs;
