@@ -469,7 +469,9 @@ function renderScatter(state, box, legend, note, tooltip) {
         legend: {show: false},
         cursor: {show: false, drag: {x: false, y: false}},
         select: {show: false},
-        scales: {x: {time: false}},
+        // Distances from 0, so that twice as high reads as twice as long.
+        scales: {x: {time: false},
+                 y: {range: (u, min, max) => uPlot.rangeNum(Math.min(0, min), max, 0.1, true)}},
         axes: [
             {label: "Initial speed [m/s]", values: (u, v) => v.map(tickText), ...axisStyle()},
             {label: "Braking distance [m]", values: (u, v) => v.map(tickText), size: 64,
