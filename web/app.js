@@ -229,7 +229,9 @@ function runsPage() {
               el("div", {class: "card-head"},
                  el("h2", {text: "Brakings: initial speed against braking distance"}),
                  el("div", {class: "spacer"}), scatterNote),
-              scatterBox, legend)),
+              scatterBox, legend),
+           el("footer", {class: "note"}, "Charts drawn with uPlot, under the ",
+              el("a", {href: "/assets/uPlot-LICENSE.txt", text: "MIT licence"}), ".")),
         tooltip);
     document.title = "plovo: runs";
 
