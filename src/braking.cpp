@@ -30,6 +30,11 @@ bool BrakingFinder::Reaches(double pressure) const {
     return applied && !(on && braking.stopped);
 }
 
+std::optional<Braking> BrakingFinder::Going() const {
+    if (!on) return std::nullopt;
+    return braking;
+}
+
 void BrakingFinder::Start(const BrakeRecord& record) {
     on = true;
     braking = Braking();

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // The thresholds of the rule, from plovo.ini's [analysis].
 struct BrakingRule {
@@ -50,6 +51,8 @@ class BrakingFinder {
     // Whether the next record, of this pressure, falls in an application's reach: elsewhere its
     // acceleration is not read, and Next may be given any.
     bool Reaches(double pressure) const;
+    // The application going on, as Finish would hand it over now; none when the brake is off.
+    std::optional<Braking> Going() const;
 
   private:
     void Start(const BrakeRecord& record);

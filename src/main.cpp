@@ -1,7 +1,10 @@
 // plovo: shows one column of a rail-vehicle simulator's telemetry log as a scrollable chart.
 #include <allegro.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -103,6 +106,17 @@ int RunBatch(const Plan& plan, const char* argv0) {
     return StatusAfterOutput(0);
 }
 
+// The explorer: plovo-serve, beside this program, in its place, with the same arguments.
+int RunServer(char** argv) {
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string server =
+        (length > 0 ? SplitPath(std::string(self, length)).dir : ".") + "/plovo-serve";
+    execv(server.c_str(), argv);
+    FatalExit("plovo: cannot start the explorer '" + Printable(server) +
+              "': " + std::strerror(errno));
+}
+
 int RunWindow(const Plan& plan, const char* argv0) {
     Settings settings = PrepareRun(plan, argv0);
     std::string error;
@@ -155,6 +169,8 @@ int main(int argc, char** argv) {
             return RunExportAlone(plan, argv[0]);
         case Mode::kBatch:
             return RunBatch(plan, argv[0]);
+        case Mode::kServe:
+            return RunServer(argv);
         case Mode::kWindow:
             return RunWindow(plan, argv[0]);
     }

@@ -1,6 +1,8 @@
 // The command line's options made into the run's plan, the usage line and --help.
 #include "options.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -40,6 +42,21 @@ std::optional<double> ReadSeconds(const char* text) {
     return seconds;
 }
 
+// A whole decimal number of at most 9 digits, else none.
+std::optional<std::int64_t> ReadWhole(const std::string& text) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoll(text);
+}
+
+// Whether `text` is a numeric IPv4 or IPv6 address: what the explorer may listen on.
+bool IsAddress(const std::string& text) {
+    unsigned char address[sizeof(in6_addr)];
+    return inet_pton(AF_INET, text.c_str(), address) == 1 ||
+           inet_pton(AF_INET6, text.c_str(), address) == 1;
+}
+
 // "WxH", each a whole number from kMinPlotSide to kMaxPlotSide, else none.
 std::optional<PlotSize> ReadPlotSize(const std::string& text) {
     int sides[2] = {0, 0};
@@ -77,7 +94,10 @@ enum class Opt {
     Version,
     Summary,
     Brakings,
-    NoHeader
+    NoHeader,
+    Serve,
+    Port,
+    Bind
 };
 
 struct KnownOption {
@@ -87,17 +107,28 @@ struct KnownOption {
     Opt id;
 };
 
-const KnownOption kOptions[] = {
-    {"start", 0, true, Opt::Start},        {"at", 0, true, Opt::At},
-    {"snapshot", 0, true, Opt::Snapshot},  {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
-    {"overview", 0, true, Opt::Overview},  {"stats", 0, false, Opt::Stats},
-    {"plot", 0, true, Opt::Plot},          {"to", 0, true, Opt::To},
-    {"plot-size", 0, true, Opt::PlotSize}, {"x", 0, true, Opt::X},
-    {"compare", 0, true, Opt::Compare},    {"title", 0, true, Opt::Title},
-    {"export", 0, true, Opt::Export},      {"follow", 'f', false, Opt::Follow},
-    {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version},
-    {"summary", 0, true, Opt::Summary},    {"brakings", 0, true, Opt::Brakings},
-    {"no-header", 0, false, Opt::NoHeader}};
+const KnownOption kOptions[] = {{"start", 0, true, Opt::Start},
+                                {"at", 0, true, Opt::At},
+                                {"snapshot", 0, true, Opt::Snapshot},
+                                {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
+                                {"overview", 0, true, Opt::Overview},
+                                {"stats", 0, false, Opt::Stats},
+                                {"plot", 0, true, Opt::Plot},
+                                {"to", 0, true, Opt::To},
+                                {"plot-size", 0, true, Opt::PlotSize},
+                                {"x", 0, true, Opt::X},
+                                {"compare", 0, true, Opt::Compare},
+                                {"title", 0, true, Opt::Title},
+                                {"export", 0, true, Opt::Export},
+                                {"follow", 'f', false, Opt::Follow},
+                                {"help", 'h', false, Opt::Help},
+                                {"version", 0, false, Opt::Version},
+                                {"summary", 0, true, Opt::Summary},
+                                {"brakings", 0, true, Opt::Brakings},
+                                {"no-header", 0, false, Opt::NoHeader},
+                                {"serve", 0, false, Opt::Serve},
+                                {"port", 0, true, Opt::Port},
+                                {"bind", 0, true, Opt::Bind}};
 
 // The option `written` (a long name after "--", without "=value") names: the one with that
 // name, else the only one whose name begins with it. Null, with one line in err, when none or
@@ -141,6 +172,9 @@ bool operator==(const PlotSize& a, const PlotSize& b) {
 // What the command line gives, option by option, before the plan is made of it.
 struct Given {
     bool help = false, version = false, stats = false, follow = false, noHeader = false;
+    bool serve = false;
+    std::optional<int> port;
+    std::optional<std::string> bind;
     std::optional<std::int64_t> start;
     std::optional<double> at, to;
     std::optional<PlotSize> plotSize;
@@ -254,6 +288,16 @@ bool Apply(Opt id, const std::string& value, Given* given, std::string* err) {
         case Opt::NoHeader:
             given->noHeader = true;
             return true;
+        case Opt::Serve:
+            given->serve = true;
+            return true;
+        case Opt::Port:
+            if (std::optional<std::int64_t> port = ReadWhole(value); port && *port <= 65535)
+                return Once(id, value, static_cast<int>(*port), &given->port, given, err);
+            return refuse("a port number from 0 to 65535");
+        case Opt::Bind:
+            if (IsAddress(value)) return Once(id, value, value, &given->bind, given, err);
+            return refuse("an IPv4 or IPv6 address");
     }
     return true;
 }
@@ -320,8 +364,22 @@ const char* PlotOnly(const Given& given) {
                            : nullptr;
 }
 
+// The first option given that only the explorer takes, while --serve is not given; or, with
+// --serve, the first output or option of a chart it cannot go with. Null for none.
+const char* ServeConflict(const Given& given) {
+    if (!given.serve) return given.port ? "--port" : given.bind ? "--bind" : nullptr;
+    if (given.Tables()) return given.summaries.empty() ? "--brakings" : "--summary";
+    return ChartOption(given);
+}
+
 // Refuses options that cannot go together, in one place.
 bool CheckConflicts(const Given& given, std::string* err) {
+    if (const char* option = ServeConflict(given))
+        return Refuse(
+            err, given.serve
+                     ? std::string("plovo: --serve shows the logs in a browser, and ") + option +
+                           " is an output of its own: give one of them"
+                     : std::string("plovo: ") + option + " goes with --serve, which is not given");
     const std::vector<std::string> writers = StandardOutputWriters(given);
     if (!given.summaries.empty() && !given.brakings.empty() &&
         std::count(writers.begin(), writers.end(), "--summary -") +
@@ -371,6 +429,7 @@ Mode ModeOf(const Given& given, bool displayed) {
     if (given.help) return Mode::kHelp;
     if (given.version) return Mode::kVersion;
     if (given.Tables()) return Mode::kTables;
+    if (given.serve && !given.args.empty()) return Mode::kServe;
     if (given.args.empty()) return Mode::kUsage;
     bool exportOnly = !given.exports.empty() && given.snapshots.empty() &&
                       given.overviews.empty() && given.plots.empty() && !given.stats;
@@ -403,8 +462,9 @@ Plan MakePlan(const Given& given, const char* display) {
     batch.start = stretch.start;
     batch.at = given.at;
     plan.tables = {given.summaries, given.brakings, given.noHeader, given.args};
+    plan.serve = {given.args, given.port, given.bind.value_or("127.0.0.1")};
     plan.console = plan.mode == Mode::kWindow || batch.standIn ||
-                   (plan.mode == Mode::kUsage && !given.Batch());
+                   (plan.mode == Mode::kUsage && !given.Batch() && !given.serve);
     return plan;
 }
 }  // namespace
@@ -466,6 +526,11 @@ std::string HelpText() {
             "                              standard output); every argument is then a log\n"
             "  --brakings FILE             write a CSV row per brake application of each log\n"
             "  --no-header                 write the tables without their header rows\n"
+            "  --serve                     explore the logs (and folders of logs) in a web\n"
+            "                              browser, at the address plovo prints, until Ctrl+C\n"
+            "  --port N                    with --serve: listen on port N (8823, or the next\n"
+            "                              free one; 0 for any)\n"
+            "  --bind ADDRESS              with --serve: listen on ADDRESS (127.0.0.1)\n"
             "  -h, --help                  show this help and exit\n"
             "  --version                   show the version and exit\n"
             "\n"

@@ -28,6 +28,7 @@ std::vector<std::string> Outputs(const Plan& plan) {
 
 std::vector<std::string> Inputs(const Plan& plan) {
     if (plan.mode == Mode::kTables) return plan.tables.logs;  // every one
+    if (plan.mode == Mode::kServe) return {};
     std::vector<std::string> inputs;
     if (!plan.args.empty()) inputs.push_back(plan.args[0]);
     if (plan.mode == Mode::kBatch && !plan.batch.plot.compare.empty())
@@ -59,6 +60,7 @@ SettingsUse SettingsUsedBy(const Plan& plan) {
             use.chartType = true;
             break;
         case Mode::kTables:
+        case Mode::kServe:
             use.analysis = true;
             break;
         case Mode::kUsage:

@@ -17,6 +17,7 @@ enum class Mode {
     kBatch,        // pictures, plots, an export beside them, figures: one pass, then each output
     kExportAlone,  // the export written as the log is read, with no temporary file
     kTables,       // the summary and brakings tables of many logs
+    kServe,        // the explorer: a local web server over logs and folders of logs
 };
 
 // A sample number past the end of any log: the window opens on the last full screen. Larger
@@ -77,6 +78,15 @@ struct TableRequest {
     std::vector<std::string> logs;  // every argument, in order
 };
 
+// The explorer (--serve): the logs and folders to serve, where to listen.
+struct ServeRequest {
+    std::vector<std::string> paths;  // logs and folders, in order
+    std::optional<int> port;         // --port; else the first free from kServePort
+    std::string bind = "127.0.0.1";  // --bind
+};
+constexpr int kServePort = 8823;  // tried first, then the next ones up to kServeLastPort
+constexpr int kServeLastPort = 8873;
+
 // The viewer's window.
 struct WindowRequest {
     std::int64_t start = 1;
@@ -94,6 +104,7 @@ struct Plan {
     std::string noDisplaySnapshot;  // what the window saves instead when there is no display
     BatchRequest batch;
     TableRequest tables;
+    ServeRequest serve;
 
     // The log named first, "" when none.
     const std::string& log() const;

@@ -11,6 +11,7 @@
 
 namespace {
 bool terminal = false;              // standard error is a terminal, so the line may show
+bool silenced = false;              // the line never shows
 std::int64_t total = -1, done = 0;  // bytes of the log
 double nextLook = 0.0;              // s on the monotonic clock
 double started = 0.0;               // s: when the counting began
@@ -69,8 +70,12 @@ void ShowChanged(const std::string& text) {
 }
 }  // namespace
 
+void SilenceProgress() {
+    silenced = true;
+}
+
 void StartProgress(int log) {
-    terminal = isatty(STDERR_FILENO) == 1;
+    terminal = !silenced && isatty(STDERR_FILENO) == 1;
     struct stat status;
     total = fstat(log, &status) == 0 && S_ISREG(status.st_mode) ? status.st_size : -1;
     done = 0;

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string>
 
+// Keeps the line from showing for the rest of the process: a server's readings are no one's wait.
+void SilenceProgress();
+
 // Starts counting the bytes read from the log open on `log`. The line appears on standard error
 // only when that is a terminal whose foreground plovo is and the extraction has run for more
 // than kProgressDelay; it then shows the percent of the log's size read, or the megabytes read

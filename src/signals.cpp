@@ -4,16 +4,19 @@
 
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <thread>
 
 #include "progress.h"
 #include "tempfiles.h"
@@ -222,4 +225,10 @@ void BeginOutputWrite() {
 
 void EndOutputWrite() {
     outputWriter = 0;
+}
+
+unsigned Cores() {
+    cpu_set_t cores;
+    if (sched_getaffinity(0, sizeof cores, &cores) == 0) return CPU_COUNT(&cores);
+    return std::max(1u, std::thread::hardware_concurrency());
 }

@@ -30,6 +30,9 @@ void HoldEndingSignals(bool hold);
 // once with status 1, before anything is torn down under the threads that still run.
 void ArmExitGuard(bool armed);
 
+// The cores this process may run on: how many workers a job spreads over.
+unsigned Cores();
+
 // Runs `start` with every signal blocked, so that the threads it starts inherit the mask and
 // never take one: an ending signal reaches the calling thread, and a file the calling thread
 // creates is registered before a signal can remove what is registered and end the process.

@@ -30,6 +30,18 @@ void RunSummary::OnLine(const LogLine& line) {
     finder.Next({time, velocity, finder.Reaches(pressure) ? parse(kAcceleration) : 0.0, pressure});
 }
 
+RunFigures RunSummary::Now(std::optional<Braking>* going) const {
+    RunFigures now = figures;
+    now.distance = derived.distance();
+    now.tractionEnergy = derived.energy();
+    *going = finder.Going();
+    if (*going) {
+        ++now.brakings;
+        now.stops += (*going)->stopped;
+    }
+    return now;
+}
+
 const RunFigures& RunSummary::Finish() {
     finder.Finish();
     figures.distance = derived.distance();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ class RunSummary : public LineConsumer {
     void OnLine(const LogLine& line) override;
     // Ends the run (an application still on ends at its last record) and gives its figures.
     const RunFigures& Finish();
+    // The figures were the run to end now, and the application still going on, if any, into
+    // `going`; the run goes on.
+    RunFigures Now(std::optional<Braking>* going) const;
 
   private:
     enum { kTime, kVelocity, kAcceleration, kCoupler, kForce, kPressure, kCurrent, kFields };

@@ -3,7 +3,6 @@
 #include "summaryrun.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,13 +129,6 @@ void Work(Run& run) {
         if (!read) run.allRead = false;
         run.rows.Done(log, read ? "" : err);
     }
-}
-
-// The cores this process may run on.
-unsigned Cores() {
-    cpu_set_t cores;
-    if (sched_getaffinity(0, sizeof cores, &cores) == 0) return CPU_COUNT(&cores);
-    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 // Starts the workers, as many as there are cores and logs, and shows the progress until they

@@ -172,7 +172,7 @@ class Server:
             request.add_header("Authorization", "token " + self.token)
         try:
             with urllib.request.urlopen(request, timeout=WAIT) as response:
-                return response.status, response.read().decode()
+                return response.status, response.read().decode(errors="replace")
         except urllib.error.HTTPError as e:
             return e.code, e.read().decode(errors="replace")
 
@@ -426,8 +426,11 @@ def check_compare(page, server, run, other, braking, at, to, cursor, shots):
         check(f"compare={other}:{braking}" in href and "x=time" in href,
               f"a plot link lacks the comparison or the x: {href}")
     for href in links:
-        status, _ = server.get(href)
+        status, body = server.get(href)
         check(status == 200, f"GET {href} gave {status}")
+        kind = href.split("?")[0].rsplit(".", 1)[-1]
+        heads = {"png": "\ufffdPNG", "svg": "<?xml", "pdf": "%PDF-", "csv": "time,velocity,"}
+        check(body.startswith(heads[kind]), f"GET {href} gave {body[:20]!r}, not a {kind}")
     page.d.save_screenshot(os.path.join(shots, "explorer-run.png"))
 
 

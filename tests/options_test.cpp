@@ -138,7 +138,7 @@ TEST(OptionsParse, ValuesAreRefusedAsWritten) {
          {{"--vers=x"}, "plovo: option --vers takes no value"},
          {{"--t", "5", "l"}, "plovo: option --t is ambiguous: --to, --title"},
          {{"--s", "5", "log.dat"},
-          "plovo: option --s is ambiguous: --start, --snapshot, --stats, --summary"},
+          "plovo: option --s is ambiguous: --start, --snapshot, --stats, --summary, --serve"},
          {{"--no", "a.dat"}, "plovo: option --no is ambiguous: --no-display-snapshot, --no-header"},
          {{"log.dat", "--sn"}, "plovo: option --sn needs a value"},
          {{"--\x9b=1"}, "plovo: unknown option --\\x9b"}});
@@ -216,7 +216,7 @@ TEST(OptionsConflicts, FollowingNeedsTheWindow) {
 }
 
 TEST(OptionsTables, EveryArgumentIsALogAndTheTablesShareNoStream) {
-    Check({{{"--sum", "-", "a.dat", "2", "--b=b.csv", "--no-h"},
+    Check({{{"--sum", "-", "a.dat", "2", "--br=b.csv", "--no-h"},
             "tables 1 [] summary{-} brakings{b.csv} no-header a.dat 2"},
            {{"--brakings", "-", "--summary", "s.csv"}, "tables 1 [] summary{s.csv} brakings{-}"},
            {{"--summary", "a.csv", "--summary", "-", "x.dat"},

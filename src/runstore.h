@@ -1,0 +1,90 @@
+// An opened run of the explorer: every chart type's samples kept in blocks in a private file, with
+// each block's extremes, so that a stretch at any zoom is answered from a few blocks, exactly;
+// followed as the log grows.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "channels.h"
+#include "logreader.h"
+#include "records.h"
+
+// The chart types the explorer serves, in this order: the log's 11 columns (time first), then
+// distance, traction power and traction energy.
+const std::vector<Channel>& ServedChannels();
+constexpr std::size_t kServedTime = 0;       // in ServedChannels
+constexpr std::size_t kServedDistance = 11;  // in ServedChannels
+
+// What a look at a followed log found, for the explorer to say.
+enum class LogState { kLive, kTruncated, kReplaced, kGone };
+
+// A request for a series: chart types (places in ServedChannels), the stretch as times, and how
+// many columns of the x range the answer may have.
+struct SeriesQuery {
+    std::vector<std::size_t> charts;
+    std::optional<double> at, to;  // s, as --at and --to
+    int width = 1;
+    bool distance = false;  // x is the distance, else the time
+};
+
+class RunStore : public LineConsumer {
+  public:
+    static constexpr std::int64_t kBlockRecords = 256;
+
+    explicit RunStore(const std::string& logName);
+    ~RunStore();
+
+    // Reads the log as it is now and goes on following it. False with one line in err.
+    bool Open(std::string* err);
+    // Takes what the log gained until `deadline`; a start-over empties the store first.
+    void Follow(std::chrono::steady_clock::time_point deadline);
+
+    std::int64_t samples() const;
+    LogState state() const;
+
+    // The answers, as JSON: the first sample at `at` or later with every chart type's value
+    // (false when there is none); a series (see the man page: every sample of a stretch of at
+    // most 2 * width samples, else width columns of the x range with their exact extremes).
+    bool SampleJson(double at, std::string* json) const;
+    std::string SeriesJson(const SeriesQuery& query) const;
+
+    void OnLine(const LogLine& line) override;
+    void Restart() override;
+
+  private:
+    static constexpr std::size_t kChannels = 14;
+    // What the index keeps of a block: its records' count, each channel's finite extremes
+    // (NaN when none), and its x values: first and last in record order, smallest and largest.
+    struct Block {
+        std::int64_t records = 0;
+        double lo[kChannels], hi[kChannels];
+        double first[2], last[2], xLo[2], xHi[2];  // [0] time, [1] distance
+        bool finite[2] = {true, true};             // every x of the block is finite
+    };
+    struct Columns;
+    bool ReadBlock(std::int64_t block, std::size_t channel, double* values) const;
+    double Value(std::int64_t record, std::size_t channel) const;
+    RecordSpan Stretch(const std::optional<double>& at, const std::optional<double>& to) const;
+    std::int64_t FirstAtOrAfter(double seconds, std::int64_t from) const;
+    std::int64_t LastUpTo(double seconds, std::int64_t from) const;
+    void Note(Block& block, const double* values);
+    bool WriteBlock();
+
+    std::string logName;
+    LogReader reader;
+    ChannelReader channels;
+    mutable std::shared_mutex mutex;  // queries share it; a follow takes it alone
+    int fd = -1;
+    std::string path;
+    std::vector<Block> blocks;    // the last may be incomplete: its values are in `current`
+    std::vector<double> current;  // kChannels x kBlockRecords, channel by channel
+    std::int64_t records = 0;
+    LogState state_ = LogState::kLive;
+    bool failed = false;  // the file could not be written: the store keeps what it had
+};
