@@ -55,9 +55,11 @@ ChannelReader::ChannelReader(const std::vector<Channel>& channels, ColumnSet& co
 void ChannelReader::Next(const LogLine& next) {
     line = next;
     time_ = line.Number(0);
+    if (!derives) return;
     // Without a channel that needs the force (distance alone), power and energy go unused.
-    if (derives)
-        derived.Next(time_, line.Number(velocityField), usesForce ? line.Number(forceField) : 0.0);
+    velocity = line.Number(velocityField);
+    force = usesForce ? line.Number(forceField) : 0.0;
+    derived.Next(time_, velocity, force);
 }
 
 FieldText UpToNul(const FieldText& field) {
@@ -72,6 +74,11 @@ FieldText ChannelReader::Text(std::size_t channel) const {
 
 double ChannelReader::Value(std::size_t channel) const {
     if (!measured(channel)) return RecordedValue(DerivedValue(channel));
+    // The fields Next parsed already (atof stops at a NUL too: the same number).
+    std::size_t field = plans[channel].field;
+    if (field == 0) return time_;
+    if (derives && field == velocityField) return velocity;
+    if (usesForce && field == forceField) return force;
     FieldText text = Text(channel);
     return ParseNumber(text.text, text.length);
 }

@@ -80,5 +80,5 @@ class ChannelReader {
     std::size_t velocityField = 0, forceField = 0;
     DerivedChannels derived;
     LogLine line;
-    double time_ = 0.0;
+    double time_ = 0.0, velocity = 0.0, force = 0.0;  // of the line, as Next parsed them
 };

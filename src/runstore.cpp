@@ -13,6 +13,7 @@
 #include "files.h"
 #include "number.h"
 #include "tempfiles.h"
+#include "text.h"
 
 namespace {
 constexpr std::int64_t kRecords = RunStore::kBlockRecords;
@@ -104,10 +105,83 @@ RunStore::~RunStore() {
     if (!path.empty()) RemoveRegisteredFile(path);
 }
 
-bool RunStore::Open(std::string* err) {
+bool RunStore::Open(const std::vector<std::size_t>& charts, std::string* err) {
     std::unique_lock<std::shared_mutex> lock(mutex);
+    for (std::size_t always : {kServedTime, std::size_t{1}, std::size_t{5}, kServedDistance,
+                               std::size_t{12}, std::size_t{13}})  // velocity, traction force
+        filled[always] = true;
+    for (std::size_t chart : charts) filled[chart] = true;
     if (!CreatePrivateFile(".run", &fd, &path, err)) return false;
     return reader.Start(true, err);
+}
+
+// A reading of the log that takes chart types the store has not read into their places, up to
+// the samples the store holds.
+class RunStore::Filler : public LineConsumer {
+  public:
+    Filler(RunStore& store, std::vector<std::size_t> missing, ColumnSet& columns)
+        : store(store),
+          missing(std::move(missing)),
+          channels(ServedChannels(), columns),
+          values(this->missing.size() * kRecords) {}
+    void OnLine(const LogLine& line) override {
+        if (Satisfied()) return;
+        channels.Next(line);
+        std::int64_t at = (line.record - 1) % kRecords, block = (line.record - 1) / kRecords;
+        for (std::size_t k = 0; k < missing.size(); ++k)
+            values[k * kRecords + at] = channels.Value(missing[k]);
+        if (at + 1 == store.blocks[block].records) failed = failed || !Put(block);
+    }
+    bool Satisfied() const override { return failed || taken >= store.records; }
+    bool failed = false;
+
+  private:  // The block's values of the missing chart types into the file (or, for the block being
+    // filled, into memory), and their extremes into the index.
+    bool Put(std::int64_t block) {
+        Block& summary = store.blocks[block];
+        taken += summary.records;
+        bool last = block + 1 == static_cast<std::int64_t>(store.blocks.size()) &&
+                    summary.records < kRecords;
+        for (std::size_t k = 0; k < missing.size(); ++k) {
+            std::size_t c = missing[k];
+            const double* own = &values[k * kRecords];
+            summary.lo[c] = summary.hi[c] = NAN;
+            for (std::int64_t i = 0; i < summary.records; ++i)
+                Widen(own[i], &summary.lo[c], &summary.hi[c]);
+            if (last)
+                std::memcpy(&store.current[c * kRecords], own, summary.records * sizeof(double));
+            else if (!store.WriteBlock(block, c, own, 1))
+                return false;
+        }
+        return true;
+    }
+
+    RunStore& store;
+    std::vector<std::size_t> missing;
+    ChannelReader channels;
+    std::vector<double> values;  // a block's, chart type by chart type
+    std::int64_t taken = 0;
+};
+
+bool RunStore::Fill(const std::vector<std::size_t>& charts, std::string* err) {
+    std::unique_lock<std::shared_mutex> lock(mutex);
+    std::vector<std::size_t> missing;
+    for (std::size_t chart : charts)
+        if (!filled[chart] && std::find(missing.begin(), missing.end(), chart) == missing.end())
+            missing.push_back(chart);
+    if (missing.empty()) return true;
+    if (records > 0) {
+        LogReader again(logName);
+        again.ShowProgress(false);
+        Filler filler(*this, missing, again.columns());
+        again.Add(filler);
+        if (!again.Start(false, err)) return false;
+        if (filler.failed)
+            return Refuse(
+                err, "plovo: cannot write temporary file '" + path + "': " + std::strerror(errno));
+    }
+    for (std::size_t chart : missing) filled[chart] = true;
+    return true;
 }
 
 void RunStore::Follow(std::chrono::steady_clock::time_point deadline) {
@@ -156,19 +230,25 @@ void RunStore::OnLine(const LogLine& line) {
     std::int64_t at = blocks.back().records;
     double values[kChannels];
     for (std::size_t c = 0; c < kChannels; ++c) {
-        values[c] = channels.Value(c);
+        values[c] = filled[c] ? channels.Value(c) : NAN;
         current[c * kRecords + at] = values[c];
     }
-    Note(blocks.back(), values);
+    Note(blocks.back(), values);  // NaN for those not read: no extremes, until they are
     ++records;
-    if (blocks.back().records == kRecords) failed = !WriteBlock();
+    // A block complete: every chart type's place written at once (those not read yet are
+    // written over when they are).
+    if (blocks.back().records == kRecords)
+        failed = !WriteBlock(blocks.size() - 1, 0, current.data(), kChannels);
 }
 
-// Writes the block just completed at its place in the file.
-bool RunStore::WriteBlock() {
-    const std::size_t size = current.size() * sizeof(double);
-    const off_t offset = static_cast<off_t>(blocks.size() - 1) * static_cast<off_t>(size);
-    const char* bytes = reinterpret_cast<const char*>(current.data());
+// Writes a complete block's values of `count` chart types from `channel` on at their place in
+// the file.
+bool RunStore::WriteBlock(std::int64_t block, std::size_t channel, const double* values,
+                          std::size_t count) {
+    const std::size_t size = kRecords * sizeof(double) * count;
+    const off_t offset = (static_cast<off_t>(block) * kChannels + static_cast<off_t>(channel)) *
+                         static_cast<off_t>(kRecords * sizeof(double));
+    const char* bytes = reinterpret_cast<const char*>(values);
     for (std::size_t done = 0; done < size;) {
         ssize_t written = pwrite(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
         if (written < 0 && errno == EINTR) continue;

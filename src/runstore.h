@@ -40,8 +40,12 @@ class RunStore : public LineConsumer {
     explicit RunStore(const std::string& logName);
     ~RunStore();
 
-    // Reads the log as it is now and goes on following it. False with one line in err.
-    bool Open(std::string* err);
+    // Reads the log as it is now, every chart type of `charts` (places in ServedChannels) with the
+    // time and the computed chart types, and goes on following it. False with one line in err.
+    bool Open(const std::vector<std::size_t>& charts, std::string* err);
+    // Reads the chart types of `charts` not read yet, in one more reading of the log, up to the
+    // samples the store holds. False with one line in err.
+    bool Fill(const std::vector<std::size_t>& charts, std::string* err);
     // Takes what the log gained until `deadline`; a start-over empties the store first.
     void Follow(std::chrono::steady_clock::time_point deadline);
 
@@ -68,13 +72,15 @@ class RunStore : public LineConsumer {
         bool finite[2] = {true, true};             // every x of the block is finite
     };
     struct Columns;
+    class Filler;
     bool ReadBlock(std::int64_t block, std::size_t channel, double* values) const;
+    bool WriteBlock(std::int64_t block, std::size_t channel, const double* values,
+                    std::size_t count);
     double Value(std::int64_t record, std::size_t channel) const;
     RecordSpan Stretch(const std::optional<double>& at, const std::optional<double>& to) const;
     std::int64_t FirstAtOrAfter(double seconds, std::int64_t from) const;
     std::int64_t LastUpTo(double seconds, std::int64_t from) const;
     void Note(Block& block, const double* values);
-    bool WriteBlock();
 
     std::string logName;
     LogReader reader;
@@ -85,6 +91,9 @@ class RunStore : public LineConsumer {
     std::vector<Block> blocks;    // the last may be incomplete: its values are in `current`
     std::vector<double> current;  // kChannels x kBlockRecords, channel by channel
     std::int64_t records = 0;
+    // The chart types read so far: the time, and the inputs of the computed ones, always; the
+    // others as they are asked for, so that a run opens as fast as its first view needs.
+    bool filled[kChannels] = {};
     LogState state_ = LogState::kLive;
     bool failed = false;  // the file could not be written: the store keeps what it had
 };

@@ -315,9 +315,10 @@ Answer ServedRuns::Brakings(int id, bool csv) {
     return {200, "application/json", json + "]", ""};
 }
 
-// The run's samples, opened at the first request for them (one reading of the log, followed from
-// then on); null with one line in err when it cannot be.
-RunStore* ServedRuns::Opened(Run& run, std::string* err) {
+// The run's samples of `charts`, opened at the first request for them (one reading of the log,
+// followed from then on), read again for chart types asked for later; null with one line in err
+// when they cannot be.
+RunStore* ServedRuns::Opened(Run& run, const std::vector<std::size_t>& charts, std::string* err) {
     std::lock_guard<std::mutex> lock(run.mutex);
     if (!run.error.empty()) {
         *err = run.error;
@@ -325,17 +326,19 @@ RunStore* ServedRuns::Opened(Run& run, std::string* err) {
     }
     if (!run.store) {
         auto store = std::make_unique<RunStore>(run.log);
-        if (!store->Open(err)) return nullptr;
+        if (!store->Open(charts, err)) return nullptr;
         run.store = std::move(store);
     }
-    return run.store.get();
+    return run.store->Fill(charts, err) ? run.store.get() : nullptr;
 }
 
 Answer ServedRuns::Sample(int id, double at) {
     Run* run = Find(id);
     if (run == nullptr) return Refusal(404, "no run " + std::to_string(id));
     std::string err, json;
-    RunStore* store = Opened(*run, &err);
+    std::vector<std::size_t> every(ServedChannels().size());
+    for (std::size_t c = 0; c < every.size(); ++c) every[c] = c;
+    RunStore* store = Opened(*run, every, &err);
     if (store == nullptr) return Refusal(404, err);
     if (!store->SampleJson(at, &json))
         return Refusal(404, "run " + std::to_string(id) + " has no sample at " + ExactText(at) +
@@ -347,7 +350,7 @@ Answer ServedRuns::Series(int id, const SeriesQuery& query) {
     Run* run = Find(id);
     if (run == nullptr) return Refusal(404, "no run " + std::to_string(id));
     std::string err;
-    RunStore* store = Opened(*run, &err);
+    RunStore* store = Opened(*run, query.charts, &err);
     if (store == nullptr) return Refusal(404, err);
     return {200, "application/json", store->SeriesJson(query), ""};
 }

@@ -67,7 +67,7 @@ class ServedRuns {
   private:
     struct Run;
     Run* Find(int id);
-    RunStore* Opened(Run& run, std::string* err);
+    RunStore* Opened(Run& run, const std::vector<std::size_t>& charts, std::string* err);
     void Summarise();
     void FollowAll();
     std::string RunJson(Run& run);
