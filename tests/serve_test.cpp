@@ -102,6 +102,17 @@ class Explorer : public Tables {
     ScratchDir served;  // the explorer's $TMPDIR, apart from the batch runs' that Run checks
 };
 
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator)
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
 // The numbers of a JSON array in a body, after "name":[ , as written.
 std::vector<std::string> JsonArray(const std::string& body, const std::string& name) {
     std::size_t at = body.find("\"" + name + "\":[");
@@ -156,11 +167,20 @@ TEST_F(Explorer, AnswersAsTheBatchOutputsAnswer) {
     EXPECT_EQ(rows, csv);
     EXPECT_EQ(time.size(), 101u);
 
-    // The sample under a cursor: the export's row of the first sample at that time or later.
-    std::string at = Get("/api/runs/1/sample?at=280.05").second;
-    EXPECT_EQ(at.rfind("{\"sample\":2802,\"time\":280.1,\"values\":{\"time\":280.1,", 0), 0u) << at;
-    EXPECT_NE(at.find("\"velocity\":" + v[1] + ","), std::string::npos) << at;
-    EXPECT_NE(at.find("\"distance\":" + d[1] + ","), std::string::npos) << at;
+    // The sample under a cursor: the export's row of the first sample at that time or later,
+    // every chart type's, those the series read and those read for the sample alike.
+    std::string names =
+        "time,velocity,acceleration,coupler-distance,coupler-force,traction-force,"
+        "friction-force,brake-force,brake-pressure,pipe-pressure,motor-current,"
+        "distance,traction-power,traction-energy";
+    std::string row = Printed({"--export", "-", "--at", "280.05", "--to", "280.1", sample, names});
+    row = row.substr(row.find('\n') + 1);
+    std::vector<std::string> charts = Split(names, ','),
+                             values = Split(row.substr(0, row.size() - 1), ',');
+    std::string expected = "{\"sample\":2802,\"time\":" + values[0] + ",\"values\":{";
+    for (std::size_t c = 0; c < charts.size(); ++c)
+        expected += (c ? ",\"" : "\"") + charts[c] + "\":" + values[c + 1];
+    EXPECT_EQ(Get("/api/runs/1/sample?at=280.05").second, expected + "}}");
     EXPECT_EQ(Get("/api/runs/1/sample?at=1000").first, 404);
 
     // Columns: each one's extremes recomputed from the whole run's export.
