@@ -2,10 +2,9 @@
 // their labels.
 #include "charttypes.h"
 
-#include <cctype>
-
 #include "globals.h"
 #include "logformat.h"
+#include "text.h"
 
 namespace {
 struct Names {
@@ -48,11 +47,6 @@ std::vector<Channel> NamedChannels() {
     return channels;
 }
 
-std::string Lowercase(const std::string& text) {
-    std::string lower;
-    for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
 }  // namespace
 
 const char* ChartLabel(int chartType) {
@@ -67,6 +61,10 @@ const char* ChartName(int chartType) {
 
 void TypeOfChart(int chartType) {
     cType = ChartLabel(chartType);
+}
+
+bool HasName(const Channel& channel) {
+    return channel.derived != Derived::kNone || channel.column <= kChartTypes;
 }
 
 std::string ChannelLabel(const Channel& channel) {
@@ -89,7 +87,7 @@ void TypeOfChart(const Channel& channel) {
 }
 
 std::vector<Channel> ChannelsNamed(const std::string& name) {
-    std::string lower = Lowercase(name);
+    std::string lower = LowercaseAscii(name);
     std::vector<Channel> found;
     if (lower.empty()) return found;
     for (const Channel& channel : NamedChannels()) {

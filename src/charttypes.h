@@ -33,6 +33,9 @@ inline Channel ColumnChannel(int column) {
     return {column, Derived::kNone};
 }
 
+// Whether the channel has a name: a derived channel, or a column 1 .. kChartTypes.
+bool HasName(const Channel& channel);
+
 // The channel's label: ChartLabel of its column, or "Distance [m]", "TractionPower [kW]",
 // "TractionEnergy [kWh]".
 std::string ChannelLabel(const Channel& channel);

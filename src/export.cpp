@@ -64,8 +64,7 @@ void WriteRows(const std::vector<Output*>& outputs, const std::vector<int>& file
 }  // namespace
 
 std::string ExportName(const Channel& chart) {
-    bool named = chart.derived != Derived::kNone || chart.column <= kChartTypes;
-    return named ? ChannelName(chart) : "column" + std::to_string(chart.column);
+    return HasName(chart) ? ChannelName(chart) : "column" + std::to_string(chart.column);
 }
 
 std::string ExportHeader(const std::vector<Channel>& charts) {

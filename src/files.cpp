@@ -49,6 +49,20 @@ bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written) 
     return true;
 }
 
+bool WriteAllAt(int fd, const void* data, std::size_t size, off_t offset) {
+    const char* bytes = static_cast<const char*>(data);
+    for (std::size_t done = 0; done < size;) {
+        ssize_t got = pwrite(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
 ssize_t ReadSome(int fd, void* data, std::size_t size) {
     for (;;) {
         ssize_t got = read(fd, data, size);

@@ -28,6 +28,9 @@ std::string ThroughLinks(std::string path);
 // Writes all `size` bytes of `data` to `fd`, again after an interruption or a partial write;
 // `*written` counts the bytes written. False with errno set (EIO for a write of nothing).
 bool WriteAll(int fd, const void* data, std::size_t size, std::size_t* written);
+// Writes all `size` bytes of `data` to `fd` at `offset`, again after an interruption or a partial
+// write. False with errno set.
+bool WriteAllAt(int fd, const void* data, std::size_t size, off_t offset);
 // Reads up to `size` bytes once, again after an interruption: the bytes read, 0 at the end, -1
 // with errno set.
 ssize_t ReadSome(int fd, void* data, std::size_t size);

@@ -104,8 +104,7 @@ Plot DescribePlot(const PlotRequest& request, const std::string& logName,
 }  // namespace
 
 std::string PlotLabel(const Channel& chart) {
-    bool named = chart.derived != Derived::kNone || chart.column <= kChartTypes;
-    return named ? ChannelLabel(chart) : "Column " + std::to_string(chart.column);
+    return HasName(chart) ? ChannelLabel(chart) : "Column " + std::to_string(chart.column);
 }
 
 std::string PlotTitle(const std::vector<Channel>& charts, const std::string& logPath) {

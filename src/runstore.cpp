@@ -248,14 +248,7 @@ bool RunStore::WriteBlock(std::int64_t block, std::size_t channel, const double*
     const std::size_t size = kRecords * sizeof(double) * count;
     const off_t offset = (static_cast<off_t>(block) * kChannels + static_cast<off_t>(channel)) *
                          static_cast<off_t>(kRecords * sizeof(double));
-    const char* bytes = reinterpret_cast<const char*>(values);
-    for (std::size_t done = 0; done < size;) {
-        ssize_t written = pwrite(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
+    return WriteAllAt(fd, values, size, offset);
 }
 
 void RunStore::Restart() {
