@@ -72,8 +72,7 @@ FieldText ChannelReader::Text(std::size_t channel) const {
 
 double ChannelReader::Value(std::size_t channel) const {
     if (!measured(channel)) return RecordedValue(DerivedValue(channel));
-    FieldText text = Text(channel);
-    return ParseNumber(text.text, text.length);
+    return line.Number(plans[channel].field);  // atof stops at a NUL too
 }
 
 double ChannelReader::DerivedValue(std::size_t channel) const {

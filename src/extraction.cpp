@@ -121,7 +121,7 @@ void LogExtraction::OnLine(const LogLine& line) {
         if (values.measured(i)) {
             FieldText text = values.Text(i);
             AppendRecord(text, files[i].pending);
-            if (i == 0) sample = ParseNumber(text.text, text.length);
+            if (i == 0) sample = values.Value(0);
         }
         if (i == 0) first = sample;
     }
