@@ -3,7 +3,6 @@
 #include "summaryrun.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,6 +115,9 @@ void Work(Run& run) {
             reader.columns());
         reader.Add(summary);
         reader.ShowProgress(false);  // the run's line counts the logs
+        // The cores left over by the run's workers read the log in parts: all of them for one log.
+        reader.UseWorkers(
+            static_cast<unsigned>(std::max<std::size_t>(1, UsableCores() / run.logs.size())));
         std::string err;
         run.turns.Await(log);
         bool read = reader.Start(false, &err);
@@ -132,20 +134,13 @@ void Work(Run& run) {
     }
 }
 
-// The cores this process may run on.
-unsigned Cores() {
-    cpu_set_t cores;
-    if (sched_getaffinity(0, sizeof cores, &cores) == 0) return CPU_COUNT(&cores);
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 // Starts the workers, as many as there are cores and logs, and shows the progress until they
 // are done. Without any thread to be had, the work is done here.
 void RunWorkers(Run& run, std::mutex& console) {
     std::vector<std::thread> workers;
     StartThreadsWithoutSignals([&] {
         try {
-            while (workers.size() < std::min<std::size_t>(Cores(), run.logs.size()))
+            while (workers.size() < std::min<std::size_t>(UsableCores(), run.logs.size()))
                 workers.emplace_back(Work, std::ref(run));
         } catch (const std::system_error&) {  // no more threads: those started do the work
         }
