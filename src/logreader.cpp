@@ -18,6 +18,10 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
+// Chunks a file holds at least to be read by workers: starting them costs more than a smaller
+// file (the sample) takes to read in place.
+constexpr off_t kAheadChunks = 4;
+
 std::string Failure(const std::string& what, const std::string& path, int errnum) {
     return "plovo: cannot " + what + " '" + Printable(path) + "': " + std::strerror(errnum);
 }
@@ -106,13 +110,13 @@ LogReader::Read LogReader::ReadOn(Clock::time_point deadline) {
     return Read::kEnd;
 }
 
-// Reads a regular file that holds two chunks or more with the workers, as far as they go, then
+// Reads a regular file of kAheadChunks chunks or more with the workers, as far as they go, then
 // has the reading go on from the end of the last line they took.
 LogReader::Read LogReader::ReadInParts() {
     unsigned workers = aheadWorkers != 0 ? aheadWorkers : UsableCores();
     struct stat status;
     if (workers < 2 || fstat(log, &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size < 2 * static_cast<off_t>(aheadChunk))
+        status.st_size < kAheadChunks * static_cast<off_t>(aheadChunk))
         return Read::kEnd;
     ReadAhead ahead(log, status.st_size, columns_.columns(), workers, aheadChunk);
     const std::size_t width = columns_.columns().size();

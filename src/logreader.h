@@ -75,7 +75,7 @@ class LogReader {
     void ShowProgress(bool shown) { progress = shown; }
     // How many workers Start may read a regular file with, `chunk` bytes each at a time (see
     // ReadAhead), before reading on one line after another from where they stop. One reads the
-    // file in place; without a call, a worker per core does, when the file holds two chunks.
+    // file in place; without a call, a worker per core does, when the file holds four chunks.
     void UseWorkers(unsigned workers, std::size_t chunk = kChunkSize) {
         aheadWorkers = workers;
         aheadChunk = chunk;

@@ -185,6 +185,12 @@ void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
     if (end <= 0) end = lastStart;
     ColumnScanner scanner(columns);
     SlotSink sink(slot, columns.size());
+    // Room for lines as short as the simulator's, so that the sink seldom grows it.
+    const std::size_t room = static_cast<std::size_t>(end - first) / 128 * columns.size();
+    if (slot.fields.capacity() < room) {
+        slot.fields.reserve(room);
+        slot.numbers.reserve(room);
+    }
     scanner.Feed(slot.At(first), static_cast<std::size_t>(end - first), sink);
     out.begin = chunk == 0 ? 0 : first;
     out.end = end;
