@@ -44,7 +44,8 @@ class LineConsumer {
     virtual void Restart() {}
 
   protected:
-    ~LineConsumer() = default;
+    // Virtual, so that a consumer held by its own type can be deleted (clang warns otherwise).
+    virtual ~LineConsumer() = default;
 };
 
 // What a call to LogReader::Follow found.
