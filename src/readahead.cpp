@@ -58,15 +58,12 @@ struct Slot {
     }
 };
 
-// Keeps each line's fields and their numbers in a slot.
+// Keeps each line's fields in a slot.
 class SlotSink : public LineSink {
   public:
     SlotSink(Slot& slot, std::size_t columns) : slot(slot), columns(columns) {}
     void OnLine(const FieldText* texts) override {
-        for (std::size_t i = 0; i < columns; ++i) {
-            slot.fields.push_back(texts[i]);
-            slot.numbers.push_back(ParseNumber(texts[i].text, texts[i].length));
-        }
+        slot.fields.insert(slot.fields.end(), texts, texts + columns);
     }
 
   private:
@@ -192,6 +189,11 @@ void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
         slot.numbers.reserve(room);
     }
     scanner.Feed(slot.At(first), static_cast<std::size_t>(end - first), sink);
+    // The numbers after the lines, in a loop of their own: one field's parse need not wait on
+    // another's.
+    slot.numbers.resize(slot.fields.size());
+    for (std::size_t i = 0; i < slot.fields.size(); ++i)
+        slot.numbers[i] = ParseNumber(slot.fields[i].text, slot.fields[i].length);
     out.begin = chunk == 0 ? 0 : first;
     out.end = end;
     out.bytes = slot.At(out.begin);
