@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -33,6 +34,15 @@ ssize_t ReadAt(int fd, char* to, std::size_t size, std::int64_t offset) {
         done += static_cast<std::size_t>(got);
     }
     return static_cast<ssize_t>(done);
+}
+
+// Whether two fields hold the same text. Most of a log's columns (pressures, forces, a standing
+// train's speed) keep their text from line to line: comparing a whole field costs two loads,
+// parsing it a few dozen instructions.
+bool SameText(const FieldText& a, const FieldText& b) {
+    if (a.length != b.length) return false;
+    if (a.length == kRecordSize) return std::memcmp(a.text, b.text, kRecordSize) == 0;
+    return std::memcmp(a.text, b.text, a.length) == 0;
 }
 
 // A chunk as a worker fills it, and the taker takes it.
@@ -190,10 +200,15 @@ void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
     }
     scanner.Feed(slot.At(first), static_cast<std::size_t>(end - first), sink);
     // The numbers after the lines, in a loop of their own: one field's parse need not wait on
-    // another's.
+    // another's. A field whose text is the line before's has its number.
+    const std::size_t width = columns.size();
     slot.numbers.resize(slot.fields.size());
-    for (std::size_t i = 0; i < slot.fields.size(); ++i)
-        slot.numbers[i] = ParseNumber(slot.fields[i].text, slot.fields[i].length);
+    for (std::size_t i = 0; i < slot.fields.size(); ++i) {
+        const FieldText& field = slot.fields[i];
+        slot.numbers[i] = i >= width && SameText(field, slot.fields[i - width])
+                              ? slot.numbers[i - width]
+                              : ParseNumber(field.text, field.length);
+    }
     out.begin = chunk == 0 ? 0 : first;
     out.end = end;
     out.bytes = slot.At(out.begin);
