@@ -50,7 +50,8 @@ struct Slot {
     std::vector<char> bytes;
     std::int64_t from = 0;  // the file offset of bytes[0]
     std::vector<FieldText> fields;
-    std::vector<double> numbers;
+    std::unique_ptr<double[]> numbers;  // room for `room` of them, not cleared
+    std::size_t room = 0;
     ParsedChunk chunk;
     bool ready = false;  // filled, not yet given back by the taker
 
@@ -73,7 +74,7 @@ class SlotSink : public LineSink {
   public:
     SlotSink(Slot& slot, std::size_t columns) : slot(slot), columns(columns) {}
     void OnLine(const FieldText* texts) override {
-        slot.fields.insert(slot.fields.end(), texts, texts + columns);
+        for (std::size_t i = 0; i < columns; ++i) slot.fields.push_back(texts[i]);
     }
 
   private:
@@ -143,7 +144,6 @@ void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
     ParsedChunk& out = slot.chunk;
     out = ParsedChunk();
     slot.fields.clear();
-    slot.numbers.clear();
     slot.from = from;
     slot.bytes.resize(static_cast<std::size_t>(stretchEnd - from));
     ssize_t got = ReadAt(fd, slot.bytes.data(), slot.bytes.size(), from);
@@ -194,15 +194,15 @@ void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
     SlotSink sink(slot, columns.size());
     // Room for lines as short as the simulator's, so that the sink seldom grows it.
     const std::size_t room = static_cast<std::size_t>(end - first) / 128 * columns.size();
-    if (slot.fields.capacity() < room) {
-        slot.fields.reserve(room);
-        slot.numbers.reserve(room);
-    }
+    if (slot.fields.capacity() < room) slot.fields.reserve(room);
     scanner.Feed(slot.At(first), static_cast<std::size_t>(end - first), sink);
     // The numbers after the lines, in a loop of their own: one field's parse need not wait on
     // another's. A field whose text is the line before's has its number.
     const std::size_t width = columns.size();
-    slot.numbers.resize(slot.fields.size());
+    if (slot.room < slot.fields.size()) {
+        slot.room = slot.fields.capacity();
+        slot.numbers = std::make_unique<double[]>(slot.room);
+    }
     for (std::size_t i = 0; i < slot.fields.size(); ++i) {
         const FieldText& field = slot.fields[i];
         slot.numbers[i] = i >= width && SameText(field, slot.fields[i - width])
@@ -214,7 +214,7 @@ void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
     out.bytes = slot.At(out.begin);
     out.lines = static_cast<std::size_t>(scanner.lines());
     out.fields = slot.fields.data();
-    out.numbers = slot.numbers.data();
+    out.numbers = slot.numbers.get();
 }
 
 void ReadAhead::Shared::Stop() {
