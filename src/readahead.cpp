@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -19,7 +20,7 @@
 #include "signals.h"
 
 namespace {
-constexpr std::int64_t kDepth = 3;        // chunks a worker holds: parsed, waiting, being taken
+constexpr std::int64_t kDepth = 2;        // chunks in flight for each thread, the taker included
 constexpr std::size_t kFirstLook = 4096;  // bytes read past a chunk for its last line's end
 
 // Reads up to `size` bytes at `offset`, again after an interruption or a short read, until the
@@ -95,42 +96,48 @@ struct ReadAhead::Shared {
     std::vector<int> columns;
     std::int64_t chunkSize;
     std::int64_t chunks;
-    std::int64_t workers;
-    std::vector<Slot> slots;  // kDepth for each worker
+    std::vector<Slot> slots;  // chunk c goes into slot c % slots.size()
     std::vector<std::thread> threads;
     std::mutex mutex;
     std::condition_variable changed;
     bool stop = false;
+    std::int64_t claimed = 0;         // chunks claimed by a worker or the taker, in order
+    std::int64_t released = 0;        // chunks the taker is done with: their slots are free
+    std::int64_t lastAt = INT64_MAX;  // the first chunk filled that ends reading ahead
     // The taker's.
     std::int64_t next = 0;  // the chunk to take next
+    bool holds = false;     // it holds chunk next - 1
     bool ended = false;
-    Slot* taken = nullptr;
 
     Slot& SlotOf(std::int64_t chunk) {
-        return slots[static_cast<std::size_t>(chunk % workers * kDepth + chunk / workers % kDepth)];
+        return slots[static_cast<std::size_t>(chunk % static_cast<std::int64_t>(slots.size()))];
     }
-    void Work(std::int64_t worker);
+    void Work();
     void Fill(std::int64_t chunk, Slot& slot);
     void Stop();
 };
 
-// Fills the chunks worker, worker + workers, ... in turn, each once the taker has given back the
-// slot it goes into; ends after a chunk that ends reading ahead.
-void ReadAhead::Shared::Work(std::int64_t worker) {
-    for (std::int64_t chunk = worker; chunk < chunks; chunk += workers) {
-        Slot& slot = SlotOf(chunk);
+// Claims the next chunk whose slot is free and fills it, until none is left or one ended
+// reading ahead.
+void ReadAhead::Shared::Work() {
+    const auto room = static_cast<std::int64_t>(slots.size());
+    for (;;) {
+        std::int64_t chunk;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return stop || !slot.ready; });
-            if (stop) return;
+            changed.wait(lock,
+                         [&] { return stop || claimed >= chunks || claimed < released + room; });
+            if (stop || claimed >= chunks || claimed > lastAt) return;
+            chunk = claimed++;
         }
+        Slot& slot = SlotOf(chunk);
         Fill(chunk, slot);
         {
             std::lock_guard<std::mutex> lock(mutex);
             slot.ready = true;
+            if (slot.chunk.last || slot.chunk.error != 0) lastAt = std::min(lastAt, chunk);
         }
         changed.notify_all();
-        if (slot.chunk.last || slot.chunk.error != 0) return;
     }
 }
 
@@ -237,17 +244,16 @@ ReadAhead::ReadAhead(int fd, std::int64_t size, const std::vector<int>& columns,
     // A chunk holds more than the header, so that the first ends past it.
     s.chunkSize = static_cast<std::int64_t>(std::max<std::size_t>(chunk, 2 * kHeaderSize));
     s.chunks = (size + s.chunkSize - 1) / s.chunkSize;
-    s.workers = std::max<std::int64_t>(1, std::min<std::int64_t>(workers, s.chunks));
-    s.slots.resize(static_cast<std::size_t>(s.workers * kDepth));
-    StartThreadsWithoutSignals([&s] {
+    // The taker is one of the workers: it fills a chunk no thread has claimed yet itself.
+    const std::int64_t threads = std::min<std::int64_t>(workers, s.chunks) - 1;
+    s.slots.resize(static_cast<std::size_t>((threads + 1) * kDepth));
+    StartThreadsWithoutSignals([&s, threads] {
         try {
-            for (std::int64_t worker = 0; worker < s.workers; ++worker)
-                s.threads.emplace_back(&Shared::Work, &s, worker);
-        } catch (const std::system_error&) {
+            while (static_cast<std::int64_t>(s.threads.size()) < threads)
+                s.threads.emplace_back(&Shared::Work, &s);
+        } catch (const std::system_error&) {  // no more threads: those started share the work
         }
     });
-    // Each worker's chunks wait for it: without all of them, none.
-    if (static_cast<std::int64_t>(s.threads.size()) < s.workers) s.Stop();
 }
 
 ReadAhead::~ReadAhead() {
@@ -261,16 +267,26 @@ bool ReadAhead::started() const {
 bool ReadAhead::Next(ParsedChunk* chunk) {
     Shared& s = *shared;
     std::unique_lock<std::mutex> lock(s.mutex);
-    if (s.taken != nullptr) {
-        s.taken->ready = false;
-        s.taken = nullptr;
+    if (s.holds) {
+        s.released = s.next;
+        s.holds = false;
         s.changed.notify_all();
     }
-    if (s.ended || s.next >= s.chunks || s.threads.empty()) return false;
-    Slot& slot = s.SlotOf(s.next++);
-    s.changed.wait(lock, [&] { return slot.ready; });
-    s.taken = &slot;
+    if (s.ended || s.next >= s.chunks) return false;
+    const std::int64_t taking = s.next++;
+    Slot& slot = s.SlotOf(taking);
+    if (s.claimed == taking) {  // no worker has come to it: filled here, without waiting
+        s.claimed = taking + 1;
+        lock.unlock();
+        s.Fill(taking, slot);
+        lock.lock();
+    } else {
+        s.changed.wait(lock, [&] { return slot.ready; });
+    }
+    slot.ready = false;
+    s.holds = true;
     *chunk = slot.chunk;
     s.ended = chunk->last || chunk->error != 0;
+    if (s.ended) s.lastAt = std::min(s.lastAt, taking);
     return true;
 }

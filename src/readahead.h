@@ -33,10 +33,12 @@ struct ParsedChunk {
 };
 
 // Reads the file open on `fd`, `size` bytes long at the start (its first kHeaderSize bytes a
-// header), in chunks of `chunk` bytes taken in turn by `workers` threads started without the
-// signals: each cuts the fields of `columns` out of its lines with its own ColumnScanner and
-// parses them, up to three chunks ahead of the taker. The chunks are taken in order by one
-// thread. The workers stop and are joined when it is destroyed, however far they are.
+// header), in chunks of `chunk` bytes, by `workers` at once: the thread that takes the chunks, in
+// order, and workers - 1 threads started without the signals. Each claims the next chunk, cuts the
+// fields of `columns` out of its lines with a ColumnScanner of its own and parses them; the taker
+// fills a chunk itself when it comes to one no thread has claimed, so that two cores never carry
+// three busy threads, and the threads keep at most two chunks each in flight. They stop and are
+// joined when it is destroyed, however far they are.
 class ReadAhead {
   public:
     ReadAhead(int fd, std::int64_t size, const std::vector<int>& columns, unsigned workers,
@@ -45,7 +47,7 @@ class ReadAhead {
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // False when no worker could be started: the file is then read as before, in place.
+    // False when no thread could be started: the file is then read as before, in place.
     bool started() const;
     // The next chunk in the file's order; false after the last one. Frees the chunk taken
     // before it.
