@@ -134,6 +134,12 @@ LogReader::Read LogReader::ReadInParts() {
             identity.Read(chunk.bytes, size);
             position = chunk.end;
         }
+        if (!chunk.parsed) {
+            // Read here before any worker came to it: cut and parsed as the lines are taken.
+            ColumnScanner lines(columns_.columns());
+            lines.Feed(chunk.bytes + (chunk.linesBegin - chunk.begin),
+                       static_cast<std::size_t>(chunk.end - chunk.linesBegin), *fanout);
+        }
         for (std::size_t i = 0; i < chunk.lines; ++i) {
             // The fields a worker read are in its core's cache: asked for a few lines ahead, they
             // are here when a consumer copies them.

@@ -113,7 +113,7 @@ struct ReadAhead::Shared {
         return slots[static_cast<std::size_t>(chunk % static_cast<std::int64_t>(slots.size()))];
     }
     void Work();
-    void Fill(std::int64_t chunk, Slot& slot);
+    void Fill(std::int64_t chunk, Slot& slot, bool parse);
     void Stop();
 };
 
@@ -131,7 +131,7 @@ void ReadAhead::Shared::Work() {
             chunk = claimed++;
         }
         Slot& slot = SlotOf(chunk);
-        Fill(chunk, slot);
+        Fill(chunk, slot, true);
         {
             std::lock_guard<std::mutex> lock(mutex);
             slot.ready = true;
@@ -144,7 +144,7 @@ void ReadAhead::Shared::Work() {
 // Reads chunk `chunk` with the byte before it, finds the lines that start in it and reads on to
 // the end of its last one, then cuts and parses their fields. A line starts at the first data
 // byte (after the header) and after each line feed.
-void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
+void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot, bool parse) {
     const std::int64_t start = chunk * chunkSize;
     const std::int64_t from = chunk == 0 ? 0 : start - 1;
     std::int64_t stretchEnd = std::min(start + chunkSize, size);
@@ -197,6 +197,12 @@ void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
         if (end <= 0 && (static_cast<std::size_t>(got) < more || over)) out.last = true;
     }
     if (end <= 0) end = lastStart;
+    out.begin = chunk == 0 ? 0 : first;
+    out.linesBegin = first;
+    out.end = end;
+    out.bytes = slot.At(out.begin);
+    out.parsed = parse;
+    if (!parse) return;
     ColumnScanner scanner(columns);
     SlotSink sink(slot, columns.size());
     // Room for lines as short as the simulator's, so that the sink seldom grows it.
@@ -216,9 +222,6 @@ void ReadAhead::Shared::Fill(std::int64_t chunk, Slot& slot) {
                               ? slot.numbers[i - width]
                               : ParseNumber(field.text, field.length);
     }
-    out.begin = chunk == 0 ? 0 : first;
-    out.end = end;
-    out.bytes = slot.At(out.begin);
     out.lines = static_cast<std::size_t>(scanner.lines());
     out.fields = slot.fields.data();
     out.numbers = slot.numbers.get();
@@ -275,10 +278,10 @@ bool ReadAhead::Next(ParsedChunk* chunk) {
     if (s.ended || s.next >= s.chunks) return false;
     const std::int64_t taking = s.next++;
     Slot& slot = s.SlotOf(taking);
-    if (s.claimed == taking) {  // no worker has come to it: filled here, without waiting
+    if (s.claimed == taking) {  // no worker has come to it: read here, its lines left to scan
         s.claimed = taking + 1;
         lock.unlock();
-        s.Fill(taking, slot);
+        s.Fill(taking, slot, false);
         lock.lock();
     } else {
         s.changed.wait(lock, [&] { return slot.ready; });

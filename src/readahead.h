@@ -19,9 +19,13 @@ unsigned UsableCores();
 // The lines whose first byte lies in one chunk of the file, each whole, valid until the next
 // chunk is taken.
 struct ParsedChunk {
-    std::int64_t begin = 0, end = 0;    // file offsets: the bytes the lines take (the header too,
-                                        // for the first chunk), up to their last line feed
-    const char* bytes = nullptr;        // those bytes
+    std::int64_t begin = 0, end = 0;  // file offsets: the bytes the lines take (the header too,
+                                      // for the first chunk), up to their last line feed
+    const char* bytes = nullptr;      // those bytes
+    std::int64_t linesBegin = 0;      // the file offset of the first line
+    // Whether the lines were cut and parsed (lines, fields, numbers); a chunk the taker came to
+    // before any worker is only read, its lines from linesBegin to end left for it to scan.
+    bool parsed = true;
     std::size_t lines = 0;              // the lines that give a record (no empty line)
     const FieldText* fields = nullptr;  // lines x columns, in the columns' order
     const double* numbers = nullptr;    // the same fields as atof reads them
@@ -36,8 +40,9 @@ struct ParsedChunk {
 // header), in chunks of `chunk` bytes, by `workers` at once: the thread that takes the chunks, in
 // order, and workers - 1 threads started without the signals. Each claims the next chunk, cuts the
 // fields of `columns` out of its lines with a ColumnScanner of its own and parses them; the taker
-// fills a chunk itself when it comes to one no thread has claimed, so that two cores never carry
-// three busy threads, and the threads keep at most two chunks each in flight. They stop and are
+// reads a chunk itself when it comes to one no thread has claimed, and scans it as it would read
+// in place, so that two cores never carry three busy threads and a worker that gets no core costs
+// nothing; the threads keep at most two chunks each in flight. They stop and are
 // joined when it is destroyed, however far they are.
 class ReadAhead {
   public:
