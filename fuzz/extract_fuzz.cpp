@@ -1,10 +1,13 @@
 // libFuzzer target: any bytes as a log body must give fields of at most 23 bytes without a line
-// feed, the same whatever pieces they arrive in, and whether its lines come one length after
-// another or not; fields must parse exactly as atof does, also fields the bytes shape as the
-// simulator writes them, and be written back as the shortest text of that number. The same bytes
-// as a chart type must read as atoi reads a number that fits an int and be refused otherwise, or,
-// when they do not begin with a number, name a chart type or be refused as given; shown as a name
-// they must hold no control byte.
+// feed, the same whatever pieces they arrive in, whether its lines come one length after another
+// or not, and whether workers read the file in chunks or it is read in place; fields must parse
+// exactly as atof does, also fields the bytes shape as the simulator writes them, and be written
+// back as the shortest text of that number. The same bytes as a chart type must read as atoi reads
+// a number that fits an int and be refused otherwise, or, when they do not begin with a number,
+// name a chart type or be refused as given; shown as a name they must hold no control byte.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "charttypes.h"
+#include "logreader.h"
 #include "number.h"
 #include "scanner.h"
 #include "settings.h"
@@ -119,6 +123,54 @@ void ScanInPieces(const std::vector<int>& columns, const char* body, std::size_t
         bytewise.all != expected.all || bytes.lines() != expected.lines)
         std::abort();
 }
+// Each line's number, fields and their numbers' bits, as the consumers of a reading take them.
+class Taken : public LineConsumer {
+  public:
+    Taken(ColumnSet& columns, const std::vector<int>& wanted) {
+        for (int column : wanted) fields.push_back(columns.Field(column));
+    }
+    void OnLine(const LogLine& line) override {
+        all += std::to_string(line.record);
+        for (std::size_t field : fields) {
+            double number = line.Number(field);
+            char bits[sizeof number];
+            std::memcpy(bits, &number, sizeof number);
+            all += "|" + std::string(line.fields[field].text, line.fields[field].length) +
+                   std::string(bits, sizeof bits);
+        }
+    }
+    std::string all;
+
+  private:
+    std::vector<std::size_t> fields;
+};
+
+std::string Read(const std::string& path, const std::vector<int>& columns, unsigned workers,
+                 std::size_t chunk) {
+    LogReader reader(path);
+    Taken taken(reader.columns(), columns);
+    reader.Add(taken);
+    reader.ShowProgress(false);
+    reader.UseWorkers(workers, chunk);
+    std::string err;
+    if (!reader.Start(false, &err)) std::abort();
+    return taken.all + "#" + std::to_string(reader.lines());
+}
+
+// The body behind a header, repeated until workers read it, in chunks of 494 bytes and more.
+void ReadInChunks(const std::vector<int>& columns, const std::string& body, std::size_t cut) {
+    if (body.empty()) return;
+    std::string log(kHeaderSize, 'H');
+    while (log.size() < 4 * 800) log += body;
+    int fd = memfd_create("log", 0);
+    if (fd < 0) return;
+    if (write(fd, log.data(), log.size()) == static_cast<ssize_t>(log.size())) {
+        std::string path = "/proc/self/fd/" + std::to_string(fd);
+        std::size_t chunk = 2 * kHeaderSize + cut % 300;
+        if (Read(path, columns, 3, chunk) != Read(path, columns, 1, chunk)) std::abort();
+    }
+    close(fd);
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -143,5 +195,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; lf != nullptr && i < 4; ++i) lines.append(body, lf + 1);
     lines.append(body, length);
     ScanInPieces(columns, lines.data(), lines.size(), cut);
+    ReadInChunks(columns, lines, cut);
     return 0;
 }

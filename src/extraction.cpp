@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "files.h"
 #include "number.h"
@@ -14,22 +15,30 @@
 #include "text.h"
 
 namespace {
+// Bytes of records written to a file at once.
+constexpr std::size_t kWriteSize = 1 << 20;
+
 // Appends a field's record: its text, padded so that later records keep their places (a line too
-// short for the column leaves the text empty).
-void AppendRecord(const FieldText& field, std::string& out) {
-    char record[kRecordSize];
-    std::memset(record, ' ', sizeof record);
+// short for the column leaves the text empty). A whole field, the usual one, is copied as it is.
+void AppendRecord(const FieldText& field, char* pending, std::size_t* used) {
+    char* record = pending + *used;
+    *used += kRecordSize;
+    if (field.length == kRecordSize) {
+        std::memcpy(record, field.text, kRecordSize);
+        return;
+    }
+    std::memset(record, ' ', kRecordSize);
     std::memcpy(record, field.text, field.length);
-    out.append(record, sizeof record);
 }
 
 // Appends a computed value's record, the shortest text of its RecordedValue; returns that value.
-double AppendValue(double value, std::string& out) {
+double AppendValue(double value, char* pending, std::size_t* used) {
     value = RecordedValue(value);
     char record[kMaxExactText];
     std::size_t length = static_cast<std::size_t>(WriteExactText(value, record) - record);
     std::memset(record + length, ' ', kRecordSize - length);
-    out.append(record, kRecordSize);
+    std::memcpy(pending + *used, record, kRecordSize);
+    *used += kRecordSize;
     return value;
 }
 }  // namespace
@@ -57,7 +66,7 @@ bool LogExtraction::CreateFiles(std::string* err) {
             RemoveFiles();
             return false;
         }
-        files[i].pending.reserve(kBlockSize + kRecordSize);
+        files[i].pending = std::make_unique<char[]>(kWriteSize + kRecordSize);
     }
     return true;
 }
@@ -72,14 +81,14 @@ void LogExtraction::RemoveFiles() {
 
 // Writes what is pending once the first file's records reach `atLeast` bytes.
 bool LogExtraction::Flush(std::size_t atLeast) {
-    if (files.empty() || files[0].pending.size() < atLeast) return true;
+    if (files.empty() || files[0].used < atLeast) return true;
     for (RecordFile& file : files) {
         std::size_t written = 0;
-        if (!WriteAll(file.fd, file.pending.data(), file.pending.size(), &written)) {
+        if (!WriteAll(file.fd, file.pending.get(), file.used, &written)) {
             Fail(Fault::kWrite, &file);
             return false;
         }
-        file.pending.clear();
+        file.used = 0;
     }
     return true;
 }
@@ -87,7 +96,7 @@ bool LogExtraction::Flush(std::size_t atLeast) {
 // Drops what is pending and cuts every file to `size` bytes, to write on from there.
 bool LogExtraction::Cut(off_t size) {
     for (RecordFile& file : files) {
-        file.pending.clear();
+        file.used = 0;
         if (ftruncate(file.fd, size) != 0 || lseek(file.fd, size, SEEK_SET) < 0) {
             Fail(Fault::kWrite, &file);
             return false;
@@ -116,23 +125,25 @@ void LogExtraction::OnLine(const LogLine& line) {
     std::int64_t record = ++taken.records;
     double first = 0.0;  // the first channel's sample
     for (std::size_t i = 0; i < values.size(); ++i) {
-        double sample =
-            values.measured(i) ? 0.0 : AppendValue(values.DerivedValue(i), files[i].pending);
+        RecordFile& file = files[i];
+        double sample = values.measured(i)
+                            ? 0.0
+                            : AppendValue(values.DerivedValue(i), file.pending.get(), &file.used);
         if (values.measured(i)) {
-            FieldText text = values.Text(i);
-            AppendRecord(text, files[i].pending);
-            if (i == 0) sample = ParseNumber(text.text, text.length);
+            AppendRecord(values.Text(i), file.pending.get(), &file.used);
+            if (i == 0) sample = values.Value(0);
         }
         if (i == 0) first = sample;
     }
     taken.first.Note(first, record);
-    if (files.size() > values.size()) AppendRecord(values.TimeText(), files.back().pending);
+    if (files.size() > values.size())
+        AppendRecord(values.TimeText(), files.back().pending.get(), &files.back().used);
     for (Need& need : needs)
         if (need.filter.Takes(record, values.time())) ++need.taken;
     // The viewer counts records in an int: a log this long (hundreds of gigabytes) cannot be
     // shown.
     if (record > INT_MAX) Fail(Fault::kTooLong, nullptr);
-    Flush(kBlockSize);
+    Flush(kWriteSize);
 }
 
 bool LogExtraction::Satisfied() const {

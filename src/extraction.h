@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,8 @@ class LogExtraction : public LineConsumer {
     struct RecordFile {
         std::string path;
         int fd = -1;
-        std::string pending;  // records not yet written
+        std::unique_ptr<char[]> pending;  // records not yet written: `used` bytes
+        std::size_t used = 0;
     };
     // A stretch whose records are needed, and how many of them.
     struct Need {

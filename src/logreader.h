@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "logidentity.h"
+#include "readahead.h"
 #include "scanner.h"
 
 // The columns a pass cuts out of each line: every one a consumer asked for, each once.
@@ -22,10 +23,12 @@ class ColumnSet {
     std::vector<int> columns_;
 };
 
-// One data line as a consumer takes it: its number (1-based) and the fields of the pass's columns.
+// One data line as a consumer takes it: its number (1-based) and the fields of the pass's columns,
+// with their numbers when a worker parsed them ahead.
 struct LogLine {
     std::int64_t record = 0;
     const FieldText* fields = nullptr;
+    const double* numbers = nullptr;  // the fields as atof reads them, or none
     // The field at `field` as atof reads it.
     double Number(std::size_t field) const;
 };
@@ -41,7 +44,8 @@ class LineConsumer {
     virtual void Restart() {}
 
   protected:
-    ~LineConsumer() = default;
+    // Virtual, so that a consumer held by its own type can be deleted (clang warns otherwise).
+    virtual ~LineConsumer() = default;
 };
 
 // What a call to LogReader::Follow found.
@@ -70,6 +74,13 @@ class LogReader {
     // Whether Start shows the progress line while it reads (it does unless told not to): a run
     // over many logs shows its own.
     void ShowProgress(bool shown) { progress = shown; }
+    // How many workers Start may read a regular file with, `chunk` bytes each at a time (see
+    // ReadAhead), before reading on one line after another from where they stop. One reads the
+    // file in place; without a call, a worker per core does, when the file holds four chunks.
+    void UseWorkers(unsigned workers, std::size_t chunk = kChunkSize) {
+        aheadWorkers = workers;
+        aheadChunk = chunk;
+    }
 
     // Reads the log as it is now. When `follow`, only lines ended by a line feed count (the rest
     // waits for Follow), a FIFO gives what it holds now, and the log stays open; otherwise a last
@@ -91,12 +102,13 @@ class LogReader {
     // False while the followed path names no file.
     bool accessible() const { return !inaccessible; }
     // The data lines handed over since the start, or since the log started over.
-    std::int64_t lines() const { return scanner ? scanner->lines() : 0; }
+    std::int64_t lines() const;
     const std::string& path() const { return path_; }
 
   private:
     enum class Read { kEnd, kLater, kFailed };
     Read ReadOn(std::chrono::steady_clock::time_point deadline);
+    Read ReadInParts();
     bool Satisfied() const;
     bool TakeNew(std::chrono::steady_clock::time_point deadline, FollowResult& result);
     bool GoneAway(FollowResult& result);
@@ -118,6 +130,8 @@ class LogReader {
     std::vector<char> block;
     bool follows = false;
     bool progress = true;
+    unsigned aheadWorkers = 0;  // 0: a worker per core
+    std::size_t aheadChunk = kChunkSize;
     int readErrno = 0;
 };
 

@@ -20,7 +20,7 @@ class LineSink {
     virtual void OnLine(const FieldText* fields) = 0;
 
   protected:
-    ~LineSink() = default;
+    virtual ~LineSink() = default;
 };
 
 // Cuts the fields of `columns` (1-based, any order, repeats allowed) out of a stream of data

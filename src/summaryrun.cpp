@@ -115,6 +115,9 @@ void Work(Run& run) {
             reader.columns());
         reader.Add(summary);
         reader.ShowProgress(false);  // the run's line counts the logs
+        // The cores left over by the run's workers read the log in parts: all of them for one log.
+        reader.UseWorkers(
+            static_cast<unsigned>(std::max<std::size_t>(1, UsableCores() / run.logs.size())));
         std::string err;
         run.turns.Await(log);
         bool read = reader.Start(false, &err);
@@ -137,7 +140,7 @@ void RunWorkers(Run& run, std::mutex& console) {
     std::vector<std::thread> workers;
     StartThreadsWithoutSignals([&] {
         try {
-            while (workers.size() < std::min<std::size_t>(Cores(), run.logs.size()))
+            while (workers.size() < std::min<std::size_t>(UsableCores(), run.logs.size()))
                 workers.emplace_back(Work, std::ref(run));
         } catch (const std::system_error&) {  // no more threads: those started do the work
         }

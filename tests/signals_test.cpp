@@ -36,6 +36,27 @@ TEST_F(Process, EndingSignalsDuringExtractionLeaveNothing) {
     }
 }
 
+TEST_F(Process, EndingSignalsWhileWorkersReadTheLogLeaveNothing) {
+    WriteIni("");
+    // 106 MB, read in parts for a few tenths of a second: the signal comes while the workers
+    // read, once the records' files exist.
+    const std::string line = Row("22.0426");
+    std::string body;
+    body.reserve(400000 * line.size());
+    for (int i = 0; i < 400000; ++i) body += line;
+    const std::string log = work.File("large.dat");
+    WriteFile(log, Header() + body);
+    body = std::string();
+    for (int number : {SIGTERM, SIGINT}) {
+        Outcome outcome = Run({"--snapshot", work.File("large.png"), log}, {}, [&](pid_t pid) {
+            AwaitTempFile();
+            kill(pid, number);
+        });
+        EXPECT_EQ(outcome.status, 128 + number);
+        EXPECT_FALSE(std::filesystem::exists(work.File("large.png")));
+    }
+}
+
 TEST_F(Process, ProgressLineOnATerminalIsClearedAtTheEndAndOnASignal) {
     WriteIni("");
     std::string fifo = work.File("log.fifo");
