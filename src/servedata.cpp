@@ -388,6 +388,7 @@ Answer ServedRuns::Plot(int id, const std::string& extension, const SaveQuery& q
     request.plot.paths = {""};
     request.plot.x = query.distance ? XAxis::kDistance : XAxis::kTime;
     request.plot.stretch = SavedStretch(query);
+    request.at = query.at;  // where the plot's records begin: the batch takes it from here
     if (other != nullptr) request.plot.compare = other->log;
     std::lock_guard<std::mutex> lock(saving);
     if (!AnswerFile("." + extension, &answer, &err)) return Refusal(500, err);

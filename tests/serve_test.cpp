@@ -307,3 +307,24 @@ TEST_F(Explorer, AServedLogIsFollowedAndAPortTakenIsRefused) {
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }
+
+TEST_F(Explorer, ASavedPlotIsTheBatchPlotOfTheStretchAsked) {
+    WriteIni("");
+    std::string sample = std::string(PLOVO_SOURCE_DIR) + "/examples/sample.dat";
+    StartServing({sample});
+    std::string plot = work.File("batch.png");
+    for (const auto& [query, args] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"charts=velocity&at=280&to=330", {"--at", "280", "--to", "330"}},
+             {"charts=velocity&at=100&x=distance", {"--at", "100", "--to", "1e308", "--x", "d"}},
+             {"charts=velocity&at=1000", {"--at", "1000", "--to", "1e308"}}}) {
+        std::vector<std::string> batch = {"--plot", plot};
+        batch.insert(batch.end(), args.begin(), args.end());
+        batch.insert(batch.end(), {sample, "velocity"});
+        ASSERT_EQ(Run(batch).status, 0) << query;
+        auto [status, body] = Get("/api/runs/1/plot.png?" + query);
+        EXPECT_EQ(status, 200) << query;
+        EXPECT_TRUE(body == ReadFile(plot)) << query;  // not printed: a PNG
+    }
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
