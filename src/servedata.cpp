@@ -177,7 +177,7 @@ struct ServedRuns::Run : public LineConsumer {
 
     const std::string log;
     const BrakingRule rule;
-    std::mutex mutex;  // everything below
+    std::mutex mutex;  // everything below but the store
     LogReader reader;
     std::unique_ptr<RunSummary> summary;
     std::string brakingRows;  // of the applications ended
@@ -185,7 +185,10 @@ struct ServedRuns::Run : public LineConsumer {
     bool summarised = false;
     std::string error;  // why the log cannot be served, "" while it can
     LogState state = LogState::kLive;
-    std::unique_ptr<RunStore> store;  // its samples, once opened
+    // Its samples, once opened. A lock of its own: opening a long log takes a while, and the
+    // runs' list and the other logs' following must not wait for it.
+    std::mutex opening;
+    std::unique_ptr<RunStore> store;
 };
 
 ServedRuns::ServedRuns(const std::vector<std::string>& logs, const BrakingRule& analysis,
@@ -215,14 +218,16 @@ void ServedRuns::Start() {
 void ServedRuns::Summarise() {
     for (std::size_t i; (i = next++) < runs.size();) {
         Run& run = *runs[i];
+        // Read without the run's lock, which /api/runs takes: until `summarised` is set no one
+        // else touches the reader or the summary, and the run reads as pending meanwhile.
+        std::string err = Unservable(run.log);
+        if (err.empty() && !run.reader.Start(true, &err) && err.empty()) err = "unreadable";
         {
             std::lock_guard<std::mutex> lock(run.mutex);
-            std::string err = Unservable(run.log);
-            if (err.empty() && !run.reader.Start(true, &err) && err.empty()) err = "unreadable";
             run.error = err;
             run.summarised = true;
         }
-        if (!run.error.empty()) say(run.error);
+        if (!err.empty()) say(err);
         std::lock_guard<std::mutex> lock(mutex);
         ++done;
         changed.notify_all();
@@ -249,7 +254,9 @@ void ServedRuns::FollowAll() {
                                 : LogState::kTruncated;
             else if (run.state == LogState::kGone)
                 run.state = LogState::kLive;
-            if (run.store) run.store->Follow(deadline);
+            // A store being opened takes everything there is: it is followed at the next look.
+            std::unique_lock<std::mutex> storeLock(run.opening, std::try_to_lock);
+            if (storeLock && run.store) run.store->Follow(deadline);
         }
         lock.lock();
     }
@@ -319,11 +326,14 @@ Answer ServedRuns::Brakings(int id, bool csv) {
 // followed from then on), read again for chart types asked for later; null with one line in err
 // when they cannot be.
 RunStore* ServedRuns::Opened(Run& run, const std::vector<std::size_t>& charts, std::string* err) {
-    std::lock_guard<std::mutex> lock(run.mutex);
-    if (!run.error.empty()) {
-        *err = run.error;
-        return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(run.mutex);
+        if (!run.error.empty()) {
+            *err = run.error;
+            return nullptr;
+        }
     }
+    std::lock_guard<std::mutex> lock(run.opening);
     if (!run.store) {
         auto store = std::make_unique<RunStore>(run.log);
         if (!store->Open(charts, err)) return nullptr;

@@ -328,3 +328,24 @@ TEST_F(Explorer, ASavedPlotIsTheBatchPlotOfTheStretchAsked) {
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }
+
+TEST_F(Explorer, ARunBeingSummarisedIsListedAsPendingAtOnce) {
+    WriteIni("");
+    std::string log = VariedLog("held.dat", 1, 500);
+    // A write lease holds the summary's open of the log until it is let go: the run is being
+    // summarised for as long as the test likes, and the list must not wait for it.
+    signal(SIGIO, SIG_IGN);  // the lease's break is told by a signal that would end the test
+    int held = open(log.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_EQ(fcntl(held, F_SETLEASE, F_WRLCK), 0) << std::strerror(errno);
+    StartServing({log});
+    auto start = std::chrono::steady_clock::now();
+    std::string first = Get("/api/runs").second;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_NE(first.find("\"pending\":true"), std::string::npos) << first;
+    EXPECT_EQ(Get("/api/runs/1/brakings").first, 503);
+    fcntl(held, F_SETLEASE, F_UNLCK);
+    close(held);
+    EXPECT_EQ(Summarised("/api/runs.csv"), summaryHeader + summary);
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
