@@ -102,7 +102,6 @@ RunStore::RunStore(const std::string& name)
 
 RunStore::~RunStore() {
     if (fd >= 0) close(fd);
-    if (!path.empty()) RemoveRegisteredFile(path);
 }
 
 bool RunStore::Open(const std::vector<std::size_t>& charts, std::string* err) {
@@ -112,6 +111,9 @@ bool RunStore::Open(const std::vector<std::size_t>& charts, std::string* err) {
         filled[always] = true;
     for (std::size_t chart : charts) filled[chart] = true;
     if (!CreatePrivateFile(".run", &fd, &path, err)) return false;
+    // Kept open, its name removed at once: a run opened holds no place among the files a signal
+    // removes (they are few), and no way out leaves it behind.
+    RemoveRegisteredFile(path);
     return reader.Start(true, err);
 }
 
@@ -177,8 +179,8 @@ bool RunStore::Fill(const std::vector<std::size_t>& charts, std::string* err) {
         again.Add(filler);
         if (!again.Start(false, err)) return false;
         if (filler.failed)
-            return Refuse(
-                err, "plovo: cannot write temporary file '" + path + "': " + std::strerror(errno));
+            return Refuse(err, "plovo: cannot write temporary file '" + Printable(path) +
+                                   "': " + std::strerror(errno));
     }
     for (std::size_t chart : missing) filled[chart] = true;
     return true;

@@ -87,7 +87,7 @@ class RunStore : public LineConsumer {
     ChannelReader channels;
     mutable std::shared_mutex mutex;  // queries share it; a follow takes it alone
     int fd = -1;
-    std::string path;
+    std::string path;             // the file's name, for messages: removed once open
     std::vector<Block> blocks;    // the last may be incomplete: its values are in `current`
     std::vector<double> current;  // kChannels x kBlockRecords, channel by channel
     std::int64_t records = 0;

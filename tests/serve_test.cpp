@@ -349,3 +349,25 @@ TEST_F(Explorer, ARunBeingSummarisedIsListedAsPendingAtOnce) {
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }
+
+TEST_F(Explorer, EveryRunOfALargeFolderOpensAndThePlotsStillSave) {
+    WriteIni("");
+    std::string log = VariedLog("run.dat", 2, 300);
+    std::string folder = work.File("runs");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const int runs = 120;  // more than the files a signal removes
+    for (int i = 0; i < runs; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/r%03d.dat", i);
+        ASSERT_EQ(symlink(log.c_str(), (folder + name).c_str()), 0);
+    }
+    StartServing({folder});
+    for (int id = 1; id <= runs; ++id) {
+        auto [status, body] = Get("/api/runs/" + std::to_string(id) + "/sample?at=0");
+        ASSERT_EQ(status, 200) << id << " " << body;
+    }
+    EXPECT_TRUE(served.Entries().empty()) << "an opened run's file is kept only open";
+    EXPECT_EQ(Get("/api/runs/" + std::to_string(runs) + "/plot.svg?charts=velocity").first, 200);
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
