@@ -54,6 +54,10 @@ class Connection : public httplib::Stream {
     bool is_readable() const override { return at < received.size() || Ready(POLLIN, deadline); }
     bool is_writable() const override { return Ready(POLLOUT, Clock::now() + kWriteTime); }
     ssize_t read(char* bytes, size_t size) override {
+        // A request is its head alone: nothing past the limit is read, so that a head of
+        // endless headers is refused at the limit, not read for as long as the time allows.
+        if (at >= kHeaderLimit) return 0;
+        size = std::min(size, kHeaderLimit - at);
         if (at < received.size()) {
             std::size_t n = std::min(size, received.size() - at);
             std::memcpy(bytes, received.data() + at, n);
@@ -63,6 +67,7 @@ class Connection : public httplib::Stream {
         if (!Ready(POLLIN, deadline)) return -1;
         for (;;) {
             ssize_t got = recv(fd, bytes, size, 0);
+            if (got > 0) at += static_cast<std::size_t>(got);
             if (got >= 0 || errno != EINTR) return got;
         }
     }
@@ -113,7 +118,7 @@ class Connection : public httplib::Stream {
 
     int fd;
     std::string received;
-    std::size_t at = 0;
+    std::size_t at = 0;  // bytes of the request read so far
     Clock::time_point deadline;
 };
 

@@ -371,3 +371,44 @@ TEST_F(Explorer, EveryRunOfALargeFolderOpensAndThePlotsStillSave) {
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }
+
+namespace {
+// Sends `request` on a new connection to `port` and returns what comes back until the server
+// closes it.
+std::string Exchange(int port, const std::string& request) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return "";
+    for (std::size_t sent = 0; sent < request.size();) {
+        ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) break;  // the server may close before it has read everything
+        sent += static_cast<std::size_t>(n);
+    }
+    std::string answer;
+    char bytes[4096];
+    for (ssize_t got; (got = recv(fd, bytes, sizeof bytes, 0)) > 0;) answer.append(bytes, got);
+    close(fd);
+    return answer;
+}
+}  // namespace
+
+TEST_F(Explorer, ARequestIsItsHeadAloneWithinItsLimit) {
+    WriteIni("");
+    StartServing({VariedLog("run.dat", 3, 300)});
+    const std::string head =
+        "GET /api/runs/1/sample?at=0 HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+        "\r\nAuthorization: token " + token + "\r\n";
+    EXPECT_EQ(Exchange(port, head + "\r\n").rfind("HTTP/1.1 200 ", 0), 0u);
+    // Thousands of headers, far past 16 KiB: refused at the limit, not read on.
+    std::string many;
+    for (int i = 0; i < 8000; ++i) many += "X-Many: yes\r\n";
+    auto start = std::chrono::steady_clock::now();
+    std::string refused = Exchange(port, head + many + "\r\n");
+    EXPECT_EQ(refused.rfind("HTTP/1.1 400 ", 0), 0u) << refused.substr(0, 100);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
