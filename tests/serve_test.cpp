@@ -412,3 +412,28 @@ TEST_F(Explorer, ARequestIsItsHeadAloneWithinItsLimit) {
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }
+
+TEST_F(Explorer, EveryAnswerIsWholeWhateverRangeItAsksFor) {
+    WriteIni("");
+    StartServing({VariedLog("run.dat", 4, 300)});
+    const std::string runs = Get("/api/runs").second;
+    const std::string csv = Get("/api/runs/1/export.csv?charts=velocity").second;
+    ASSERT_GT(csv.size(), 100u);
+    for (const char* range : {"bytes=0-3", "bytes=-5", "bytes=0-0,2-2", "bytes=100000000-"}) {
+        EXPECT_EQ(Get("/api/runs", {{"Authorization", ""}, {"Range", range}}),
+                  std::make_pair(200, runs))
+            << range;
+        std::string head = Exchange(port,
+                                    "GET /api/runs/1/export.csv?charts=velocity HTTP/1.1\r\n"
+                                    "Host: 127.0.0.1:" +
+                                        std::to_string(port) + "\r\nAuthorization: token " + token +
+                                        "\r\nRange: " + range + "\r\n\r\n");
+        EXPECT_EQ(head.rfind("HTTP/1.1 200 ", 0), 0u) << range;
+        EXPECT_NE(head.find("\r\nContent-Length: " + std::to_string(csv.size()) + "\r\n"),
+                  std::string::npos)
+            << range << " " << head.substr(0, 300);
+        EXPECT_EQ(head.substr(head.find("\r\n\r\n") + 4), csv) << range;
+    }
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
