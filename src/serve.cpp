@@ -478,10 +478,15 @@ bool ReadHead(Waiting& waiting, bool* gone) {
 // becomes readable.
 void Accept(int listener, int wake, Queue& queue) {
     std::vector<Waiting> waiting;
+    // While the process has no descriptor left, a connection cannot be taken and the listener
+    // stays readable: it is left alone a moment, not polled again at once for ever.
+    Clock::time_point resume;
     for (;;) {
-        std::vector<pollfd> fds = {{wake, POLLIN, 0}, {listener, POLLIN, 0}};
+        bool accepting = Clock::now() >= resume;
+        std::vector<pollfd> fds = {{wake, POLLIN, 0},
+                                   {listener, static_cast<short>(accepting ? POLLIN : 0), 0}};
         for (const Waiting& each : waiting) fds.push_back({each.fd, POLLIN, 0});
-        int timeout = waiting.empty() ? -1 : 250;
+        int timeout = !accepting ? 100 : waiting.empty() ? -1 : 250;
         if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
         if (fds[0].revents != 0) {
             for (Waiting& each : waiting) close(each.fd);
@@ -508,6 +513,8 @@ void Accept(int listener, int wake, Queue& queue) {
                 }
                 waiting.push_back({fd, "", now + kRequestTime});
             }
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                resume = now + std::chrono::milliseconds(100);
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "number.h"
@@ -43,12 +44,16 @@ namespace {
 // An explorer started on logs, at a port of its choosing, and what talks to it.
 class Explorer : public Tables {
   protected:
-    void StartServing(std::vector<std::string> logs) {
+    // `wrapper` (prlimit, say) runs it when given.
+    void StartServing(std::vector<std::string> logs, std::vector<std::string> wrapper = {}) {
         errors = work.File("serve.err");
-        std::vector<std::string> args = {work.File("plovo"), "--serve", "--port", "0"};
+        std::vector<std::string> args = {wrapper.empty() ? work.File("plovo") : PLOVO_BINARY,
+                                         "--serve", "--port", "0"};
         args.insert(args.end(), logs.begin(), logs.end());
+        args.insert(args.begin(), wrapper.begin(), wrapper.end());
         int error = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        pid = Spawn(PLOVO_BINARY, args, Environment({}, {"TMPDIR=" + served.path}), -1, -1, error);
+        pid = Spawn(wrapper.empty() ? PLOVO_BINARY : wrapper[0], args,
+                    Environment({}, {"TMPDIR=" + served.path}), -1, -1, error);
         close(error);
         std::smatch match;
         std::regex line("serving [0-9]+ runs? at http://127.0.0.1:([0-9]+)/\\?token=([0-9a-f]+)");
@@ -434,6 +439,38 @@ TEST_F(Explorer, EveryAnswerIsWholeWhateverRangeItAsksFor) {
             << range << " " << head.substr(0, 300);
         EXPECT_EQ(head.substr(head.find("\r\n\r\n") + 4), csv) << range;
     }
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
+
+TEST_F(Explorer, ConnectionsBeyondTheDescriptorsLeftWaitWithoutSpinning) {
+    WriteIni("");
+    StartServing({VariedLog("run.dat", 5, 300)}, {"prlimit", "--nofile=40:40"});
+    auto cpu = [&] {  // the explorer's processor time, in clock ticks
+        std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        long ticks = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i)
+            if (i >= 14) ticks += std::stol(field);
+        return ticks;
+    };
+    std::vector<int> held;  // more than it has descriptors for
+    for (int i = 0; i < 60; ++i) {
+        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        held.push_back(fd);
+    }
+    usleep(200000);
+    long before = cpu();
+    usleep(1000000);
+    EXPECT_LT(cpu() - before, sysconf(_SC_CLK_TCK) / 4) << "ticks in a second of waiting";
+    for (int fd : held) close(fd);
+    EXPECT_EQ(Summarised("/api/runs/1/brakings.csv"), brakingsHeader + brakings);
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }
