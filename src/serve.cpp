@@ -383,6 +383,40 @@ class Explorer : public httplib::Server {
     Guard guard;
 };
 
+// A numeric address as its bytes (4 for IPv4, 16 for IPv6); empty when `text` is none. An IPv6
+// one is written in brackets when `bracketed`, as a Host header writes it.
+std::string AddressBytes(const std::string& text, bool bracketed) {
+    unsigned char bytes[sizeof(in6_addr)];
+    if (bracketed && text.size() > 2 && text.front() == '[' && text.back() == ']')
+        return inet_pton(AF_INET6, text.substr(1, text.size() - 2).c_str(), bytes) == 1
+                   ? std::string(reinterpret_cast<char*>(bytes), 16)
+                   : "";
+    if (inet_pton(AF_INET, text.c_str(), bytes) == 1)
+        return std::string(reinterpret_cast<char*>(bytes), 4);
+    if (!bracketed && inet_pton(AF_INET6, text.c_str(), bytes) == 1)
+        return std::string(reinterpret_cast<char*>(bytes), 16);
+    return "";
+}
+
+// Whether the address `bytes` (as AddressBytes gives them) is this machine's loopback: 127/8,
+// ::1, or 127/8 mapped into IPv6.
+bool IsLoopback(const std::string& bytes) {
+    if (bytes.size() == 4) return bytes[0] == 127;
+    const std::string mapped = std::string(10, '\0') + "\xff\xff";
+    return bytes == std::string(15, '\0') + "\x01" ||
+           (bytes.compare(0, 12, mapped) == 0 && bytes[12] == 127);
+}
+
+// The address as the system writes it back: lowercase, zeros compressed.
+std::string CanonicalAddress(const std::string& text) {
+    std::string bytes = AddressBytes(text, false);
+    char written[INET6_ADDRSTRLEN] = "";
+    if (bytes.empty() || inet_ntop(bytes.size() == 4 ? AF_INET : AF_INET6, bytes.data(), written,
+                                   sizeof written) == nullptr)
+        return text;
+    return written;
+}
+
 // Opens the socket the explorer listens on: the port asked for, or the first free one from
 // kServePort to kServeLastPort. False with errno set.
 int Listen(const std::string& bind, int port, bool tryNext, int* bound) {
@@ -555,8 +589,13 @@ bool Guard::HostAllowed(const std::string& host) const {
         host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
     std::string name = LowercaseAscii(host.substr(0, host.size() - suffix.size()));
-    bool v6 = bind.find(':') != std::string::npos;
-    return name == "localhost" || name == (v6 ? "[" + bind + "]" : bind);
+    if (name == "localhost") return true;
+    // Addresses compared as addresses, however written ([::1], [0:0::1]). Listening on every
+    // address, any address of the machine may be the one a client reached it by; a name is
+    // refused still, since a page of another site can point one at this machine.
+    std::string named = AddressBytes(name, true), listened = AddressBytes(bind, false);
+    if (named.empty()) return false;
+    return named == listened || listened.find_first_not_of('\0') == std::string::npos;
 }
 
 bool Guard::TokenGiven(const std::string& query, const std::string& cookie,
@@ -587,7 +626,7 @@ bool NewToken(std::string* token, std::string* err) {
 
 bool Serve(const ServeRequest& request, const BrakingRule& rule, int* status, std::string* err) {
     Guard guard;
-    guard.bind = request.bind;
+    guard.bind = CanonicalAddress(request.bind);
     if (!NewToken(&guard.token, err)) return false;
     int listener =
         Listen(request.bind, request.port.value_or(kServePort), !request.port, &guard.port);
@@ -617,12 +656,12 @@ bool Serve(const ServeRequest& request, const BrakingRule& rule, int* status, st
     ServedRuns runs(logs, rule, say);
     Explorer explorer(runs, guard, listener);
     std::string host =
-        request.bind.find(':') != std::string::npos ? "[" + request.bind + "]" : request.bind;
+        guard.bind.find(':') != std::string::npos ? "[" + guard.bind + "]" : guard.bind;
     std::cerr << "plovo: serving " << logs.size() << (logs.size() == 1 ? " run" : " runs")
               << " at http://" << host << ":" << guard.port << "/?token=" << guard.token
               << std::endl;
-    if (request.bind != "127.0.0.1" && request.bind != "::1")
-        std::cerr << "plovo: listening on " << request.bind
+    if (!IsLoopback(AddressBytes(guard.bind, false)))
+        std::cerr << "plovo: listening on " << guard.bind
                   << ", beyond this machine: the token is then the only lock" << std::endl;
     runs.Start();
     Queue queue;
