@@ -246,7 +246,9 @@ void ServedRuns::FollowAll() {
             auto deadline = std::chrono::steady_clock::now() + kFollowShare;
             std::string err;
             FollowResult result = run.reader.Follow(deadline, &err);
-            if (result.stopped || !run.reader.accessible())
+            // A log no longer followed (its name became a folder, a file that cannot be read)
+            // stays gone: nothing it gains will be read.
+            if (result.stopped || !run.reader.following() || !run.reader.accessible())
                 run.state = LogState::kGone;
             else if (result.startedOver)
                 run.state = result.notice.find("replaced") != std::string::npos

@@ -499,3 +499,26 @@ TEST_F(Explorer, ConnectionsBeyondTheDescriptorsLeftWaitWithoutSpinning) {
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }
+
+TEST_F(Explorer, ALogNoLongerFollowedStaysGone) {
+    WriteIni("");
+    std::string log = VariedLog("run.dat", 6, 300);
+    StartServing({log});
+    auto state = [&] {
+        std::string runs = Get("/api/runs").second;
+        std::size_t at = runs.find("\"state\":\"");
+        return at == std::string::npos ? runs
+                                       : runs.substr(at + 9, runs.find('"', at + 9) - at - 9);
+    };
+    EXPECT_NE(Summarised("/api/runs.csv"), "");
+    EXPECT_EQ(state(), "live");
+    ASSERT_EQ(unlink(log.c_str()), 0);
+    ASSERT_EQ(mkdir(log.c_str(), 0700), 0);  // a name that cannot be read: following stops
+    std::string now;
+    for (int i = 0; i < 300 && now != "gone"; ++i, usleep(10000)) now = state();
+    EXPECT_EQ(now, "gone");
+    usleep(1200000);  // two more looks at the logs
+    EXPECT_EQ(state(), "gone");
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
