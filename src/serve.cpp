@@ -28,6 +28,7 @@
 #include "number.h"
 #include "progress.h"
 #include "servedata.h"
+#include "settings.h"
 #include "signals.h"
 #include "tempfiles.h"
 #include "text.h"
@@ -215,12 +216,18 @@ bool ReadView(const httplib::Request& req, SaveQuery* view, Answer* refusal) {
         *refusal = Refusal(400, "charts names the chart types, as charts=velocity,brake-pressure");
         return false;
     }
-    for (const std::string& name : Split(charts, ',')) {
+    std::vector<std::string> names = Split(charts, ',');
+    if (names.size() > kMaxCharts) {
+        *refusal = Refusal(400, "charts names at most " + std::to_string(kMaxCharts) +
+                                    " chart types, not " + std::to_string(names.size()));
+        return false;
+    }
+    for (const std::string& name : names) {
         const std::vector<Channel>& served = ServedChannels();
         std::vector<Channel> named = ChannelsNamed(name);
         auto at =
             named.size() == 1 ? std::find(served.begin(), served.end(), named[0]) : served.end();
-        if (at == served.end() || view->charts.size() >= 32) {
+        if (at == served.end()) {
             *refusal = Refusal(400, "no chart type '" + Printable(name) + "'");
             return false;
         }

@@ -262,6 +262,8 @@ TEST_F(Explorer, TheDoorOpensOnlyToTheTokenAndTheApisOwnPaths) {
                                 {"Host", "evil.example:" + std::to_string(port)}})
                   .first,
               403);
+    std::string many = "velocity";  // a list longer than any answer takes
+    for (int i = 0; i < 32; ++i) many += ",velocity";
     for (const auto& [path, status] : std::vector<std::pair<std::string, int>>{
              {"/api/runs/1/../../../etc/passwd", 404},
              {"/api/runs/1%2F..%2F..%2Fetc%2Fpasswd", 404},
@@ -279,11 +281,14 @@ TEST_F(Explorer, TheDoorOpensOnlyToTheTokenAndTheApisOwnPaths) {
              {"/api/runs/1/series?charts=velocity&width=0", 400},
              {"/api/runs/1/series?charts=velocity&at=5&to=4", 400},
              {"/api/runs/1/series?charts=speed", 400},
+             {"/api/runs/1/series?charts=" + many, 400},
              {"/api/runs/1/series?charts=velocity&x=sideways", 400}}) {
         auto [got, body] = Get(path);
         EXPECT_EQ(got, status) << path;
         EXPECT_EQ(body.rfind("{\"error\":", 0), 0u) << path << " " << body;
     }
+    EXPECT_EQ(Get("/api/runs/1/series?charts=" + many).second,
+              "{\"error\":\"charts names at most 32 chart types, not 33\"}");
     httplib::Client client("127.0.0.1", port);
     auto posted =
         client.Post("/api/runs", {{"Authorization", "token " + token}}, "x", "text/plain");
