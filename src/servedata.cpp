@@ -264,6 +264,11 @@ void ServedRuns::FollowAll() {
     }
 }
 
+std::string ServedRuns::Unreadable(Run& run) {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    return run.error;
+}
+
 ServedRuns::Run* ServedRuns::Find(int id) {
     return id >= 1 && id <= size() ? runs[id - 1].get() : nullptr;
 }
@@ -394,8 +399,10 @@ Answer ServedRuns::Plot(int id, const std::string& extension, const SaveQuery& q
     Run* other = query.compare ? Find(query.compare->first) : nullptr;
     if (query.compare && other == nullptr)
         return Refusal(404, "no run " + std::to_string(query.compare->first) + " to compare");
+    std::string err = Unreadable(*run);
+    if (err.empty() && other != nullptr) err = Unreadable(*other);
+    if (!err.empty()) return Refusal(404, err);
     Answer answer;
-    std::string err;
     BatchRequest request;
     request.plot.paths = {""};
     request.plot.x = query.distance ? XAxis::kDistance : XAxis::kTime;
@@ -418,8 +425,9 @@ Answer ServedRuns::Plot(int id, const std::string& extension, const SaveQuery& q
 Answer ServedRuns::Export(int id, const SaveQuery& query) {
     Run* run = Find(id);
     if (run == nullptr) return Refusal(404, "no run " + std::to_string(id));
+    std::string err = Unreadable(*run);
+    if (!err.empty()) return Refusal(404, err);
     Answer answer;
-    std::string err;
     std::lock_guard<std::mutex> lock(saving);
     if (!AnswerFile(".csv", &answer, &err)) return Refusal(500, err);
     ExportRequest request{{answer.file}, SavedStretch(query)};

@@ -67,6 +67,9 @@ class ServedRuns {
   private:
     struct Run;
     Run* Find(int id);
+    // Why the run's log cannot be served, as its summary found; "" while it can (or is not
+    // summarised yet).
+    std::string Unreadable(Run& run);
     RunStore* Opened(Run& run, const std::vector<std::size_t>& charts, std::string* err);
     void Summarise();
     void FollowAll();

@@ -176,6 +176,12 @@ TEST_F(Explorer, AnswersAsTheBatchOutputsAnswer) {
     EXPECT_NE(runs.find("\"id\":3,\"log\":\"" + work.File("missing.dat") +
                         "\",\"readable\":false,\"error\":"),
               std::string::npos);
+    // A log that cannot be read is not there for any answer, saved ones too.
+    for (const char* path : {"/api/runs/3/brakings", "/api/runs/3/series?charts=velocity",
+                             "/api/runs/3/plot.png?charts=velocity",
+                             "/api/runs/3/export.csv?charts=velocity",
+                             "/api/runs/1/plot.svg?charts=velocity&compare=3:1"})
+        EXPECT_EQ(Get(path).first, 404) << path;
     std::string brakings = Get("/api/runs/1/brakings").second;
     EXPECT_EQ(brakings.rfind("[{\"log\":\"" + sample + "\",\"braking\":1,\"start_s\":281.4,", 0),
               0u)
