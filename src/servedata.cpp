@@ -332,31 +332,38 @@ Answer ServedRuns::Brakings(int id, bool csv) {
 // The run's samples of `charts`, opened at the first request for them (one reading of the log,
 // followed from then on), read again for chart types asked for later; null with one line in err
 // when they cannot be.
-RunStore* ServedRuns::Opened(Run& run, const std::vector<std::size_t>& charts, std::string* err) {
+RunStore* ServedRuns::Opened(Run& run, const std::vector<std::size_t>& charts, Answer* refusal) {
     {
         std::lock_guard<std::mutex> lock(run.mutex);
         if (!run.error.empty()) {
-            *err = run.error;
+            *refusal = Refusal(404, run.error);
             return nullptr;
         }
     }
     std::lock_guard<std::mutex> lock(run.opening);
+    std::string err;
     if (!run.store) {
         auto store = std::make_unique<RunStore>(run.log);
-        if (!store->Open(charts, err)) return nullptr;
-        run.store = std::move(store);
+        if (store->Open(charts, &err)) run.store = std::move(store);
     }
-    return run.store->Fill(charts, err) ? run.store.get() : nullptr;
+    if (run.store && run.store->Fill(charts, &err)) {
+        err = run.store->Failure();  // cut short as it followed the log
+        if (err.empty()) return run.store.get();
+    }
+    // The log gone since its summary, a temporary file that cannot be written: the server's.
+    *refusal = Refusal(500, err);
+    return nullptr;
 }
 
 Answer ServedRuns::Sample(int id, double at) {
     Run* run = Find(id);
     if (run == nullptr) return Refusal(404, "no run " + std::to_string(id));
-    std::string err, json;
+    std::string json;
     std::vector<std::size_t> every(ServedChannels().size());
     for (std::size_t c = 0; c < every.size(); ++c) every[c] = c;
-    RunStore* store = Opened(*run, every, &err);
-    if (store == nullptr) return Refusal(404, err);
+    Answer refusal;
+    RunStore* store = Opened(*run, every, &refusal);
+    if (store == nullptr) return refusal;
     if (!store->SampleJson(at, &json))
         return Refusal(404, "run " + std::to_string(id) + " has no sample at " + ExactText(at) +
                                 " s or later");
@@ -366,9 +373,9 @@ Answer ServedRuns::Sample(int id, double at) {
 Answer ServedRuns::Series(int id, const SeriesQuery& query) {
     Run* run = Find(id);
     if (run == nullptr) return Refusal(404, "no run " + std::to_string(id));
-    std::string err;
-    RunStore* store = Opened(*run, query.charts, &err);
-    if (store == nullptr) return Refusal(404, err);
+    Answer refusal;
+    RunStore* store = Opened(*run, query.charts, &refusal);
+    if (store == nullptr) return refusal;
     return {200, "application/json", store->SeriesJson(query), ""};
 }
 

@@ -177,10 +177,10 @@ TEST_F(Explorer, AnswersAsTheBatchOutputsAnswer) {
                         "\",\"readable\":false,\"error\":"),
               std::string::npos);
     // A log that cannot be read is not there for any answer, saved ones too.
-    for (const char* path : {"/api/runs/3/brakings", "/api/runs/3/series?charts=velocity",
-                             "/api/runs/3/plot.png?charts=velocity",
-                             "/api/runs/3/export.csv?charts=velocity",
-                             "/api/runs/1/plot.svg?charts=velocity&compare=3:1"})
+    for (const char* path :
+         {"/api/runs/3/brakings", "/api/runs/3/series?charts=velocity",
+          "/api/runs/3/plot.png?charts=velocity", "/api/runs/3/export.csv?charts=velocity",
+          "/api/runs/1/plot.svg?charts=velocity&compare=3:1"})
         EXPECT_EQ(Get(path).first, 404) << path;
     std::string brakings = Get("/api/runs/1/brakings").second;
     EXPECT_EQ(brakings.rfind("[{\"log\":\"" + sample + "\",\"braking\":1,\"start_s\":281.4,", 0),
@@ -530,6 +530,19 @@ TEST_F(Explorer, ALogNoLongerFollowedStaysGone) {
     EXPECT_EQ(now, "gone");
     usleep(1200000);  // two more looks at the logs
     EXPECT_EQ(state(), "gone");
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
+
+TEST_F(Explorer, ARunItsFileCannotHoldIsAFailureNotARunCutShort) {
+    WriteIni("");
+    // 3000 samples of 14 chart types: 336 000 bytes, past the limit.
+    StartServing({VariedLog("run.dat", 7, 3000)}, {"prlimit", "--fsize=200000"});
+    for (const char* path : {"/api/runs/1/sample?at=0", "/api/runs/1/series?charts=velocity"}) {
+        auto [status, body] = Get(path);
+        EXPECT_EQ(status, 500) << path << " " << body.substr(0, 100);
+        EXPECT_NE(body.find("': File too large\"}"), std::string::npos) << body.substr(0, 200);
+    }
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }
