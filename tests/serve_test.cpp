@@ -43,26 +43,14 @@ TEST(ServeGuard, TheHostMustBeTheAddressAndThePortAndTheTokenExact) {
 TEST(ServeGuard, TheHostIsComparedAsAnAddressAndAWildcardTakesAnyAddress) {
     const std::string token(32, '0');
     // However the address listened on was written, the browser writes it its own way.
-    for (const char* bind : {"0:0:0:0:0:0:0:1", "::1", "0::1"}) {
-        Guard v6{token, bind, 9000};
-        EXPECT_TRUE(v6.HostAllowed("[::1]:9000")) << bind;
-        EXPECT_TRUE(v6.HostAllowed("[0:0::1]:9000")) << bind;
-        EXPECT_FALSE(v6.HostAllowed("[::2]:9000")) << bind;
-        EXPECT_FALSE(v6.HostAllowed("::1:9000")) << bind;
-    }
-    Guard upper{token, "FE80::A", 9000};
-    EXPECT_TRUE(upper.HostAllowed("[fe80::a]:9000"));
-    Guard mapped{token, "::FFFF:127.0.0.1", 9000};
-    EXPECT_TRUE(mapped.HostAllowed("[::ffff:7f00:1]:9000"));
-    // On every address, any address of the machine is how a client may reach it; a name is
-    // still refused, as another site's page may point one here.
-    for (const char* bind : {"0.0.0.0", "::"}) {
-        Guard any{token, bind, 9000};
-        for (const char* host : {"192.0.2.7:9000", "[fd00::2]:9000", "localhost:9000"})
-            EXPECT_TRUE(any.HostAllowed(host)) << bind << " " << host;
-        for (const char* host : {"evil.example:9000", "192.0.2.7:9001", "192.0.2.7", "1.2.3:9000"})
-            EXPECT_FALSE(any.HostAllowed(host)) << bind << " " << host;
-    }
+    EXPECT_TRUE((Guard{token, "0:0:0:0:0:0:0:1", 9000}.HostAllowed("[::1]:9000")));
+    EXPECT_TRUE((Guard{token, "::FFFF:127.0.0.1", 9000}.HostAllowed("[::ffff:7f00:1]:9000")));
+    EXPECT_FALSE((Guard{token, "::1", 9000}.HostAllowed("[::2]:9000")));
+    // On every address, any address of the machine; a name is still another site's.
+    Guard any{token, "0.0.0.0", 9000};
+    EXPECT_TRUE(any.HostAllowed("192.0.2.7:9000") && any.HostAllowed("[fd00::2]:9000"));
+    for (const char* host : {"evil.example:9000", "192.0.2.7:9001", "192.0.2.7", "1.2.3:9000"})
+        EXPECT_FALSE(any.HostAllowed(host)) << host;
 }
 
 namespace {
