@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -560,16 +561,15 @@ void Accept(int listener, int wake, Queue& queue) {
     }
 }
 
-// Waits for an ending signal (held from every thread) and writes it to `wake`.
-void WatchSignals(int wake, int* caught) {
+// Waits for an ending signal (held from every thread) and writes it to `wake`; returns without
+// one once `done`. One ignored when plovo started is not waited for: it stays ignored (nohup).
+void WatchSignals(int wake, const std::atomic<bool>& done, std::atomic<int>* caught) {
     sigset_t set;
-    sigemptyset(&set);
-    for (int number :
-         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPWR})
-        sigaddset(&set, number);
-    int number = 0;
-    while (sigwait(&set, &number) != 0) {
-    }
+    TakenEndingSignals(&set);
+    const timespec quarter = {0, 250000000};
+    int number;
+    while ((number = sigtimedwait(&set, nullptr, &quarter)) < 0)
+        if (done) return;
     *caught = number;
     char byte = 1;
     (void)!::write(wake, &byte, 1);
@@ -648,16 +648,14 @@ bool Serve(const ServeRequest& request, const BrakingRule& rule, int* status, st
     RaiseFileLimit();
     // Every thread holds the ending signals; one waits for them, to end the serving in order.
     sigset_t ending;
-    sigemptyset(&ending);
-    for (int number :
-         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPWR})
-        sigaddset(&ending, number);
+    TakenEndingSignals(&ending);
     pthread_sigmask(SIG_BLOCK, &ending, nullptr);
     int wake[2];
     if (pipe2(wake, O_CLOEXEC) != 0)
         return Refuse(err, std::string("plovo: ") + std::strerror(errno));
-    int caught = 0;
-    std::thread watcher(WatchSignals, wake[1], &caught);
+    std::atomic<int> caught{0};
+    std::atomic<bool> watched{false};
+    std::thread watcher(WatchSignals, wake[1], std::cref(watched), &caught);
 
     auto say = [](const std::string& line) { std::cerr << line << std::endl; };
     ServedRuns runs(logs, rule, say);
@@ -681,17 +679,20 @@ bool Serve(const ServeRequest& request, const BrakingRule& rule, int* status, st
     explorer.Stop();
     close(listener);
     queue.Close();
-    if (caught == 0) pthread_kill(watcher.native_handle(), SIGTERM);  // it waits no more
+    watched = true;  // without a signal caught, it waits no more
     // Answers under way may take a moment; a reader that stalls one does not hold the end.
     sigset_t alarm;
     sigemptyset(&alarm);
     sigaddset(&alarm, SIGALRM);
     pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);
-    EndWithin(caught == SIGINT || caught == SIGTERM || caught == 0 ? 0 : 128 + caught);
+    // Interrupted: 0; another ending signal: 128 + it; none (the acceptor failed): 1.
+    int ended = caught;
+    int code = ended == SIGINT || ended == SIGTERM ? 0 : ended == 0 ? 1 : 128 + ended;
+    EndWithin(code);
     for (std::thread& worker : workers) worker.join();
     watcher.join();
     close(wake[0]);
     close(wake[1]);
-    *status = caught == SIGINT || caught == SIGTERM ? 0 : 128 + caught;
+    *status = code;
     return true;
 }

@@ -368,6 +368,16 @@ TEST_F(Explorer, ARunBeingSummarisedIsListedAsPendingAtOnce) {
     EXPECT_EQ(StopServing(SIGTERM), 0);
 }
 
+TEST_F(Explorer, UnderNohupTheHangupIsIgnored) {
+    WriteIni("");
+    StartServing({VariedLog("run.dat", 3, 300)}, {"nohup"});
+    kill(pid, SIGHUP);
+    usleep(300000);
+    EXPECT_EQ(Get("/api/runs").first, 200);
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
+
 TEST_F(Explorer, EveryRunOfALargeFolderOpensAndALogNoLongerFollowedStaysGone) {
     WriteIni("");
     std::string log = VariedLog("run.dat", 2, 300), folder = work.File("runs");
