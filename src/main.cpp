@@ -48,7 +48,8 @@ Settings LoadedSettings(const char* argv0, bool* loaded) {
 Settings PrepareRun(const Plan& plan, const char* argv0) {
     std::string error;
     const std::string& compare = plan.batch.plot.compare;
-    if (!CheckOutputsAreNotInputs(Inputs(plan), Outputs(plan), &error) ||
+    if (!CheckOneStandardOutputWriter(plan, &error) ||
+        !CheckOutputsAreNotInputs(Inputs(plan), OutputsAndFigures(plan), &error) ||
         !CheckOutputsWritable(Outputs(plan), &error) ||
         (plan.mode == Mode::kBatch && !compare.empty() && !CheckLogReadable(compare, &error)))
         FatalExit(error);
@@ -79,7 +80,8 @@ Settings PrepareRun(const Plan& plan, const char* argv0) {
 // be read, as wc and grep do.
 int RunTables(const Plan& plan, const char* argv0) {
     std::string error;
-    if (!CheckOutputsAreNotInputs(Inputs(plan), Outputs(plan), &error) ||
+    if (!CheckOneStandardOutputWriter(plan, &error) ||
+        !CheckOutputsAreNotInputs(Inputs(plan), Outputs(plan), &error) ||
         !CheckOutputsWritable(Outputs(plan), &error))
         FatalExit(error);
     bool loaded = false;

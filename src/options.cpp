@@ -374,12 +374,18 @@ const char* ServeConflict(const Given& given) {
 
 // Refuses options that cannot go together, in one place.
 bool CheckConflicts(const Given& given, std::string* err) {
-    if (const char* option = ServeConflict(given))
+    if (const char* option = ServeConflict(given)) {
+        if (!given.serve)
+            return Refuse(
+                err, std::string("plovo: ") + option + " goes with --serve, which is not given");
+        // --follow, --start and --at say how a window opens; the others are outputs.
+        bool output = std::string(option) != "--follow" && std::string(option) != "--start" &&
+                      std::string(option) != "--at";
         return Refuse(
-            err, given.serve
-                     ? std::string("plovo: --serve shows the logs in a browser, and ") + option +
-                           " is an output of its own: give one of them"
-                     : std::string("plovo: ") + option + " goes with --serve, which is not given");
+            err, std::string("plovo: --serve shows the logs in a browser, and ") + option +
+                     (output ? " is an output of its own" : " is about the window on one log") +
+                     ": give one of them");
+    }
     const std::vector<std::string> writers = StandardOutputWriters(given);
     if (!given.summaries.empty() && !given.brakings.empty() &&
         std::count(writers.begin(), writers.end(), "--summary -") +

@@ -1,6 +1,9 @@
 // The run's plan, decided once from the command line: its mode, and one request per output.
 #include "plan.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "output.h"
@@ -41,6 +44,38 @@ bool WritesStandardOutput(const Plan& plan) {
     return std::any_of(outputs.begin(), outputs.end(), [](const std::string& output) {
         return output == "-" || IsStandardOutput(output, false);
     });
+}
+
+bool CheckOneStandardOutputWriter(const Plan& plan, std::string* err) {
+    struct stat out;
+    bool shared = fstat(STDOUT_FILENO, &out) != 0 || S_ISCHR(out.st_mode);
+    std::vector<std::string> writers;
+    auto note = [&](const char* option, const std::vector<std::string>& files) {
+        for (const std::string& file : files)
+            if (file == "-" || (!shared && IsStandardOutput(file, false)))
+                writers.push_back(std::string(option) + " " +
+                                  (file == "-" ? "-" : "'" + Printable(file) + "'"));
+    };
+    const BatchRequest& batch = plan.batch;
+    if (plan.mode == Mode::kTables) {
+        note("--summary", plan.tables.summaries);
+        note("--brakings", plan.tables.brakings);
+    } else if (plan.mode == Mode::kBatch || plan.mode == Mode::kExportAlone) {
+        note("--snapshot", batch.standIn ? std::vector<std::string>{} : batch.snapshots);
+        note("--overview", batch.overviews);
+        note("--plot", batch.plot.paths);
+        note("--export", batch.exports.targets);
+        if (batch.stats.asked) writers.push_back("--stats");
+    }
+    return writers.size() < 2 || Refuse(err, "plovo: " + writers[0] + " and " + writers[1] +
+                                                 " both write to standard output: give one of "
+                                                 "them");
+}
+
+std::vector<std::string> OutputsAndFigures(const Plan& plan) {
+    std::vector<std::string> outputs = Outputs(plan);
+    if (plan.mode == Mode::kBatch && plan.batch.stats.asked) outputs.push_back("-");
+    return outputs;
 }
 
 SettingsUse SettingsUsedBy(const Plan& plan) {

@@ -116,6 +116,12 @@ std::vector<std::string> Outputs(const Plan& plan);
 std::vector<std::string> Inputs(const Plan& plan);
 // Whether an output goes to standard output ("-", or a link to it), which then carries it alone.
 bool WritesStandardOutput(const Plan& plan);
+// Refuses two outputs, or an output and --stats, that would write into one standard output (a
+// pipe, a file): "-" and a link to it, say. A terminal or a device such as /dev/null may be
+// shared. False with one line in err.
+bool CheckOneStandardOutputWriter(const Plan& plan, std::string* err);
+// The files the run's outputs must not be, --stats's standard output among them ("-").
+std::vector<std::string> OutputsAndFigures(const Plan& plan);
 
 // What the run takes from plovo.ini, so that a run is never refused over a setting it does not
 // use: the screen size, the chart type, the analysis thresholds.

@@ -102,7 +102,6 @@ RunStore::RunStore(const std::string& name)
 
 RunStore::~RunStore() {
     if (fd >= 0) close(fd);
-    if (!path.empty()) RemoveRegisteredFile(path);
 }
 
 bool RunStore::Open(const std::vector<std::size_t>& charts, std::string* err) {
@@ -112,7 +111,22 @@ bool RunStore::Open(const std::vector<std::size_t>& charts, std::string* err) {
         filled[always] = true;
     for (std::size_t chart : charts) filled[chart] = true;
     if (!CreatePrivateFile(".run", &fd, &path, err)) return false;
-    return reader.Start(true, err);
+    // Kept open, its name removed at once: a run opened holds no place among the files a signal
+    // removes (they are few), and no way out leaves it behind.
+    RemoveRegisteredFile(path);
+    if (!reader.Start(true, err)) return false;
+    return failure == 0 || Refuse(err, FailureText());
+}
+
+std::string RunStore::FailureText() const {
+    return failure == 0 ? ""
+                        : "plovo: cannot write temporary file '" + Printable(path) +
+                              "': " + std::strerror(failure);
+}
+
+std::string RunStore::Failure() const {
+    std::shared_lock<std::shared_mutex> lock(mutex);
+    return FailureText();
 }
 
 // A reading of the log that takes chart types the store has not read into their places, up to
@@ -177,8 +191,8 @@ bool RunStore::Fill(const std::vector<std::size_t>& charts, std::string* err) {
         again.Add(filler);
         if (!again.Start(false, err)) return false;
         if (filler.failed)
-            return Refuse(
-                err, "plovo: cannot write temporary file '" + path + "': " + std::strerror(errno));
+            return Refuse(err, "plovo: cannot write temporary file '" + Printable(path) +
+                                   "': " + std::strerror(errno));
     }
     for (std::size_t chart : missing) filled[chart] = true;
     return true;
@@ -224,7 +238,7 @@ void RunStore::Note(Block& block, const double* values) {
 }
 
 void RunStore::OnLine(const LogLine& line) {
-    if (failed) return;
+    if (failure != 0) return;
     channels.Next(line);
     if (blocks.empty() || blocks.back().records == kRecords) blocks.emplace_back();
     std::int64_t at = blocks.back().records;
@@ -238,7 +252,8 @@ void RunStore::OnLine(const LogLine& line) {
     // A block complete: every chart type's place written at once (those not read yet are
     // written over when they are).
     if (blocks.back().records == kRecords)
-        failed = !WriteBlock(blocks.size() - 1, 0, current.data(), kChannels);
+        if (!WriteBlock(blocks.size() - 1, 0, current.data(), kChannels))
+            failure = errno != 0 ? errno : EIO;
 }
 
 // Writes a complete block's values of `count` chart types from `channel` on at their place in
@@ -254,7 +269,7 @@ bool RunStore::WriteBlock(std::int64_t block, std::size_t channel, const double*
 void RunStore::Restart() {
     blocks.clear();
     records = 0;
-    failed = ftruncate(fd, 0) != 0;
+    failure = ftruncate(fd, 0) != 0 ? errno : 0;
     channels.Restart();
 }
 

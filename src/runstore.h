@@ -51,6 +51,9 @@ class RunStore : public LineConsumer {
 
     std::int64_t samples() const;
     LogState state() const;
+    // Why the store stopped taking samples (its file could not be written), "" while it takes
+    // them: its answers would be of a run cut short.
+    std::string Failure() const;
 
     // The answers, as JSON: the first sample at `at` or later with every chart type's value
     // (false when there is none); a series (see the man page: every sample of a stretch of at
@@ -87,7 +90,7 @@ class RunStore : public LineConsumer {
     ChannelReader channels;
     mutable std::shared_mutex mutex;  // queries share it; a follow takes it alone
     int fd = -1;
-    std::string path;
+    std::string path;             // the file's name, for messages: removed once open
     std::vector<Block> blocks;    // the last may be incomplete: its values are in `current`
     std::vector<double> current;  // kChannels x kBlockRecords, channel by channel
     std::int64_t records = 0;
@@ -95,5 +98,6 @@ class RunStore : public LineConsumer {
     // others as they are asked for, so that a run opens as fast as its first view needs.
     bool filled[kChannels] = {};
     LogState state_ = LogState::kLive;
-    bool failed = false;  // the file could not be written: the store keeps what it had
+    int failure = 0;  // errno of a failed write of the file: the store keeps what it had
+    std::string FailureText() const;
 };

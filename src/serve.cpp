@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -28,6 +29,7 @@
 #include "number.h"
 #include "progress.h"
 #include "servedata.h"
+#include "settings.h"
 #include "signals.h"
 #include "tempfiles.h"
 #include "text.h"
@@ -54,6 +56,10 @@ class Connection : public httplib::Stream {
     bool is_readable() const override { return at < received.size() || Ready(POLLIN, deadline); }
     bool is_writable() const override { return Ready(POLLOUT, Clock::now() + kWriteTime); }
     ssize_t read(char* bytes, size_t size) override {
+        // A request is its head alone: nothing past the limit is read, so that a head of
+        // endless headers is refused at the limit, not read for as long as the time allows.
+        if (at >= kHeaderLimit) return 0;
+        size = std::min(size, kHeaderLimit - at);
         if (at < received.size()) {
             std::size_t n = std::min(size, received.size() - at);
             std::memcpy(bytes, received.data() + at, n);
@@ -63,6 +69,7 @@ class Connection : public httplib::Stream {
         if (!Ready(POLLIN, deadline)) return -1;
         for (;;) {
             ssize_t got = recv(fd, bytes, size, 0);
+            if (got > 0) at += static_cast<std::size_t>(got);
             if (got >= 0 || errno != EINTR) return got;
         }
     }
@@ -113,7 +120,7 @@ class Connection : public httplib::Stream {
 
     int fd;
     std::string received;
-    std::size_t at = 0;
+    std::size_t at = 0;  // bytes of the request read so far
     Clock::time_point deadline;
 };
 
@@ -210,12 +217,18 @@ bool ReadView(const httplib::Request& req, SaveQuery* view, Answer* refusal) {
         *refusal = Refusal(400, "charts names the chart types, as charts=velocity,brake-pressure");
         return false;
     }
-    for (const std::string& name : Split(charts, ',')) {
+    std::vector<std::string> names = Split(charts, ',');
+    if (names.size() > kMaxCharts) {
+        *refusal = Refusal(400, "charts names at most " + std::to_string(kMaxCharts) +
+                                    " chart types, not " + std::to_string(names.size()));
+        return false;
+    }
+    for (const std::string& name : names) {
         const std::vector<Channel>& served = ServedChannels();
         std::vector<Channel> named = ChannelsNamed(name);
         auto at =
             named.size() == 1 ? std::find(served.begin(), served.end(), named[0]) : served.end();
-        if (at == served.end() || view->charts.size() >= 32) {
+        if (at == served.end()) {
             *refusal = Refusal(400, "no chart type '" + Printable(name) + "'");
             return false;
         }
@@ -351,7 +364,10 @@ class Explorer : public httplib::Server {
     void Respond(Waiting waiting) {
         Connection connection(waiting.fd, std::move(waiting.received), waiting.deadline);
         bool closed = false;
-        process_request(connection, true, closed, nullptr);
+        // Every answer is whole: httplib's ranges answer 200 with a part, and a range past the
+        // end with a length below zero.
+        process_request(connection, true, closed,
+                        [](httplib::Request& req) { req.ranges.clear(); });
         close(waiting.fd);
     }
 
@@ -374,6 +390,40 @@ class Explorer : public httplib::Server {
     ServedRuns& runs;
     Guard guard;
 };
+
+// A numeric address as its bytes (4 for IPv4, 16 for IPv6); empty when `text` is none. An IPv6
+// one is written in brackets when `bracketed`, as a Host header writes it.
+std::string AddressBytes(const std::string& text, bool bracketed) {
+    unsigned char bytes[sizeof(in6_addr)];
+    if (bracketed && text.size() > 2 && text.front() == '[' && text.back() == ']')
+        return inet_pton(AF_INET6, text.substr(1, text.size() - 2).c_str(), bytes) == 1
+                   ? std::string(reinterpret_cast<char*>(bytes), 16)
+                   : "";
+    if (inet_pton(AF_INET, text.c_str(), bytes) == 1)
+        return std::string(reinterpret_cast<char*>(bytes), 4);
+    if (!bracketed && inet_pton(AF_INET6, text.c_str(), bytes) == 1)
+        return std::string(reinterpret_cast<char*>(bytes), 16);
+    return "";
+}
+
+// Whether the address `bytes` (as AddressBytes gives them) is this machine's loopback: 127/8,
+// ::1, or 127/8 mapped into IPv6.
+bool IsLoopback(const std::string& bytes) {
+    if (bytes.size() == 4) return bytes[0] == 127;
+    const std::string mapped = std::string(10, '\0') + "\xff\xff";
+    return bytes == std::string(15, '\0') + "\x01" ||
+           (bytes.compare(0, 12, mapped) == 0 && bytes[12] == 127);
+}
+
+// The address as the system writes it back: lowercase, zeros compressed.
+std::string CanonicalAddress(const std::string& text) {
+    std::string bytes = AddressBytes(text, false);
+    char written[INET6_ADDRSTRLEN] = "";
+    if (bytes.empty() || inet_ntop(bytes.size() == 4 ? AF_INET : AF_INET6, bytes.data(), written,
+                                   sizeof written) == nullptr)
+        return text;
+    return written;
+}
 
 // Opens the socket the explorer listens on: the port asked for, or the first free one from
 // kServePort to kServeLastPort. False with errno set.
@@ -470,10 +520,15 @@ bool ReadHead(Waiting& waiting, bool* gone) {
 // becomes readable.
 void Accept(int listener, int wake, Queue& queue) {
     std::vector<Waiting> waiting;
+    // While the process has no descriptor left, a connection cannot be taken and the listener
+    // stays readable: it is left alone a moment, not polled again at once for ever.
+    Clock::time_point resume;
     for (;;) {
-        std::vector<pollfd> fds = {{wake, POLLIN, 0}, {listener, POLLIN, 0}};
+        bool accepting = Clock::now() >= resume;
+        std::vector<pollfd> fds = {{wake, POLLIN, 0},
+                                   {listener, static_cast<short>(accepting ? POLLIN : 0), 0}};
         for (const Waiting& each : waiting) fds.push_back({each.fd, POLLIN, 0});
-        int timeout = waiting.empty() ? -1 : 250;
+        int timeout = !accepting ? 100 : waiting.empty() ? -1 : 250;
         if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
         if (fds[0].revents != 0) {
             for (Waiting& each : waiting) close(each.fd);
@@ -500,20 +555,21 @@ void Accept(int listener, int wake, Queue& queue) {
                 }
                 waiting.push_back({fd, "", now + kRequestTime});
             }
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                resume = now + std::chrono::milliseconds(100);
         }
     }
 }
 
-// Waits for an ending signal (held from every thread) and writes it to `wake`.
-void WatchSignals(int wake, int* caught) {
+// Waits for an ending signal (held from every thread) and writes it to `wake`; returns without
+// one once `done`. One ignored when plovo started is not waited for: it stays ignored (nohup).
+void WatchSignals(int wake, const std::atomic<bool>& done, std::atomic<int>* caught) {
     sigset_t set;
-    sigemptyset(&set);
-    for (int number :
-         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPWR})
-        sigaddset(&set, number);
-    int number = 0;
-    while (sigwait(&set, &number) != 0) {
-    }
+    TakenEndingSignals(&set);
+    const timespec quarter = {0, 250000000};
+    int number;
+    while ((number = sigtimedwait(&set, nullptr, &quarter)) < 0)
+        if (done) return;
     *caught = number;
     char byte = 1;
     (void)!::write(wake, &byte, 1);
@@ -540,8 +596,13 @@ bool Guard::HostAllowed(const std::string& host) const {
         host.compare(host.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
     std::string name = LowercaseAscii(host.substr(0, host.size() - suffix.size()));
-    bool v6 = bind.find(':') != std::string::npos;
-    return name == "localhost" || name == (v6 ? "[" + bind + "]" : bind);
+    if (name == "localhost") return true;
+    // Addresses compared as addresses, however written ([::1], [0:0::1]). Listening on every
+    // address, any address of the machine may be the one a client reached it by; a name is
+    // refused still, since a page of another site can point one at this machine.
+    std::string named = AddressBytes(name, true), listened = AddressBytes(bind, false);
+    if (named.empty()) return false;
+    return named == listened || listened.find_first_not_of('\0') == std::string::npos;
 }
 
 bool Guard::TokenGiven(const std::string& query, const std::string& cookie,
@@ -572,7 +633,7 @@ bool NewToken(std::string* token, std::string* err) {
 
 bool Serve(const ServeRequest& request, const BrakingRule& rule, int* status, std::string* err) {
     Guard guard;
-    guard.bind = request.bind;
+    guard.bind = CanonicalAddress(request.bind);
     if (!NewToken(&guard.token, err)) return false;
     int listener =
         Listen(request.bind, request.port.value_or(kServePort), !request.port, &guard.port);
@@ -587,27 +648,25 @@ bool Serve(const ServeRequest& request, const BrakingRule& rule, int* status, st
     RaiseFileLimit();
     // Every thread holds the ending signals; one waits for them, to end the serving in order.
     sigset_t ending;
-    sigemptyset(&ending);
-    for (int number :
-         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPWR})
-        sigaddset(&ending, number);
+    TakenEndingSignals(&ending);
     pthread_sigmask(SIG_BLOCK, &ending, nullptr);
     int wake[2];
     if (pipe2(wake, O_CLOEXEC) != 0)
         return Refuse(err, std::string("plovo: ") + std::strerror(errno));
-    int caught = 0;
-    std::thread watcher(WatchSignals, wake[1], &caught);
+    std::atomic<int> caught{0};
+    std::atomic<bool> watched{false};
+    std::thread watcher(WatchSignals, wake[1], std::cref(watched), &caught);
 
     auto say = [](const std::string& line) { std::cerr << line << std::endl; };
     ServedRuns runs(logs, rule, say);
     Explorer explorer(runs, guard, listener);
     std::string host =
-        request.bind.find(':') != std::string::npos ? "[" + request.bind + "]" : request.bind;
+        guard.bind.find(':') != std::string::npos ? "[" + guard.bind + "]" : guard.bind;
     std::cerr << "plovo: serving " << logs.size() << (logs.size() == 1 ? " run" : " runs")
               << " at http://" << host << ":" << guard.port << "/?token=" << guard.token
               << std::endl;
-    if (request.bind != "127.0.0.1" && request.bind != "::1")
-        std::cerr << "plovo: listening on " << request.bind
+    if (!IsLoopback(AddressBytes(guard.bind, false)))
+        std::cerr << "plovo: listening on " << guard.bind
                   << ", beyond this machine: the token is then the only lock" << std::endl;
     runs.Start();
     Queue queue;
@@ -620,17 +679,20 @@ bool Serve(const ServeRequest& request, const BrakingRule& rule, int* status, st
     explorer.Stop();
     close(listener);
     queue.Close();
-    if (caught == 0) pthread_kill(watcher.native_handle(), SIGTERM);  // it waits no more
+    watched = true;  // without a signal caught, it waits no more
     // Answers under way may take a moment; a reader that stalls one does not hold the end.
     sigset_t alarm;
     sigemptyset(&alarm);
     sigaddset(&alarm, SIGALRM);
     pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);
-    EndWithin(caught == SIGINT || caught == SIGTERM || caught == 0 ? 0 : 128 + caught);
+    // Interrupted: 0; another ending signal: 128 + it; none (the acceptor failed): 1.
+    int ended = caught;
+    int code = ended == SIGINT || ended == SIGTERM ? 0 : ended == 0 ? 1 : 128 + ended;
+    EndWithin(code);
     for (std::thread& worker : workers) worker.join();
     watcher.join();
     close(wake[0]);
     close(wake[1]);
-    *status = caught == SIGINT || caught == SIGTERM ? 0 : 128 + caught;
+    *status = code;
     return true;
 }

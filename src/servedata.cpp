@@ -177,7 +177,7 @@ struct ServedRuns::Run : public LineConsumer {
 
     const std::string log;
     const BrakingRule rule;
-    std::mutex mutex;  // everything below
+    std::mutex mutex;  // everything below but the store
     LogReader reader;
     std::unique_ptr<RunSummary> summary;
     std::string brakingRows;  // of the applications ended
@@ -185,7 +185,10 @@ struct ServedRuns::Run : public LineConsumer {
     bool summarised = false;
     std::string error;  // why the log cannot be served, "" while it can
     LogState state = LogState::kLive;
-    std::unique_ptr<RunStore> store;  // its samples, once opened
+    // Its samples, once opened. A lock of its own: opening a long log takes a while, and the
+    // runs' list and the other logs' following must not wait for it.
+    std::mutex opening;
+    std::unique_ptr<RunStore> store;
 };
 
 ServedRuns::ServedRuns(const std::vector<std::string>& logs, const BrakingRule& analysis,
@@ -215,14 +218,16 @@ void ServedRuns::Start() {
 void ServedRuns::Summarise() {
     for (std::size_t i; (i = next++) < runs.size();) {
         Run& run = *runs[i];
+        // Read without the run's lock, which /api/runs takes: until `summarised` is set no one
+        // else touches the reader or the summary, and the run reads as pending meanwhile.
+        std::string err = Unservable(run.log);
+        if (err.empty() && !run.reader.Start(true, &err) && err.empty()) err = "unreadable";
         {
             std::lock_guard<std::mutex> lock(run.mutex);
-            std::string err = Unservable(run.log);
-            if (err.empty() && !run.reader.Start(true, &err) && err.empty()) err = "unreadable";
             run.error = err;
             run.summarised = true;
         }
-        if (!run.error.empty()) say(run.error);
+        if (!err.empty()) say(err);
         std::lock_guard<std::mutex> lock(mutex);
         ++done;
         changed.notify_all();
@@ -241,7 +246,9 @@ void ServedRuns::FollowAll() {
             auto deadline = std::chrono::steady_clock::now() + kFollowShare;
             std::string err;
             FollowResult result = run.reader.Follow(deadline, &err);
-            if (result.stopped || !run.reader.accessible())
+            // A log no longer followed (its name became a folder, a file that cannot be read)
+            // stays gone: nothing it gains will be read.
+            if (result.stopped || !run.reader.following() || !run.reader.accessible())
                 run.state = LogState::kGone;
             else if (result.startedOver)
                 run.state = result.notice.find("replaced") != std::string::npos
@@ -249,10 +256,17 @@ void ServedRuns::FollowAll() {
                                 : LogState::kTruncated;
             else if (run.state == LogState::kGone)
                 run.state = LogState::kLive;
-            if (run.store) run.store->Follow(deadline);
+            // A store being opened takes everything there is: it is followed at the next look.
+            std::unique_lock<std::mutex> storeLock(run.opening, std::try_to_lock);
+            if (storeLock && run.store) run.store->Follow(deadline);
         }
         lock.lock();
     }
+}
+
+std::string ServedRuns::Unreadable(Run& run) {
+    std::lock_guard<std::mutex> lock(run.mutex);
+    return run.error;
 }
 
 ServedRuns::Run* ServedRuns::Find(int id) {
@@ -318,28 +332,38 @@ Answer ServedRuns::Brakings(int id, bool csv) {
 // The run's samples of `charts`, opened at the first request for them (one reading of the log,
 // followed from then on), read again for chart types asked for later; null with one line in err
 // when they cannot be.
-RunStore* ServedRuns::Opened(Run& run, const std::vector<std::size_t>& charts, std::string* err) {
-    std::lock_guard<std::mutex> lock(run.mutex);
-    if (!run.error.empty()) {
-        *err = run.error;
-        return nullptr;
+RunStore* ServedRuns::Opened(Run& run, const std::vector<std::size_t>& charts, Answer* refusal) {
+    {
+        std::lock_guard<std::mutex> lock(run.mutex);
+        if (!run.error.empty()) {
+            *refusal = Refusal(404, run.error);
+            return nullptr;
+        }
     }
+    std::lock_guard<std::mutex> lock(run.opening);
+    std::string err;
     if (!run.store) {
         auto store = std::make_unique<RunStore>(run.log);
-        if (!store->Open(charts, err)) return nullptr;
-        run.store = std::move(store);
+        if (store->Open(charts, &err)) run.store = std::move(store);
     }
-    return run.store->Fill(charts, err) ? run.store.get() : nullptr;
+    if (run.store && run.store->Fill(charts, &err)) {
+        err = run.store->Failure();  // cut short as it followed the log
+        if (err.empty()) return run.store.get();
+    }
+    // The log gone since its summary, a temporary file that cannot be written: the server's.
+    *refusal = Refusal(500, err);
+    return nullptr;
 }
 
 Answer ServedRuns::Sample(int id, double at) {
     Run* run = Find(id);
     if (run == nullptr) return Refusal(404, "no run " + std::to_string(id));
-    std::string err, json;
+    std::string json;
     std::vector<std::size_t> every(ServedChannels().size());
     for (std::size_t c = 0; c < every.size(); ++c) every[c] = c;
-    RunStore* store = Opened(*run, every, &err);
-    if (store == nullptr) return Refusal(404, err);
+    Answer refusal;
+    RunStore* store = Opened(*run, every, &refusal);
+    if (store == nullptr) return refusal;
     if (!store->SampleJson(at, &json))
         return Refusal(404, "run " + std::to_string(id) + " has no sample at " + ExactText(at) +
                                 " s or later");
@@ -349,9 +373,9 @@ Answer ServedRuns::Sample(int id, double at) {
 Answer ServedRuns::Series(int id, const SeriesQuery& query) {
     Run* run = Find(id);
     if (run == nullptr) return Refusal(404, "no run " + std::to_string(id));
-    std::string err;
-    RunStore* store = Opened(*run, query.charts, &err);
-    if (store == nullptr) return Refusal(404, err);
+    Answer refusal;
+    RunStore* store = Opened(*run, query.charts, &refusal);
+    if (store == nullptr) return refusal;
     return {200, "application/json", store->SeriesJson(query), ""};
 }
 
@@ -382,12 +406,15 @@ Answer ServedRuns::Plot(int id, const std::string& extension, const SaveQuery& q
     Run* other = query.compare ? Find(query.compare->first) : nullptr;
     if (query.compare && other == nullptr)
         return Refusal(404, "no run " + std::to_string(query.compare->first) + " to compare");
+    std::string err = Unreadable(*run);
+    if (err.empty() && other != nullptr) err = Unreadable(*other);
+    if (!err.empty()) return Refusal(404, err);
     Answer answer;
-    std::string err;
     BatchRequest request;
     request.plot.paths = {""};
     request.plot.x = query.distance ? XAxis::kDistance : XAxis::kTime;
     request.plot.stretch = SavedStretch(query);
+    request.at = query.at;  // where the plot's records begin: the batch takes it from here
     if (other != nullptr) request.plot.compare = other->log;
     std::lock_guard<std::mutex> lock(saving);
     if (!AnswerFile("." + extension, &answer, &err)) return Refusal(500, err);
@@ -405,8 +432,9 @@ Answer ServedRuns::Plot(int id, const std::string& extension, const SaveQuery& q
 Answer ServedRuns::Export(int id, const SaveQuery& query) {
     Run* run = Find(id);
     if (run == nullptr) return Refusal(404, "no run " + std::to_string(id));
+    std::string err = Unreadable(*run);
+    if (!err.empty()) return Refusal(404, err);
     Answer answer;
-    std::string err;
     std::lock_guard<std::mutex> lock(saving);
     if (!AnswerFile(".csv", &answer, &err)) return Refusal(500, err);
     ExportRequest request{{answer.file}, SavedStretch(query)};

@@ -67,7 +67,12 @@ class ServedRuns {
   private:
     struct Run;
     Run* Find(int id);
-    RunStore* Opened(Run& run, const std::vector<std::size_t>& charts, std::string* err);
+    // Why the run's log cannot be served, as its summary found; "" while it can (or is not
+    // summarised yet).
+    std::string Unreadable(Run& run);
+    // The run's store with `charts` read; null with the refusal: 404 for a log that cannot be
+    // read, 500 when the store cannot be made or was cut short.
+    RunStore* Opened(Run& run, const std::vector<std::size_t>& charts, Answer* refusal);
     void Summarise();
     void FollowAll();
     std::string RunJson(Run& run);

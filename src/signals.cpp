@@ -125,15 +125,20 @@ int releaseFd = -1;
 // Ends the process cleanly on an ending signal held from the other threads; returns when
 // releaseFd is written.
 void* WatchEndingSignals(void*) {
-    pollfd fds[2] = {{signalFd, POLLIN, 0}, {releaseFd, POLLIN, 0}};
-    while (poll(fds, 2, -1) < 0 && errno == EINTR) {
-    }
-    signalfd_siginfo info;
-    if ((fds[0].revents & POLLIN) && read(signalFd, &info, sizeof info) == sizeof info) {
+    for (;;) {
+        pollfd fds[2] = {{signalFd, POLLIN, 0}, {releaseFd, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return nullptr;
+        }
+        signalfd_siginfo info;
+        if (!(fds[0].revents & POLLIN) || read(signalFd, &info, sizeof info) != sizeof info)
+            return nullptr;
+        // Held, one ignored at the start still comes here: it stays ignored.
+        if (info.ssi_signo < NSIG && inheritedIgnore[info.ssi_signo]) continue;
         RemoveTempFile();
         _exit(128 + static_cast<int>(info.ssi_signo));
     }
-    return nullptr;
 }
 
 void CloseWatcherFds() {
@@ -149,6 +154,12 @@ void OnExit() {
     _exit(1);
 }
 }  // namespace
+
+void TakenEndingSignals(sigset_t* set) {
+    sigemptyset(set);
+    for (int number : kEndingSignals)
+        if (!inheritedIgnore[number]) sigaddset(set, number);
+}
 
 void InstallSignalHandlers() {
     signalsDeferred = 0;

@@ -2,6 +2,7 @@
 // files.
 #pragma once
 
+#include <csignal>
 #include <functional>
 
 // SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU and SIGPWR end
@@ -12,6 +13,9 @@
 // so that a closed output or a file-size limit is a failed write, not a death that leaves the file.
 void InstallSignalHandlers();
 void DeferSignals();
+// The ending signals that end plovo: those not ignored when it started (after
+// InstallSignalHandlers), for a thread that waits for them itself.
+void TakenEndingSignals(sigset_t* set);
 // The number of a signal noted since DeferSignals, or 0. Noting one also calls EndWithin(128 + it).
 int PendingSignal();
 

@@ -47,7 +47,7 @@ bool CreateRegisteredFile(const std::string& pattern, int suffixLength, int* fd,
     int entry = 0;
     while (entry < kRegistrySize && registry[entry][0] != '\0') ++entry;
     if (entry == kRegistrySize) {
-        errno = ENOSPC;
+        errno = EMFILE;  // plovo's own limit of files, not the disk's: no ENOSPC
         return false;
     }
     // Every signal held for the moment between the file's creation and its entry.

@@ -215,6 +215,19 @@ TEST(OptionsConflicts, FollowingNeedsTheWindow) {
             "of them"}});
 }
 
+TEST(OptionsConflicts, TheExplorerGoesAloneAndSaysWhatTheOtherOptionIs) {
+    const std::string serve = "plovo: --serve shows the logs in a browser, and ";
+    Check(
+        {{{"--serve", "--stats", "l"}, serve + "--stats is an output of its own: give one of them"},
+         {{"--serve", "--summary", "-", "l"},
+          serve + "--summary is an output of its own: give one of them"},
+         {{"--serve", "--at", "5", "l"},
+          serve + "--at is about the window on one log: give one of them"},
+         {{"--serve", "-f", "l"},
+          serve + "--follow is about the window on one log: give one of them"},
+         {{"--port", "8000", "l"}, "plovo: --port goes with --serve, which is not given"}});
+}
+
 TEST(OptionsTables, EveryArgumentIsALogAndTheTablesShareNoStream) {
     Check({{{"--sum", "-", "a.dat", "2", "--br=b.csv", "--no-h"},
             "tables 1 [] summary{-} brakings{b.csv} no-header a.dat 2"},

@@ -462,3 +462,38 @@ TEST_F(Process, MessagesNameTheOutputAsTheUserGaveIt) {
     EXPECT_EQ(table.status, 1);
     EXPECT_EQ(ReadFile(log), before);
 }
+
+TEST_F(Process, OneStandardOutputTakesOneOutputHoweverItIsNamed) {
+    WriteIni("");
+    std::string log = Log(3), before = ReadFile(log);
+    // Into a pipe, "-" and a link to it are one stream: the table twice, or the figures in the
+    // table, would be read as one.
+    for (const auto& [args, first, second] :
+         std::vector<std::tuple<std::vector<std::string>, std::string, std::string>>{
+             {{"--export", "-", "--export", "/dev/stdout"}, "--export -", "--export '/dev/stdout'"},
+             {{"--export", "/dev/fd/1", "--stats"}, "--export '/dev/fd/1'", "--stats"},
+             {{"--summary", "-", "--brakings", "/dev/stdout"},
+              "--summary -",
+              "--brakings '/dev/stdout'"}}) {
+        std::vector<std::string> run = args;
+        run.push_back(log);
+        Outcome outcome = Run(run);
+        EXPECT_EQ(outcome.status, 1) << first;
+        EXPECT_EQ(outcome.output, "") << first;
+        EXPECT_EQ(outcome.errors, "plovo: " + first + " and " + second +
+                                      " both write to standard output: give one of them\n");
+    }
+    // A device takes both, keeping nothing.
+    EXPECT_EQ(Run({"--export", "/dev/null", "--stats", log}, {}, nullptr,
+                  {"sh", "-c", "exec \"$@\" >/dev/null", "sh"})
+                  .status,
+              0);
+    // The figures onto the log they are of, as a table would be.
+    std::vector<std::string> ontoLog = {"sh", "-c", "exec \"$@\" >>'" + log + "'", "sh"};
+    Outcome figures = Run({"--stats", log}, {}, nullptr, ontoLog);
+    EXPECT_EQ(figures.status, 1);
+    EXPECT_EQ(
+        figures.errors,
+        "plovo: cannot write standard output: it is the same file as the input '" + log + "'\n");
+    EXPECT_EQ(ReadFile(log), before);
+}

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "number.h"
@@ -39,16 +40,33 @@ TEST(ServeGuard, TheHostMustBeTheAddressAndThePortAndTheTokenExact) {
     EXPECT_NE(a, b);
 }
 
+TEST(ServeGuard, TheHostIsComparedAsAnAddressAndAWildcardTakesAnyAddress) {
+    const std::string token(32, '0');
+    // However the address listened on was written, the browser writes it its own way.
+    EXPECT_TRUE((Guard{token, "0:0:0:0:0:0:0:1", 9000}.HostAllowed("[::1]:9000")));
+    EXPECT_TRUE((Guard{token, "::FFFF:127.0.0.1", 9000}.HostAllowed("[::ffff:7f00:1]:9000")));
+    EXPECT_FALSE((Guard{token, "::1", 9000}.HostAllowed("[::2]:9000")));
+    // On every address, any address of the machine; a name is still another site's.
+    Guard any{token, "0.0.0.0", 9000};
+    EXPECT_TRUE(any.HostAllowed("192.0.2.7:9000") && any.HostAllowed("[fd00::2]:9000"));
+    for (const char* host : {"evil.example:9000", "192.0.2.7:9001", "192.0.2.7", "1.2.3:9000"})
+        EXPECT_FALSE(any.HostAllowed(host)) << host;
+}
+
 namespace {
 // An explorer started on logs, at a port of its choosing, and what talks to it.
 class Explorer : public Tables {
   protected:
-    void StartServing(std::vector<std::string> logs) {
+    // `wrapper` (prlimit, say) runs it when given.
+    void StartServing(std::vector<std::string> logs, std::vector<std::string> wrapper = {}) {
         errors = work.File("serve.err");
-        std::vector<std::string> args = {work.File("plovo"), "--serve", "--port", "0"};
+        std::vector<std::string> args = {wrapper.empty() ? work.File("plovo") : PLOVO_BINARY,
+                                         "--serve", "--port", "0"};
         args.insert(args.end(), logs.begin(), logs.end());
+        args.insert(args.begin(), wrapper.begin(), wrapper.end());
         int error = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        pid = Spawn(PLOVO_BINARY, args, Environment({}, {"TMPDIR=" + served.path}), -1, -1, error);
+        pid = Spawn(wrapper.empty() ? PLOVO_BINARY : wrapper[0], args,
+                    Environment({}, {"TMPDIR=" + served.path}), -1, -1, error);
         close(error);
         std::smatch match;
         std::regex line("serving [0-9]+ runs? at http://127.0.0.1:([0-9]+)/\\?token=([0-9a-f]+)");
@@ -146,6 +164,12 @@ TEST_F(Explorer, AnswersAsTheBatchOutputsAnswer) {
     EXPECT_NE(runs.find("\"id\":3,\"log\":\"" + work.File("missing.dat") +
                         "\",\"readable\":false,\"error\":"),
               std::string::npos);
+    // A log that cannot be read is not there for any answer, saved ones too.
+    for (const char* path :
+         {"/api/runs/3/brakings", "/api/runs/3/series?charts=velocity",
+          "/api/runs/3/plot.png?charts=velocity", "/api/runs/3/export.csv?charts=velocity",
+          "/api/runs/1/plot.svg?charts=velocity&compare=3:1"})
+        EXPECT_EQ(Get(path).first, 404) << path;
     std::string brakings = Get("/api/runs/1/brakings").second;
     EXPECT_EQ(brakings.rfind("[{\"log\":\"" + sample + "\",\"braking\":1,\"start_s\":281.4,", 0),
               0u)
@@ -182,6 +206,10 @@ TEST_F(Explorer, AnswersAsTheBatchOutputsAnswer) {
         expected += (c ? ",\"" : "\"") + charts[c] + "\":" + values[c + 1];
     EXPECT_EQ(Get("/api/runs/1/sample?at=280.05").second, expected + "}}");
     EXPECT_EQ(Get("/api/runs/1/sample?at=1000").first, 404);
+    // A saved plot is the batch's plot of that stretch.
+    std::string plot = work.File("batch.png");
+    ASSERT_EQ(Run({"--plot", plot, "--at", "280", "--to", "330", sample, "velocity"}).status, 0);
+    EXPECT_TRUE(Get("/api/runs/1/plot.png?charts=velocity&at=280&to=330").second == ReadFile(plot));
 
     // Columns: each one's extremes recomputed from the whole run's export.
     std::string whole = Printed({"--export", "-", varied, "velocity"});
@@ -232,6 +260,8 @@ TEST_F(Explorer, TheDoorOpensOnlyToTheTokenAndTheApisOwnPaths) {
                                 {"Host", "evil.example:" + std::to_string(port)}})
                   .first,
               403);
+    std::string many = "velocity";  // a list longer than any answer takes
+    for (int i = 0; i < 32; ++i) many += ",velocity";
     for (const auto& [path, status] : std::vector<std::pair<std::string, int>>{
              {"/api/runs/1/../../../etc/passwd", 404},
              {"/api/runs/1%2F..%2F..%2Fetc%2Fpasswd", 404},
@@ -249,16 +279,30 @@ TEST_F(Explorer, TheDoorOpensOnlyToTheTokenAndTheApisOwnPaths) {
              {"/api/runs/1/series?charts=velocity&width=0", 400},
              {"/api/runs/1/series?charts=velocity&at=5&to=4", 400},
              {"/api/runs/1/series?charts=speed", 400},
+             {"/api/runs/1/series?charts=" + many, 400},
              {"/api/runs/1/series?charts=velocity&x=sideways", 400}}) {
         auto [got, body] = Get(path);
         EXPECT_EQ(got, status) << path;
         EXPECT_EQ(body.rfind("{\"error\":", 0), 0u) << path << " " << body;
     }
+    EXPECT_EQ(Get("/api/runs/1/series?charts=" + many).second,
+              "{\"error\":\"charts names at most 32 chart types, not 33\"}");
     httplib::Client client("127.0.0.1", port);
     auto posted =
         client.Post("/api/runs", {{"Authorization", "token " + token}}, "x", "text/plain");
     ASSERT_TRUE(posted);
     EXPECT_NE(posted->status, 200);
+    // Every answer whole whatever range is asked for (httplib's were 200 with a part).
+    const std::string csv = Get("/api/runs/1/export.csv?charts=velocity").second;
+    for (const char* range : {"bytes=0-3", "bytes=100000000-"})
+        EXPECT_EQ(Get("/api/runs/1/export.csv?charts=velocity",
+                      {{"Authorization", ""}, {"Range", range}}),
+                  std::make_pair(200, csv))
+            << range;
+    // Thousands of headers, far past 16 KiB: refused at the limit, not read on.
+    httplib::Headers endless = {{"Authorization", ""}};
+    for (int i = 0; i < 8000; ++i) endless.emplace("X-Many", "yes");
+    EXPECT_EQ(Get("/api/runs", endless).first, 400);
 
     // Connections that send nothing, or half a request, keep no one else waiting.
     std::vector<int> silent;
@@ -304,6 +348,91 @@ TEST_F(Explorer, AServedLogIsFollowedAndAPortTakenIsRefused) {
     for (int i = 0; i < 300 && state.find("\"truncated\"") == std::string::npos; ++i, usleep(10000))
         state = Get("/api/runs").second;
     EXPECT_NE(state.find("\"state\":\"truncated\""), std::string::npos) << state;
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
+
+TEST_F(Explorer, ARunBeingSummarisedIsListedAsPendingAtOnce) {
+    WriteIni("");
+    std::string log = VariedLog("held.dat", 1, 500);
+    // A write lease holds the summary's open of the log until it is let go.
+    signal(SIGIO, SIG_IGN);  // the lease's break is told by a signal that would end the test
+    int held = open(log.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_EQ(fcntl(held, F_SETLEASE, F_WRLCK), 0) << std::strerror(errno);
+    StartServing({log});
+    EXPECT_NE(Get("/api/runs").second.find("\"pending\":true"), std::string::npos);
+    EXPECT_EQ(Get("/api/runs/1/brakings").first, 503);
+    fcntl(held, F_SETLEASE, F_UNLCK);
+    close(held);
+    EXPECT_EQ(Summarised("/api/runs.csv"), summaryHeader + summary);
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+}
+
+TEST_F(Explorer, UnderNohupTheHangupIsIgnored) {
+    WriteIni("");
+    StartServing({VariedLog("run.dat", 3, 300)}, {"nohup"});
+    kill(pid, SIGHUP);
+    usleep(300000);
+    EXPECT_EQ(Get("/api/runs").first, 200);
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
+
+TEST_F(Explorer, EveryRunOfALargeFolderOpensAndALogNoLongerFollowedStaysGone) {
+    WriteIni("");
+    std::string log = VariedLog("run.dat", 2, 300), folder = work.File("runs");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const int runs = 120;  // more than the files a signal removes
+    for (int i = 0; i < runs; ++i)
+        ASSERT_EQ(symlink(log.c_str(), (folder + "/r" + std::to_string(1000 + i) + ".dat").c_str()),
+                  0);
+    StartServing({folder, log});
+    for (int id = 1; id <= runs; ++id)
+        ASSERT_EQ(Get("/api/runs/" + std::to_string(id) + "/sample?at=0").first, 200) << id;
+    EXPECT_TRUE(served.Entries().empty()) << "an opened run's file is kept only open";
+    EXPECT_EQ(Get("/api/runs/1/plot.svg?charts=velocity").first, 200);
+    // Its name now a folder: following stops, and the run stays gone.
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(unlink(log.c_str()), 0);
+    ASSERT_EQ(mkdir(log.c_str(), 0700), 0);
+    auto gone = [&] {
+        return Get("/api/runs").second.find("\"state\":\"live\"") == std::string::npos;
+    };
+    for (int i = 0; i < 300 && !gone(); ++i) usleep(10000);
+    usleep(1200000);  // two more looks at the logs
+    EXPECT_TRUE(gone());
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+    EXPECT_TRUE(served.Entries().empty());
+}
+
+TEST_F(Explorer, NoDescriptorLeftKeepsItIdleAndAFullFileIsAFailure) {
+    WriteIni("");
+    // 3000 samples of 14 chart types: 336 000 bytes, past the size limit.
+    StartServing({VariedLog("run.dat", 7, 3000)}, {"prlimit", "--nofile=40:40", "--fsize=200000"});
+    auto cpu = [&] {  // clock ticks
+        std::istringstream stat(ReadFile("/proc/" + std::to_string(pid) + "/stat"));
+        std::string field;
+        long ticks = 0;
+        for (int i = 1; i <= 15 && stat >> field; ++i)
+            if (i >= 14) ticks += std::stol(field);
+        return ticks;
+    };
+    std::vector<int> held;  // more than it has descriptors for
+    for (int i = 0; i < 60; ++i) {
+        held.push_back(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address = {
+            AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+        ASSERT_EQ(connect(held.back(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    usleep(200000);
+    long before = cpu();
+    usleep(1000000);
+    EXPECT_LT(cpu() - before, sysconf(_SC_CLK_TCK) / 4) << "ticks in a second of waiting";
+    for (int fd : held) close(fd);
+    // Not a run cut where its file filled.
+    auto [status, body] = Get("/api/runs/1/sample?at=0");
+    EXPECT_EQ(status, 500);
+    EXPECT_NE(body.find("': File too large\"}"), std::string::npos) << body.substr(0, 200);
     EXPECT_EQ(StopServing(SIGTERM), 0);
     EXPECT_TRUE(served.Entries().empty());
 }

@@ -90,6 +90,21 @@ TEST_F(Process, ASilentDisplayDoesNotHoldOffCtrlC) {
     });
     EXPECT_EQ(outcome.status, 128 + SIGINT);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    // Under nohup, SIGHUP stays ignored while the start is held; SIGTERM still ends it.
+    bool survived = false;
+    outcome = Run({Log(700), "2"}, {"DISPLAY=" + server.name},
+                  [&](pid_t pid) {
+                      usleep(500000);
+                      kill(pid, SIGHUP);
+                      usleep(300000);
+                      siginfo_t info = {};
+                      waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT);
+                      survived = info.si_pid == 0;
+                      kill(pid, SIGTERM);
+                  },
+                  {"nohup"});
+    EXPECT_TRUE(survived);
+    EXPECT_EQ(outcome.status, 128 + SIGTERM);
 }
 
 TEST_F(Process, TheGraphicsFailureSaysWhyTheDisplayDidNotOpen) {
