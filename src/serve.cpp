@@ -40,6 +40,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kRequestTime = std::chrono::seconds(10);  // to send a whole request
 constexpr auto kWriteTime = std::chrono::seconds(10);    // a reader may stall a write this long
+constexpr auto kAnswerTime = std::chrono::seconds(120);  // an answer, however long, at most
 constexpr std::size_t kHeaderLimit = 16384;              // bytes of a request's head, at most
 constexpr std::size_t kWaitingLimit = 512;  // connections waiting for their request, at most
 constexpr int kWorkers = 8;                 // requests answered at once
@@ -52,9 +53,15 @@ constexpr int kEndSeconds = 2;              // the longest wait for answers unde
 class Connection : public httplib::Stream {
   public:
     Connection(int fd, std::string received, Clock::time_point deadline)
-        : fd(fd), received(std::move(received)), deadline(deadline) {}
+        : fd(fd),
+          received(std::move(received)),
+          deadline(deadline),
+          answerDeadline(Clock::now() + kAnswerTime) {}
     bool is_readable() const override { return at < received.size() || Ready(POLLIN, deadline); }
-    bool is_writable() const override { return Ready(POLLOUT, Clock::now() + kWriteTime); }
+    // A reader that stalls, or takes a byte now and then, holds a worker no longer than this.
+    bool is_writable() const override {
+        return Ready(POLLOUT, std::min(Clock::now() + kWriteTime, answerDeadline));
+    }
     ssize_t read(char* bytes, size_t size) override {
         // A request is its head alone: nothing past the limit is read, so that a head of
         // endless headers is refused at the limit, not read for as long as the time allows.
@@ -121,7 +128,7 @@ class Connection : public httplib::Stream {
     int fd;
     std::string received;
     std::size_t at = 0;  // bytes of the request read so far
-    Clock::time_point deadline;
+    Clock::time_point deadline, answerDeadline;
 };
 
 // A connection accepted whose request has not yet come whole.
@@ -373,7 +380,8 @@ class Explorer : public httplib::Server {
 
   private:
     void Guarded(const httplib::Request& req, httplib::Response& res) {
-        if (!guard.HostAllowed(req.get_header_value("Host")) ||
+        if (req.get_header_value_count("Host") != 1 ||
+            !guard.HostAllowed(req.get_header_value("Host")) ||
             !guard.TokenGiven(req.get_param_value("token"), req.get_header_value("Cookie"),
                               req.get_header_value("Authorization"))) {
             res.status = 403;

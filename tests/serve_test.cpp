@@ -260,6 +260,12 @@ TEST_F(Explorer, TheDoorOpensOnlyToTheTokenAndTheApisOwnPaths) {
                                 {"Host", "evil.example:" + std::to_string(port)}})
                   .first,
               403);
+    // Two Hosts: which one a proxy on the way took is not known.
+    const std::string here = "127.0.0.1:" + std::to_string(port);
+    EXPECT_EQ(Get("/api/runs", {{"Authorization", "token " + token}, {"Host", here},
+                                {"Host", "evil.example:" + std::to_string(port)}})
+                  .first,
+              403);
     std::string many = "velocity";  // a list longer than any answer takes
     for (int i = 0; i < 32; ++i) many += ",velocity";
     for (const auto& [path, status] : std::vector<std::pair<std::string, int>>{
