@@ -35,6 +35,7 @@ void BrakingFinder::Start(const BrakeRecord& record) {
     braking = Braking();
     braking.startTime = record.time;
     braking.startSpeed = record.velocity;
+    braking.startDistance = record.distance;
     braking.maxPressure = record.pressure;
     // The first record's step is not part of the application: its distance starts at 0.
     lastTime = record.time;
@@ -63,5 +64,6 @@ void BrakingFinder::Reach(const BrakeRecord& record) {
     if (std::isfinite(record.velocity) && record.velocity <= rule.stopSpeed) {
         braking.stopped = true;
         braking.stopTime = record.time;
+        braking.stopDistance = record.distance;
     }
 }

@@ -37,8 +37,10 @@ std::string FigureLines(const StretchFigures& f, bool stretchLine) {
     text += "first: " + (empty ? "none" : At(f.first, f.firstRecord, f.firstTime)) + "\n";
     text += "last: " + (empty ? "none" : At(f.last, f.lastRecord, f.lastTime)) + "\n";
     text += "change: " + Figure(f.Change()) + "\n";
-    text += "integral: " + (empty ? "none" : ExactText(f.integral)) + "\n";
-    text += "mean: " + Figure(f.Mean()) + "\n";
+    // Without a finite sample there is nothing to sum: none, as for min and max, not 0.
+    bool summed = f.range.minimumRecord != 0;
+    text += "integral: " + (summed ? ExactText(f.integral) : "none") + "\n";
+    text += "mean: " + (summed ? Figure(f.Mean()) : "none") + "\n";
     return text;
 }
 }  // namespace
