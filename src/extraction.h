@@ -58,6 +58,8 @@ class LogExtraction : public LineConsumer {
     // column's (the channel's own when it is the time column). -1 before Start.
     int file(std::size_t channel) const;
     int timeFile() const;
+    // The channels extracted, in the order of their files.
+    const std::vector<Channel>& extracted() const { return channels; }
     // Their paths.
     const std::string& path(std::size_t channel) const;
     const std::string& timePath() const;

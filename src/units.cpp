@@ -2,8 +2,10 @@
 // the label that names them.
 #include "units.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <numeric>
 
 #include "text.h"
@@ -79,8 +81,15 @@ Conversion Between(int from, const std::vector<int>& chosen) {
         long long times = kUnits[from].inBase * kUnits[to].perBase;
         long long per = kUnits[from].perBase * kUnits[to].inBase;
         long long common = std::gcd(times, per);
-        conversion.times = times / common;
-        conversion.per = per / common;
+        times /= common;
+        per /= common;
+        // Every factor of the table is a decimal: its divisor divides a power of ten.
+        conversion.digits = times;
+        conversion.exponent = 0;
+        while (per % 10 == 0) per /= 10, --conversion.exponent;
+        for (; per % 2 == 0; per /= 2, --conversion.exponent) conversion.digits *= 5;
+        for (; per % 5 == 0; per /= 5, --conversion.exponent) conversion.digits *= 2;
+        while (conversion.digits % 10 == 0) conversion.digits /= 10, ++conversion.exponent;
         conversion.unit = kUnits[to].name;
     }
     return conversion;
@@ -88,26 +97,42 @@ Conversion Between(int from, const std::vector<int>& chosen) {
 }  // namespace
 
 double Convert(double value, const Conversion& c) {
-    if (c.per == 1) return value * static_cast<double>(c.times);  // both exact: one rounding
-    if (c.times == 1) return value / static_cast<double>(c.per);
-    if (!std::isfinite(value) || value == 0) return value * c.times / c.per;
-    // value = whole * 2^exponent exactly, whole of 53 bits; the quotient of whole * times * 2^64
-    // by per keeps more than 64 bits, and what it and the remainder leave decides the rounding.
-    int exponent;
-    double fraction = std::frexp(std::fabs(value), &exponent);
-    auto whole = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    exponent -= 53;
-    unsigned __int128 scaled =
-        static_cast<unsigned __int128>(whole) * static_cast<std::uint64_t>(c.times) << 64;
-    unsigned __int128 quotient = scaled / static_cast<std::uint64_t>(c.per);
-    bool inexact = scaled % static_cast<std::uint64_t>(c.per) != 0;
-    int bits = 128 - __builtin_clzll(static_cast<std::uint64_t>(quotient >> 64));
-    int drop = bits - 53;  // bits below the 53 kept
-    auto kept = static_cast<std::uint64_t>(quotient >> drop);
-    unsigned __int128 rest = quotient & ((static_cast<unsigned __int128>(1) << drop) - 1);
-    unsigned __int128 half = static_cast<unsigned __int128>(1) << (drop - 1);
-    if (rest > half || (rest == half && (inexact || (kept & 1) != 0))) ++kept;
-    double magnitude = std::ldexp(static_cast<double>(kept), exponent - 64 + drop);
+    if (c.none()) return value;
+    if (!std::isfinite(value) || value == 0)
+        return value * static_cast<double>(c.digits) * std::pow(10.0, c.exponent);
+    // The shortest text's digits as a whole number and its power of ten: value = whole * 10^power.
+    char text[32];
+    char* end = std::to_chars(text, text + sizeof text, std::fabs(value)).ptr;
+    std::uint64_t whole = 0;
+    int power = 0;
+    bool fraction = false;
+    for (const char* p = text; p < end; ++p) {
+        if (*p == 'e') {
+            power += std::atoi(std::string(p + 1, static_cast<const char*>(end)).c_str());
+            break;
+        }
+        if (*p == '.') {
+            fraction = true;
+            continue;
+        }
+        whole = whole * 10 + static_cast<std::uint64_t>(*p - '0');
+        power -= fraction ? 1 : 0;
+    }
+    // At most 17 digits times a factor's few: a whole number below 2^64.
+    std::uint64_t product = whole * static_cast<std::uint64_t>(c.digits);
+    power += c.exponent;
+    double magnitude;
+    static const double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (product < (std::uint64_t{1} << 53) && power >= -22 && power <= 22) {
+        // Both exact in a double: the one operation rounds once.
+        double exact = static_cast<double>(product);
+        magnitude = power >= 0 ? exact * kPowers[power] : exact / kPowers[-power];
+    } else {
+        std::string decimal = std::to_string(product) + "e" + std::to_string(power);
+        magnitude = std::strtod(decimal.c_str(), nullptr);
+    }
     return value < 0 ? -magnitude : magnitude;
 }
 

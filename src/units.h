@@ -8,16 +8,17 @@
 
 #include "charttypes.h"
 
-// A conversion of values by the exact fraction times / per ("km/h" from m/s: 18 / 5).
+// A conversion of values by a decimal factor, digits * 10^exponent ("km/h" from m/s: 36e-1).
 struct Conversion {
-    long long times = 1, per = 1;
+    long long digits = 1;
+    int exponent = 0;
     std::string unit;  // the unit converted to; "" for none
-    bool none() const { return times == per; }
+    bool none() const { return digits == 1 && exponent == 0; }
 };
 
-// `value` times the exact fraction, rounded once to the nearest double (ties to even): one
-// multiplication by a whole factor, one division by a whole divisor, or, for a fraction of both,
-// the exact product worked out in whole numbers and then rounded. Not finite values stay so.
+// The product of `value` as written (its shortest text, "0.4") and the factor, exact in decimal,
+// rounded once to the nearest double: 0.4 m/s is 1.44 km/h, where the product of the two doubles
+// is 1.4400000000000002. What is not finite, and 0, are multiplied as they are.
 double Convert(double value, const Conversion& conversion);
 
 // The units --units asks for: at most one of each kind (speed, pressure, force, distance, energy).
