@@ -14,6 +14,7 @@
 
 #include "number.h"
 #include "output.h"
+#include "progress.h"
 #include "reportplot.h"
 #include "signals.h"
 #include "text.h"
@@ -137,14 +138,22 @@ bool WriteBrakingPlots(const BrakingPlotsRequest& request, const PlotRequest& pl
         }
     });
     bool written = true;
+    std::int64_t done = 0;
+    StartFigureProgress(static_cast<std::int64_t>(figures));
     if (workers.empty()) {  // no thread to be had: one figure after another, here
         std::size_t figure;
-        while (written && shared.Take(&figure)) written = write(draw(figure));
-        return written;
+        while (written && shared.Take(&figure)) {
+            written = write(draw(figure));
+            ReportFiguresDone(++done);
+        }
     }
     Drawn drawn;
-    while (written && shared.Next(&drawn)) written = write(drawn);
+    while (!workers.empty() && written && shared.Next(&drawn)) {
+        written = write(drawn);
+        ReportFiguresDone(++done);
+    }
     shared.Stop();
     for (std::thread& worker : workers) worker.join();
+    ClearProgressLine();
     return written;
 }
