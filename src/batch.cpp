@@ -28,19 +28,19 @@ bool ShowsWindow(const BatchRequest& request) {
            (!request.plot.paths.empty() && !request.plot.stretch.to);
 }
 
-// Has the extraction, and the brake applications' finder, read no more records than the outputs
-// draw: a plot or an export of a stretch ends with it, a plot of the first view with its last
-// record. The pictures, the brakings' figures and an export to the end need every record.
-template <typename Reader>
-void NeedOnlyWhatIsDrawn(const BatchRequest& request, Reader& reader) {
+// Has the extraction keep no more records than the outputs draw: a plot or an export of a
+// stretch ends with it, a plot of the first view with its last record. The pictures, the
+// brakings' figures and an export to the end need every record.
+void NeedOnlyWhatIsDrawn(const BatchRequest& request, LogExtraction& extraction) {
     const PlotRequest& plot = request.plot;
     const ExportRequest& exports = request.exports;
     bool whole = !request.snapshots.empty() || !request.overviews.empty() ||
                  !request.brakingPlots.patterns.empty() ||
                  (!exports.targets.empty() && !exports.stretch.to);
     if (whole) return;
-    if (!plot.paths.empty()) reader.NeedOnly(plot.stretch, plot.stretch.to ? INT64_MAX : iscrWidth);
-    if (!exports.targets.empty()) reader.NeedOnly(exports.stretch);
+    if (!plot.paths.empty())
+        extraction.NeedOnly(plot.stretch, plot.stretch.to ? INT64_MAX : iscrWidth);
+    if (!exports.targets.empty()) extraction.NeedOnly(exports.stretch);
 }
 
 // Whether an output needs the brake applications: a plot or an export from one, marks, the
@@ -126,7 +126,6 @@ bool WriteBatch(const BatchRequest& request, const std::string& logName,
         reader.Add(*brakings);
         if (!request.brakingPlots.patterns.empty())
             brakings->FigureSpans(request.brakingPlots.before, request.brakingPlots.after);
-        NeedOnlyWhatIsDrawn(request, *brakings);
     }
     NeedOnlyWhatIsDrawn(request, session.extraction());
     if (!session.Open(false, err)) return false;

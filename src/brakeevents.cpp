@@ -1,9 +1,11 @@
-// The brake applications and stops of a run, found as the log is read: where each is, by record,
-// time and distance along the run, for the report plots' marks and origin and the figure of
-// each braking.
+// The brake applications and stops of a run, found as the log is read: where each is, by record
+// and time, for the report plots' marks and origin and the figure of each braking.
 #include "brakeevents.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "number.h"
 
 namespace {
 constexpr std::size_t kMostBefore = 65536;  // records a figure reaches back at most
@@ -11,8 +13,21 @@ constexpr std::size_t kMostBefore = 65536;  // records a figure reaches back at 
 
 BrakeEvents::BrakeEvents(const BrakingRule& rule, ColumnSet& columns)
     : rule(rule), finder(rule, [this](const Braking& braking) { Found(braking); }) {
-    const int column[3] = {kTimeColumn, kVelocityColumn, 9};
+    const int column[3] = {kTimeColumn, kVelocityColumn, 9};  // 9: brake cylinder pressure
     for (int i = 0; i < 3; ++i) fields[i] = columns.Field(column[i]);
+}
+
+double BrakeEvents::Repeated::Number(const FieldText& field) {
+    // A whole column's field, the usual one, is compared at its fixed size, without a call.
+    if (field.length == kRecordSize && length == kRecordSize) {
+        if (std::memcmp(field.text, text, kRecordSize) == 0) return value;
+    } else if (field.length == length && std::memcmp(field.text, text, length) == 0) {
+        return value;
+    }
+    value = ParseNumber(field.text, field.length);
+    length = field.length <= sizeof text ? field.length : SIZE_MAX;  // a longer one: parsed
+    if (length != SIZE_MAX) std::memcpy(text, field.text, length);
+    return value;
 }
 
 void BrakeEvents::FigureSpans(double secondsBefore, double secondsAfter) {
@@ -21,38 +36,27 @@ void BrakeEvents::FigureSpans(double secondsBefore, double secondsAfter) {
     after = secondsAfter;
 }
 
-void BrakeEvents::NeedOnly(const StretchChoice& stretch, std::int64_t records) {
-    needs.push_back({stretch, records});
-    // A stretch by time may be told apart from what came before it: what ended there is dropped.
-    dropsBefore = dropsBefore || stretch.to.has_value();
-}
-
 void BrakeEvents::OnLine(const LogLine& line) {
-    if (Satisfied()) return;
     record = line.record;
-    const double time = line.Number(fields[0]), velocity = line.Number(fields[1]);
-    derived.Next(time, velocity, 0.0);
-    const double distance = derived.distance();
-    const bool timeFell = record > 1 && !(time >= lastTime);  // back, or not a number
-    for (Need& need : needs)
-        if (need.filter.Takes(record, time)) {
-            ++need.taken;
-            stretchBegun = true;
-        }
+    // Each line's pressure, and its velocity where the application may stop; the time only for
+    // the figures (a plot takes its marks' times from the records).
+    const double time = figures ? line.Number(fields[0]) : NAN;
+    const bool timeFell = figures && record > 1 && !(time >= lastTime);  // back, or not a number
     if (figures) {
         if (timeFell) recent.clear();
         recent.emplace_back(record, time);
         while (recent.front().second < time - before || recent.size() > kMostBefore)
             recent.pop_front();
     }
-    finder.Next({time, velocity, 0.0, line.Number(fields[2]), distance});
+    const double cylinder = pressure.Number(line.fields[fields[2]]);
+    const double speed = finder.Reaches(cylinder) ? velocity.Number(line.fields[fields[1]]) : 0.0;
+    finder.Next({time, speed, 0.0, cylinder, 0.0});
     const Braking* now = finder.Current();
     if (now != nullptr && !open) {
         BrakePlace place;
-        place.number = ++count;
+        place.number = static_cast<std::int64_t>(places_.size()) + 1;
         place.startRecord = record;
         place.startTime = time;
-        place.startDistance = RecordedValue(distance);
         if (figures) place.figure.first = recent.front().first;
         places_.push_back(place);
         open = true;
@@ -62,21 +66,20 @@ void BrakeEvents::OnLine(const LogLine& line) {
         place.stopped = true;
         place.stopRecord = record;
         place.stopTime = time;
-        place.stopDistance = RecordedValue(distance);
         if (figures) closing.push_back(places_.size() - 1);
     }
-    if (figures) CloseFigures(record, time, timeFell);
+    if (figures) CloseFigures(time, timeFell);
     lastTime = time;
 }
 
 // Ends the figures whose last record came before this one: after `after` seconds past their stop
 // or end, or where time falls back.
-void BrakeEvents::CloseFigures(std::int64_t at, double time, bool timeFell) {
+void BrakeEvents::CloseFigures(double time, bool timeFell) {
     auto closed = [&](std::size_t index) {
         BrakePlace& place = places_[index];
         double end = (place.stopped ? place.stopTime : place.endTime) + after;
         if (!timeFell && !(time > end)) return false;
-        place.figure.last = std::max(place.figure.first, at - 1);
+        place.figure.last = std::max(place.figure.first, record - 1);
         return true;
     };
     closing.erase(std::remove_if(closing.begin(), closing.end(), closed), closing.end());
@@ -90,24 +93,16 @@ void BrakeEvents::Found(const Braking& braking) {
     // Found at the record after its last one, or at the run's end.
     place.endRecord = finishing ? record : record - 1;
     if (figures && !place.stopped) closing.push_back(places_.size() - 1);
-    if (dropsBefore && !stretchBegun) places_.pop_back();  // nothing of it shows in the stretch
-}
-
-bool BrakeEvents::Satisfied() const {
-    if (figures || needs.empty()) return false;
-    return std::all_of(needs.begin(), needs.end(), [](const Need& need) { return need.Met(); });
 }
 
 void BrakeEvents::Restart() {
     finder = BrakingFinder(rule, [this](const Braking& braking) { Found(braking); });
-    derived.Reset();
     places_.clear();
     closing.clear();
     recent.clear();
-    count = record = 0;
+    record = 0;
     lastTime = 0.0;
-    open = stretchBegun = false;
-    for (Need& need : needs) need = {need.stretch, need.count};
+    open = false;
 }
 
 void BrakeEvents::Finish() {

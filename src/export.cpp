@@ -185,12 +185,7 @@ bool WriteExport(const ExportRequest& request, RecordSpan span, const std::vecto
     double time0 = 0.0, distance0 = 0.0;
     bool any = span.first <= span.last;
     auto at = [&](int file, std::int64_t record) { return RecordStream(file, record).Next(); };
-    if (request.origin == Origin::kStart && any) {
-        time0 = at(files[0], span.first);
-        for (std::size_t chart = 0; chart < charts.size(); ++chart)
-            if (charts[chart].derived == Derived::kDistance)
-                distance0 = at(files[chart + 1], span.first);
-    }
+    std::int64_t origin = span.first;
     if (request.origin == Origin::kBrake) {
         auto place = std::find_if(brakings.begin(), brakings.end(), [&](const BrakePlace& p) {
             return p.startRecord >= span.first && p.startRecord <= span.last;
@@ -202,8 +197,13 @@ bool WriteExport(const ExportRequest& request, RecordSpan span, const std::vecto
                                         : std::string("no samples")) +
                                    ", brake_on " + ExactText(request.rule.brakeOn) +
                                    " MPa): --origin brake counts from one");
-        time0 = place->startTime;
-        distance0 = place->startDistance;
+        origin = place->startRecord;
+    }
+    if (request.origin != Origin::kLog && any) {
+        time0 = at(files[0], origin);
+        for (std::size_t chart = 0; chart < charts.size(); ++chart)
+            if (charts[chart].derived == Derived::kDistance)
+                distance0 = at(files[chart + 1], origin);
     }
     std::vector<ColumnWay> ways =
         ColumnWays(request, charts, request.origin != Origin::kLog, time0, distance0);

@@ -79,6 +79,7 @@ bool ReadBrakings(const std::string& logName, const BrakingRule& rule,
                   std::vector<BrakePlace>* places, std::string* err) {
     LogReader reader(logName);
     BrakeEvents events(rule, reader.columns());
+    events.ReadWholeLog();
     reader.Add(events);
     reader.ShowProgress(false);
     if (!reader.Start(false, err)) return false;
@@ -113,18 +114,18 @@ Plot Describe(const PlotRequest& request, const std::vector<Channel>& charts, co
     plot.breakWhereXFalls = !distance;
     if (request.dpi) plot.pixelsPerMetre = *request.dpi / 0.0254;
     if (!marks) return plot;
-    auto x = [&](double time, double along) {
-        return Convert((distance ? along : time) - rows.x0, rows.x);
+    // At the x of their records, the time or the distance.
+    auto x = [&](std::int64_t record) {
+        return Convert(ValueAt(rows.files[0], record) - rows.x0, rows.x);
     };
     auto within = [&](std::int64_t record) {
         return record >= rows.span.first && record <= rows.span.last;
     };
     for (const BrakePlace& place : brakings) {
         if (within(place.startRecord))
-            plot.marks.push_back(
-                {x(place.startTime, place.startDistance), "brake " + std::to_string(place.number)});
+            plot.marks.push_back({x(place.startRecord), "brake " + std::to_string(place.number)});
         if (place.stopped && within(place.stopRecord))
-            plot.marks.push_back({x(place.stopTime, place.stopDistance), "stop"});
+            plot.marks.push_back({x(place.stopRecord), "stop"});
     }
     return plot;
 }
@@ -168,7 +169,7 @@ bool SavePlot(const PlotRequest& request, RecordSpan span, const std::string& lo
                 err, "plovo: no brake application starts in " + Between(firstTime, lastTime, "s") +
                          " of '" + Printable(logName) + "' (brake_on " +
                          ExactText(request.rule.brakeOn) + " MPa): --origin brake draws from one");
-        rows.x0 = distance ? place->startDistance : place->startTime;
+        rows.x0 = ValueAt(rows.files[0], place->startRecord);
     }
     Figure figure;
     figure.plot = Describe(request, charts, rows, request.origin, ExactText(firstTime), places,
@@ -206,7 +207,7 @@ bool SavePlot(const PlotRequest& request, RecordSpan span, const std::string& lo
                     return Refuse(err, "plovo: " + otherName +
                                            " has no brake application at or after " +
                                            ExactText(at) + " s to align with");
-                otherRows.x0 = distance ? place->startDistance : place->startTime;
+                otherRows.x0 = ValueAt(otherRows.files[0], place->startRecord);
             } else {
                 // Its sample at T where this run's first sample is on the axis.
                 otherRows.x0 = ValueAt(otherRows.files[0], record) - (firstX - rows.x0);
@@ -248,7 +249,7 @@ bool RenderBrakingFigure(const PlotRequest& request, const std::vector<BrakePlac
     rows.span = place.figure;
     rows.x = distance ? request.units.ForDistance() : Conversion();
     for (const Channel& chart : charts) rows.values.push_back(request.units.For(chart));
-    rows.x0 = distance ? place.startDistance : place.startTime;
+    rows.x0 = ValueAt(rows.files[0], place.startRecord);
     // The applications whose start or stop may fall in the span: its neighbours, which never
     // overlap it by more than their ends.
     std::size_t from = braking, to = braking + 1;

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <tuple>
 
+#include "reportplot.h"
+// Before the tests' helpers: the plot's Row type, then their Row().
 #include "process_util.h"
 
 namespace {
@@ -327,4 +329,31 @@ TEST_F(Process, APlotsPngPastesSixteenCentimetresWide) {
         EXPECT_EQ(std::string(read), "PixelsPerCentimeter");
         EXPECT_EQ(PngColours(png).size(), 800u * 500 * (c.perMetre == 10000 ? 4 : 1));
     }
+}
+
+TEST_F(PlovoTest, SavePlotFindsTheBrakingsItselfWhenItIsNotGivenThem) {
+    // As the explorer calls it: a request, the records of its extraction, and no pass of brakings.
+    std::string log = work.File("model.dat"), pdf = work.File("p.pdf");
+    WriteFile(log, ModelRun(280));
+    PlotRequest request;
+    request.paths = {pdf};
+    request.origin = Origin::kBrake;
+    request.marks = true;
+    request.x = XAxis::kDistance;
+    request.compare = log;
+    request.compareAt = 300;  // its second application, at 325 s, over the first
+    LogExtraction extraction(log, ExtractedChannels({ColumnChannel(2)}, request.x));
+    std::string error, notice = "stale";
+    ASSERT_TRUE(extraction.Start(false, &error)) << error;
+    ASSERT_TRUE(
+        SavePlot(request, {50, 250}, log, {ColumnChannel(2)}, extraction, &error, nullptr, &notice))
+        << error;
+    EXPECT_EQ(notice, "");
+    std::string text = PdfText(pdf);
+    for (const char* part : {"Distance since brake application [m]", "brake 1", "stop"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+    // Records 50 to 250 hold no application's start from 300 s on: refused.
+    request.compareAt.reset();
+    EXPECT_FALSE(SavePlot(request, {150, 250}, log, {ColumnChannel(2)}, extraction, &error));
+    EXPECT_EQ(error.substr(0, 43), "plovo: no brake application starts in 294.9");
 }
