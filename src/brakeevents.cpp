@@ -17,13 +17,15 @@ BrakeEvents::BrakeEvents(const BrakingRule& rule, ColumnSet& columns)
     for (int i = 0; i < 3; ++i) fields[i] = columns.Field(column[i]);
 }
 
-double BrakeEvents::Repeated::Number(const FieldText& field) {
+bool BrakeEvents::Repeated::Same(const FieldText& field) const {
     // A whole column's field, the usual one, is compared at its fixed size, without a call.
-    if (field.length == kRecordSize && length == kRecordSize) {
-        if (std::memcmp(field.text, text, kRecordSize) == 0) return value;
-    } else if (field.length == length && std::memcmp(field.text, text, length) == 0) {
-        return value;
-    }
+    if (field.length == kRecordSize && length == kRecordSize)
+        return std::memcmp(field.text, text, kRecordSize) == 0;
+    return field.length == length && std::memcmp(field.text, text, length) == 0;
+}
+
+double BrakeEvents::Repeated::Number(const FieldText& field) {
+    if (Same(field)) return value;
     value = ParseNumber(field.text, field.length);
     length = field.length <= sizeof text ? field.length : SIZE_MAX;  // a longer one: parsed
     if (length != SIZE_MAX) std::memcpy(text, field.text, length);
@@ -38,6 +40,11 @@ void BrakeEvents::FigureSpans(double secondsBefore, double secondsAfter) {
 
 void BrakeEvents::OnLine(const LogLine& line) {
     record = line.record;
+    // Without the figures, a line whose pressure (and, where the application may stop, velocity)
+    // reads as the line's before changes nothing: most lines.
+    if (!figures && pressure.Same(line.fields[fields[2]]) &&
+        (!reaching || velocity.Same(line.fields[fields[1]])))
+        return;
     // Each line's pressure, and its velocity where the application may stop; the time only for
     // the figures (a plot takes its marks' times from the records).
     const double time = figures ? line.Number(fields[0]) : NAN;
@@ -68,6 +75,7 @@ void BrakeEvents::OnLine(const LogLine& line) {
         place.stopTime = time;
         if (figures) closing.push_back(places_.size() - 1);
     }
+    reaching = now != nullptr && !now->stopped;
     if (figures) CloseFigures(time, timeFell);
     lastTime = time;
 }
@@ -102,7 +110,8 @@ void BrakeEvents::Restart() {
     recent.clear();
     record = 0;
     lastTime = 0.0;
-    open = false;
+    open = reaching = false;
+    pressure = velocity = Repeated();
 }
 
 void BrakeEvents::Finish() {

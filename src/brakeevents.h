@@ -62,6 +62,7 @@ class BrakeEvents : public LineConsumer {
         char text[kRecordSize];
         std::size_t length = SIZE_MAX;
         double value = 0.0;
+        bool Same(const FieldText& field) const;
         double Number(const FieldText& field);
     };
     void Found(const Braking& braking);
@@ -74,6 +75,7 @@ class BrakeEvents : public LineConsumer {
     std::vector<BrakePlace> places_;
     std::int64_t record = 0;
     bool open = false;       // places_.back() is the application going on
+    bool reaching = false;   // and it has not stopped: the velocity counts
     bool finishing = false;  // in Finish
     bool whole = false;      // reads to the log's end
     // Figures.
