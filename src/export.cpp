@@ -68,7 +68,7 @@ std::vector<ColumnWay> ColumnWays(const ExportRequest& request, const std::vecto
 void WriteRows(const std::vector<Output*>& outputs, const std::vector<int>& files,
                const std::vector<ColumnWay>& ways, RecordSpan span) {
     std::vector<RecordStream> streams;
-    for (int fd : files) streams.emplace_back(fd, span.first);
+    for (int fd : files) streams.emplace_back(fd, span.first, span.last);
     const std::size_t rowSize = files.size() * (kMaxExactText + 1);
     std::vector<char> block(kRowBlockSize + rowSize);
     char* end = block.data();
@@ -184,7 +184,9 @@ bool WriteExport(const ExportRequest& request, RecordSpan span, const std::vecto
     // at its first brake application's.
     double time0 = 0.0, distance0 = 0.0;
     bool any = span.first <= span.last;
-    auto at = [&](int file, std::int64_t record) { return RecordStream(file, record).Next(); };
+    auto at = [&](int file, std::int64_t record) {
+        return RecordStream(file, record, record).Next();
+    };
     std::int64_t origin = span.first;
     if (request.origin == Origin::kBrake) {
         auto place = std::find_if(brakings.begin(), brakings.end(), [&](const BrakePlace& p) {

@@ -51,7 +51,7 @@ std::vector<int> RowFiles(const LogExtraction& extraction, const std::vector<Cha
 
 // A record's value in a file of records.
 double ValueAt(int file, std::int64_t record) {
-    return RecordStream(file, record).Next();
+    return RecordStream(file, record, record).Next();
 }
 
 // The first record from 1 to `records` whose time is `seconds` or later; 0 when none is.
