@@ -357,3 +357,34 @@ TEST_F(PlovoTest, SavePlotFindsTheBrakingsItselfWhenItIsNotGivenThem) {
     EXPECT_FALSE(SavePlot(request, {150, 250}, log, {ColumnChannel(2)}, extraction, &error));
     EXPECT_EQ(error.substr(0, 43), "plovo: no brake application starts in 294.9");
 }
+
+TEST_F(Process, AnEndingSignalWhileTheBrakingsAreDrawnLeavesNothingHalfWritten) {
+    WriteIni("");
+    // 200 runs of the model, one after another: 400 brakings.
+    std::string log = Header();
+    for (int run = 0; run < 200; ++run) {
+        std::string one = ModelRun(60.0 * run);
+        log += one.substr(kHeaderSize);
+    }
+    WriteFile(work.File("day.dat"), log);
+    std::filesystem::create_directory(work.File("figures"));
+    Outcome outcome = Run({"--plot-brakings", work.File("figures/b-%n.png"), work.File("day.dat")},
+                          {}, [&](pid_t pid) {
+                              // Once the workers have drawn and the first figures are written.
+                              for (int wait = 0; wait < 10000; ++wait) {  // 10 s at most
+                                  if (std::filesystem::exists(work.File("figures/b-3.png"))) break;
+                                  usleep(1000);
+                              }
+                              kill(pid, SIGTERM);
+                          });
+    EXPECT_EQ(outcome.status, 128 + SIGTERM);
+    std::size_t written = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(work.File("figures"))) {
+        std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.rfind(".plovo-", 0), std::string::npos) << name;   // no sibling
+        EXPECT_FALSE(PngColours(entry.path().string()).empty()) << name;  // each whole
+        ++written;
+    }
+    EXPECT_GE(written, 3u);
+    EXPECT_LT(written, 400u);
+}
