@@ -75,10 +75,13 @@ for name in plot units report oneplot onereport brakings pass figures; do
 done
 awk -v p="$(median plot 1)" -v u="$(median units 1)" -v r="$(median report 1)" \
     -v op="$(median oneplot 1)" -v or="$(median onereport 1)" -v b="$(median brakings 1)" \
+    -v pc="$(median plot 2)" -v uc="$(median units 2)" -v rc="$(median report 2)" \
+    -v opc="$(median oneplot 2)" -v orc="$(median onereport 2)" \
     -v s="$(median pass 1)" -v f="$(median figures 1)" -v fc="$(median figures 2)" -v n="$count" \
     'BEGIN {
-        printf "over the plot: --units and --label %+.1f%%, with --origin brake and --marks %+.1f%%; on the one run %+.1f%%\n",
-               100 * (u - p) / p, 100 * (r - p) / p, 100 * (or - op) / op
+        printf "over the plot, wall (cpu): --units and --label %+.1f%% (%+.1f%%), with --origin brake and --marks %+.1f%% (%+.1f%%); on the one run %+.1f%% (%+.1f%%)\n",
+               100 * (u - p) / p, 100 * (uc - pc) / pc, 100 * (r - p) / p, 100 * (rc - pc) / pc,
+               100 * (or - op) / op, 100 * (orc - opc) / opc
         printf "the pass: %.2fx --brakings (budget 3x)\n", s / b
         printf "%d figures in %.2f s: %.2f ms a figure beyond the pass (%.2f ms of processor time), %.2f cores busy\n",
                n, f, 1000 * (f - s) / n, 1000 * fc / n, fc / f }'
