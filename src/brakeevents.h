@@ -32,7 +32,7 @@ struct BrakePlace {
 // the brake cylinder pressure of every line and the velocity only where an application may stop.
 // It asks for no line of its own, unless told to: it follows the pass as far as the other
 // consumers read.
-class BrakeEvents : public LineConsumer {
+class BrakeEvents final : public LineConsumer {
   public:
     BrakeEvents(const BrakingRule& rule, ColumnSet& columns);
     BrakeEvents(const BrakeEvents&) = delete;

@@ -21,7 +21,7 @@
 // text of its RecordedValue. The files stay open for reading (file()) and are removed with the
 // extraction, or by RemoveTempFile. The extraction is itself a consumer of the pass it reads the
 // log with, and other consumers may share that pass.
-class LogExtraction : public LineConsumer {
+class LogExtraction final : public LineConsumer {
   public:
     LogExtraction(const std::string& logName, const std::vector<Channel>& channels);
     ~LogExtraction();

@@ -12,7 +12,7 @@
 
 // Takes a chart type's figures line by line: those of every line, and, when a stretch is chosen,
 // those of its lines (from the --start/--at record up to --to, as --plot --to finds it).
-class StatsFigures : public LineConsumer {
+class StatsFigures final : public LineConsumer {
   public:
     StatsFigures(const Channel& chart, const std::optional<StretchChoice>& stretch,
                  ColumnSet& columns);
