@@ -46,7 +46,7 @@ bool ExtractAndPlot(const std::string& log, int column, const Format* format,
     Session session(log, {ColumnChannel(column)});
     session.Open(false, &error);
     Plot plot;
-    plot.title = PlotTitle({ColumnChannel(column)}, log);
+    plot.title = PlotTitle({PlotLabel(ColumnChannel(column))}, log);
     plot.yLabels = {PlotLabel(ColumnChannel(column))};
     bool done =
         error.empty() && (!format || WritePlot({Records(1, iFc)}, plot, *format, out, &error));
@@ -134,7 +134,7 @@ int DrawSample(const std::string& dir) {
         Session session(log, {ColumnChannel(chart.type)});
         session.Open(false, &error);
         Plot plot;
-        plot.title = PlotTitle({ColumnChannel(chart.type)}, log);
+        plot.title = PlotTitle({PlotLabel(ColumnChannel(chart.type))}, log);
         plot.yLabels = {PlotLabel(ColumnChannel(chart.type))};
         for (const char* extension : {".png", ".svg", ".pdf"}) {
             std::string path = dir + "/" + chart.name + extension;

@@ -7,13 +7,15 @@
 #include <memory>
 #include <optional>
 
+#include "brakeevents.h"
+#include "brakingplots.h"
 #include "export.h"
 #include "globals.h"
 #include "graphics.h"
 #include "kolejka.h"
 #include "picture.h"
-#include "plot.h"
 #include "records.h"
+#include "reportplot.h"
 #include "session.h"
 #include "stats.h"
 #include "text.h"
@@ -27,17 +29,40 @@ bool ShowsWindow(const BatchRequest& request) {
 }
 
 // Has the extraction keep no more records than the outputs draw: a plot or an export of a
-// stretch ends with it, a plot of the first view with its last record. The pictures and an
-// export to the end need every record.
+// stretch ends with it, a plot of the first view with its last record. The pictures, the
+// brakings' figures and an export to the end need every record.
 void NeedOnlyWhatIsDrawn(const BatchRequest& request, LogExtraction& extraction) {
     const PlotRequest& plot = request.plot;
     const ExportRequest& exports = request.exports;
     bool whole = !request.snapshots.empty() || !request.overviews.empty() ||
+                 !request.brakingPlots.patterns.empty() ||
                  (!exports.targets.empty() && !exports.stretch.to);
     if (whole) return;
     if (!plot.paths.empty())
         extraction.NeedOnly(plot.stretch, plot.stretch.to ? INT64_MAX : iscrWidth);
     if (!exports.targets.empty()) extraction.NeedOnly(exports.stretch);
+}
+
+// Whether an output needs the brake applications: a plot or an export from one, marks, the
+// brakings' figures.
+bool NeedsBrakings(const BatchRequest& request) {
+    bool plot = !request.plot.paths.empty(), exports = !request.exports.targets.empty();
+    return (plot && (request.plot.marks || request.plot.origin == Origin::kBrake)) ||
+           (exports && request.exports.origin == Origin::kBrake) ||
+           !request.brakingPlots.patterns.empty();
+}
+
+// The channels to extract: the plot's (the chart types first, as the window, the pictures and
+// the export read them), then those the brakings' figures add.
+std::vector<Channel> Extracted(const BatchRequest& request, const std::vector<Channel>& charts) {
+    std::vector<Channel> channels = ExtractedChannels(charts, request.plot.x);
+    if (request.brakingPlots.patterns.empty()) return channels;
+    const std::vector<Channel>& figures =
+        request.brakingPlots.charts.empty() ? charts : request.brakingPlots.charts;
+    for (const Channel& channel : ExtractedChannels(figures, request.plot.x))
+        if (std::find(channels.begin(), channels.end(), channel) == channels.end())
+            channels.push_back(channel);
+    return channels;
 }
 
 // The figures alone: one pass, no temporary file.
@@ -48,7 +73,8 @@ bool WriteFiguresAlone(const StatsRequest& request, const std::string& logName,
     reader.Add(figures);
     if (!reader.Start(false, err)) return false;
     // A failed write to standard output is reported by StatusAfterOutput, as for every line.
-    std::cout << StatsText(logName, chart, figures.whole(), figures.stretch());
+    std::cout << StatsText(logName, chart, figures.whole(), figures.stretch(), request.units,
+                           request.labels);
     return true;
 }
 
@@ -80,20 +106,32 @@ RecordSpan ExportRecords(const ExportRequest& exports, std::int64_t start) {
 }  // namespace
 
 bool WriteBatch(const BatchRequest& request, const std::string& logName,
-                const std::vector<Channel>& charts, std::string* err) {
+                const std::vector<Channel>& charts,
+                const std::function<void(const std::string&)>& say, std::string* err) {
     bool records = !request.snapshots.empty() || !request.overviews.empty() ||
-                   !request.plot.paths.empty() || !request.exports.targets.empty();
+                   !request.plot.paths.empty() || !request.exports.targets.empty() ||
+                   !request.brakingPlots.patterns.empty();
     if (!records) return WriteFiguresAlone(request.stats, logName, charts[0], err);
 
-    Session session(logName, ExtractedChannels(charts, request.plot.x));
+    Session session(logName, Extracted(request, charts));
     std::optional<StatsFigures> figures;
     LogReader& reader = session.extraction().reader();
     if (request.stats.asked) {
         figures.emplace(charts[0], request.stats.stretch, reader.columns());
         reader.Add(*figures);
     }
+    std::optional<BrakeEvents> brakings;
+    if (NeedsBrakings(request)) {
+        brakings.emplace(request.plot.rule, reader.columns());
+        reader.Add(*brakings);
+        if (!request.brakingPlots.patterns.empty())
+            brakings->FigureSpans(request.brakingPlots.before, request.brakingPlots.after);
+    }
     NeedOnlyWhatIsDrawn(request, session.extraction());
     if (!session.Open(false, err)) return false;
+    if (brakings) brakings->Finish();
+    const std::vector<BrakePlace> none;
+    const std::vector<BrakePlace>& places = brakings ? brakings->places() : none;
     TypeOfChart(charts[0]);
     std::int64_t start = request.at ? StartAt(*request.at) : request.start;
     std::unique_ptr<kolejka> window;
@@ -104,17 +142,28 @@ bool WriteBatch(const BatchRequest& request, const std::string& logName,
     std::optional<Viewer> viewer;
     if (window) viewer.emplace(*window);
     if (viewer && !SavePictures(request, *viewer, session.extraction().range(), err)) return false;
-    if (!request.plot.paths.empty() && !SavePlot(request.plot, PlotRecords(request.plot, start),
-                                                 logName, charts, session.extraction(), err))
+    std::string notice;
+    if (!request.plot.paths.empty() &&
+        !SavePlot(request.plot, PlotRecords(request.plot, start), logName, charts,
+                  session.extraction(), err, brakings ? &places : nullptr, &notice))
+        return false;
+    if (!notice.empty()) say(notice);
+    const BrakingPlotsRequest& figuresOfBrakings = request.brakingPlots;
+    if (!figuresOfBrakings.patterns.empty() &&
+        !WriteBrakingPlots(figuresOfBrakings, request.plot, places, logName,
+                           figuresOfBrakings.charts.empty() ? charts : figuresOfBrakings.charts,
+                           session.extraction(), {logName, request.plot.compare}, say, err))
         return false;
     if (!request.exports.targets.empty() &&
-        !WriteExport(request.exports.targets, ExportRecords(request.exports, start), charts,
-                     session.extraction(), err))
+        !WriteExport(request.exports, ExportRecords(request.exports, start), charts,
+                     session.extraction(), places, err))
         return false;
     if (request.standIn)
         std::cout << "plovo: no display (DISPLAY is not set); the chart is in " +
                          Printable(request.snapshots[0])
                   << std::endl;
-    if (figures) std::cout << StatsText(logName, charts[0], figures->whole(), figures->stretch());
+    if (figures)
+        std::cout << StatsText(logName, charts[0], figures->whole(), figures->stretch(),
+                               request.stats.units, request.stats.labels);
     return true;
 }

@@ -30,16 +30,12 @@ bool BrakingFinder::Reaches(double pressure) const {
     return applied && !(on && braking.stopped);
 }
 
-std::optional<Braking> BrakingFinder::Going() const {
-    if (!on) return std::nullopt;
-    return braking;
-}
-
 void BrakingFinder::Start(const BrakeRecord& record) {
     on = true;
     braking = Braking();
     braking.startTime = record.time;
     braking.startSpeed = record.velocity;
+    braking.startDistance = record.distance;
     braking.maxPressure = record.pressure;
     // The first record's step is not part of the application: its distance starts at 0.
     lastTime = record.time;
@@ -68,5 +64,6 @@ void BrakingFinder::Reach(const BrakeRecord& record) {
     if (std::isfinite(record.velocity) && record.velocity <= rule.stopSpeed) {
         braking.stopped = true;
         braking.stopTime = record.time;
+        braking.stopDistance = record.distance;
     }
 }

@@ -17,15 +17,18 @@ struct BrakeRecord {
     double velocity;      // m/s, column 2
     double acceleration;  // m/s^2, column 3
     double pressure;      // MPa, column 9
+    double distance;      // m along the run: the distance channel's value
 };
 
 // One brake application. Its "reach" is its records up to the stop record, or all of them when
 // it did not stop: the distance and the decelerations are taken over the reach.
 struct Braking {
     double startTime = 0.0, startSpeed = 0.0;  // at its first record
+    double startDistance = 0.0;                // m along the run there
     double endTime = 0.0;                      // of its last record
     bool stopped = false;
     double stopTime = 0.0;             // of the stop record, when stopped
+    double stopDistance = 0.0;         // m along the run there, when stopped
     double reachTime = 0.0;            // of the reach's last record
     double reachSpeed = 0.0;           // velocity there
     double distance = 0.0;             // m over the reach, with the distance channel's steps
@@ -51,8 +54,8 @@ class BrakingFinder {
     // Whether the next record, of this pressure, falls in an application's reach: elsewhere its
     // acceleration is not read, and Next may be given any.
     bool Reaches(double pressure) const;
-    // The application going on, as Finish would hand it over now; none when the brake is off.
-    std::optional<Braking> Going() const;
+    // The application going on after the last record taken, as far as it has come; null when none.
+    const Braking* Current() const { return on ? &braking : nullptr; }
 
   private:
     void Start(const BrakeRecord& record);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "number.h"
+#include "resolution.h"
 #include "text.h"
 
 namespace {
@@ -36,12 +37,38 @@ std::vector<Output*> Pointers(const std::vector<std::unique_ptr<Output>>& output
     return pointers;
 }
 
+// How a column of an export is written: as its field reads, less an origin, converted.
+struct ColumnWay {
+    bool fromOrigin = false;
+    double origin = 0.0;
+    Conversion unit;
+    bool asRead() const { return !fromOrigin && unit.none(); }
+};
+
+// Writes a value as its column takes it.
+char* WriteValue(double value, const ColumnWay& way, char* out) {
+    if (way.fromOrigin) value = RoundedDifference(value, way.origin);
+    return WriteExactText(Convert(value, way.unit), out);
+}
+
+// The ways of an export's columns: the time, then each chart type, the time and the distance from
+// their origins when `fromOrigin`.
+std::vector<ColumnWay> ColumnWays(const ExportRequest& request, const std::vector<Channel>& charts,
+                                  bool fromOrigin, double time0, double distance0) {
+    std::vector<ColumnWay> ways = {{fromOrigin, time0, {}}};
+    for (const Channel& chart : charts) {
+        bool distance = chart.derived == Derived::kDistance;
+        ways.push_back({fromOrigin && distance, distance0, request.units.For(chart)});
+    }
+    return ways;
+}
+
 // The rows of the records `span`, each record's fields written from their text as the shortest
-// text of the number they read as.
+// text of the number they read as, or as its column's way says.
 void WriteRows(const std::vector<Output*>& outputs, const std::vector<int>& files,
-               RecordSpan span) {
+               const std::vector<ColumnWay>& ways, RecordSpan span) {
     std::vector<RecordStream> streams;
-    for (int fd : files) streams.emplace_back(fd, span.first);
+    for (int fd : files) streams.emplace_back(fd, span.first, span.last);
     const std::size_t rowSize = files.size() * (kMaxExactText + 1);
     std::vector<char> block(kRowBlockSize + rowSize);
     char* end = block.data();
@@ -51,9 +78,11 @@ void WriteRows(const std::vector<Output*>& outputs, const std::vector<int>& file
     };
     for (std::int64_t record = std::max<std::int64_t>(span.first, 1); record <= span.last;
          ++record) {
-        for (RecordStream& stream : streams) {
-            std::string_view field = stream.NextText();
-            end = WriteFieldText(field.data(), field.size(), end);
+        for (std::size_t column = 0; column < streams.size(); ++column) {
+            std::string_view field = streams[column].NextText();
+            end = ways[column].asRead()
+                      ? WriteFieldText(field.data(), field.size(), end)
+                      : WriteValue(ParseNumber(field.data(), field.size()), ways[column], end);
             *end++ = ',';
         }
         end[-1] = '\n';
@@ -75,9 +104,16 @@ std::string ExportHeader(const std::vector<Channel>& charts) {
     return row;
 }
 
-ExportRows::ExportRows(const std::vector<Channel>& charts, const StretchChoice& stretch,
+ExportRows::ExportRows(const ExportRequest& request, const std::vector<Channel>& charts,
                        const std::vector<Output*>& targets, ColumnSet& columns)
-    : values(charts, columns), filter(stretch), outputs(targets) {
+    : values(charts, columns),
+      filter(request.stretch),
+      fromStart(request.origin == Origin::kStart),
+      outputs(targets) {
+    for (const Channel& chart : charts) {
+        units.push_back(request.units.For(chart));
+        distance.push_back(chart.derived == Derived::kDistance);
+    }
     // A block, and room for a whole row past its end, written in place.
     rows.resize(kBlockSize + (charts.size() + 1) * (kMaxExactText + 1));
 }
@@ -87,13 +123,25 @@ void ExportRows::OnLine(const LogLine& line) {
     values.Next(line);
     if (!filter.Takes(line.record, values.time())) return;
     char* at = rows.data() + end;
+    if (first && fromStart) {
+        time0 = values.time();
+        for (std::size_t i = 0; i < values.size(); ++i)
+            if (distance[i]) distance0 = values.Value(i);
+    }
+    first = false;
     FieldText time = values.TimeText();
-    at = WriteFieldText(time.text, time.length, at);
+    at = fromStart ? WriteExactText(RoundedDifference(values.time(), time0), at)
+                   : WriteFieldText(time.text, time.length, at);
     for (std::size_t i = 0; i < values.size(); ++i) {
         *at++ = ',';
-        FieldText field = values.measured(i) ? values.Text(i) : FieldText{nullptr, 0};
-        at = values.measured(i) ? WriteFieldText(field.text, field.length, at)
-                                : WriteExactText(values.Value(i), at);
+        if (values.measured(i) && units[i].none()) {
+            FieldText field = values.Text(i);
+            at = WriteFieldText(field.text, field.length, at);
+            continue;
+        }
+        double value = values.Value(i);
+        if (fromStart && distance[i]) value = RoundedDifference(value, distance0);
+        at = WriteExactText(Convert(value, units[i]), at);
     }
     *at++ = '\n';
     end = static_cast<std::size_t>(at - rows.data());
@@ -118,23 +166,52 @@ bool StreamExport(const ExportRequest& request, const std::string& logName,
     const std::string header = ExportHeader(charts);
     for (auto& output : outputs) output->Write(header.data(), header.size());
     LogReader reader(logName);
-    ExportRows rows(charts, request.stretch, Pointers(outputs), reader.columns());
+    ExportRows rows(request, charts, Pointers(outputs), reader.columns());
     reader.Add(rows);
     if (!reader.Start(false, err)) return false;
     rows.Flush();
     return FinishAll(outputs, err);
 }
 
-bool WriteExport(const std::vector<std::string>& targets, RecordSpan span,
-                 const std::vector<Channel>& charts, const LogExtraction& extraction,
+bool WriteExport(const ExportRequest& request, RecordSpan span, const std::vector<Channel>& charts,
+                 const LogExtraction& extraction, const std::vector<BrakePlace>& brakings,
                  std::string* err) {
     std::vector<int> files = {extraction.timeFile()};
     for (std::size_t chart = 0; chart < charts.size(); ++chart)
         files.push_back(extraction.file(chart));
+    // The origins: the time, and the distance when it is a column, at the span's first record or
+    // at its first brake application's.
+    double time0 = 0.0, distance0 = 0.0;
+    bool any = span.first <= span.last;
+    auto at = [&](int file, std::int64_t record) {
+        return RecordStream(file, record, record).Next();
+    };
+    std::int64_t origin = span.first;
+    if (request.origin == Origin::kBrake) {
+        auto place = std::find_if(brakings.begin(), brakings.end(), [&](const BrakePlace& p) {
+            return p.startRecord >= span.first && p.startRecord <= span.last;
+        });
+        if (place == brakings.end())
+            return Refuse(err, "plovo: no brake application starts in the export's stretch (" +
+                                   (any ? ExactText(at(files[0], span.first)) + "-" +
+                                              ExactText(at(files[0], span.last)) + " s"
+                                        : std::string("no samples")) +
+                                   ", brake_on " + ExactText(request.rule.brakeOn) +
+                                   " MPa): --origin brake counts from one");
+        origin = place->startRecord;
+    }
+    if (request.origin != Origin::kLog && any) {
+        time0 = at(files[0], origin);
+        for (std::size_t chart = 0; chart < charts.size(); ++chart)
+            if (charts[chart].derived == Derived::kDistance)
+                distance0 = at(files[chart + 1], origin);
+    }
+    std::vector<ColumnWay> ways =
+        ColumnWays(request, charts, request.origin != Origin::kLog, time0, distance0);
     std::vector<std::unique_ptr<Output>> outputs;
-    if (!OpenAll(targets, &outputs, err)) return false;
+    if (!OpenAll(request.targets, &outputs, err)) return false;
     const std::string header = ExportHeader(charts);
     for (auto& output : outputs) output->Write(header.data(), header.size());
-    WriteRows(Pointers(outputs), files, span);
+    WriteRows(Pointers(outputs), files, ways, span);
     return FinishAll(outputs, err);
 }

@@ -22,7 +22,7 @@
 // text of its RecordedValue. The files stay open for reading (file()) and are removed with the
 // extraction, or by RemoveTempFile. The extraction is itself a consumer of the pass it reads the
 // log with, and other consumers may share that pass.
-class LogExtraction : public LineConsumer {
+class LogExtraction final : public LineConsumer {
   public:
     LogExtraction(const std::string& logName, const std::vector<Channel>& channels);
     ~LogExtraction();
@@ -59,6 +59,8 @@ class LogExtraction : public LineConsumer {
     // column's (the channel's own when it is the time column). -1 before Start.
     int file(std::size_t channel) const;
     int timeFile() const;
+    // The channels extracted, in the order of their files.
+    const std::vector<Channel>& extracted() const { return channels; }
     // Their paths.
     const std::string& path(std::size_t channel) const;
     const std::string& timePath() const;

@@ -53,7 +53,7 @@ double LogLine::Number(std::size_t field) const {
 }
 
 // The sink the scanner feeds: each line, numbered, to every consumer.
-class LogReader::Fanout : public LineSink {
+class LogReader::Fanout final : public LineSink {
   public:
     explicit Fanout(const std::vector<LineConsumer*>& consumers) : consumers(consumers) {}
     void OnLine(const FieldText* fields) override { OnParsedLine(fields, nullptr); }

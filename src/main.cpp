@@ -42,10 +42,22 @@ Settings LoadedSettings(const char* argv0, bool* loaded) {
     return settings;
 }
 
+// --brake-on and --stop-speed in place of [analysis], whatever plovo.ini holds there.
+void OverrideAnalysis(const Plan& plan, Settings& settings) {
+    if (plan.brakeOn) {
+        settings.analysis.brakeOn = *plan.brakeOn;
+        settings.brakeOnText.reset();
+    }
+    if (plan.stopSpeed) {
+        settings.analysis.stopSpeed = *plan.stopSpeed;
+        settings.stopSpeedText.reset();
+    }
+}
+
 // What every run of one log does before it reads it: refuses outputs that would replace an input
-// or cannot be written, reads the settings and the plain command line's chart type, refuses what
-// the run cannot use, and sets the screen size.
-Settings PrepareRun(const Plan& plan, const char* argv0) {
+// or cannot be written, reads the settings and the plain command line's chart type, completes the
+// plan with what they say, refuses what the run cannot use, and sets the screen size.
+Settings PrepareRun(Plan& plan, const char* argv0) {
     std::string error;
     const std::string& compare = plan.batch.plot.compare;
     if (!CheckOneStandardOutputWriter(plan, &error) ||
@@ -59,8 +71,12 @@ Settings PrepareRun(const Plan& plan, const char* argv0) {
     std::vector<const char*> args = {argv0};
     for (const std::string& arg : plan.args) args.push_back(arg.c_str());
     ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
+    OverrideAnalysis(plan, settings);
+    plan.batch.plot.rule = plan.batch.exports.rule = settings.analysis;
+    if (!settings.chartTypeFromCommandLine) plan.batch.brakingPlots.charts = DefaultBrakingCharts();
     if (!CheckSettings(settings, SettingsUsedBy(plan), &error) ||
-        !CheckChartList(plan, settings.charts.size(), &error))
+        !CheckChartList(plan, settings.charts.size(), &error) ||
+        !CheckUnitsAndLabels(plan, settings.charts, &error))
         FatalExit(error + "\n" + kUsage);
     // The window keeps the plain command line's silence; an output says what it did not use.
     if (plan.args.size() > 2 && plan.mode != Mode::kWindow && !plan.batch.standIn) {
@@ -86,6 +102,7 @@ int RunTables(const Plan& plan, const char* argv0) {
         FatalExit(error);
     bool loaded = false;
     Settings settings = LoadedSettings(argv0, &loaded);
+    OverrideAnalysis(plan, settings);
     if (!CheckSettings(settings, SettingsUsedBy(plan), &error)) FatalExit(error + "\n" + kUsage);
     bool allRead = true;
     auto say = [](const std::string& line) { std::cerr << line << std::endl; };
@@ -93,17 +110,18 @@ int RunTables(const Plan& plan, const char* argv0) {
     return StatusAfterOutput(allRead ? 0 : 1);
 }
 
-int RunExportAlone(const Plan& plan, const char* argv0) {
+int RunExportAlone(Plan plan, const char* argv0) {
     Settings settings = PrepareRun(plan, argv0);
     std::string error;
     if (!StreamExport(plan.batch.exports, plan.log(), settings.charts, &error)) FatalExit(error);
     return StatusAfterOutput(0);
 }
 
-int RunBatch(const Plan& plan, const char* argv0) {
+int RunBatch(Plan plan, const char* argv0) {
     Settings settings = PrepareRun(plan, argv0);
     std::string error;
-    if (!WriteBatch(plan.batch, plan.log(), settings.charts, &error)) FatalExit(error);
+    auto say = [](const std::string& line) { std::cerr << line << std::endl; };
+    if (!WriteBatch(plan.batch, plan.log(), settings.charts, say, &error)) FatalExit(error);
     RemoveTempFile();
     return StatusAfterOutput(0);
 }
@@ -119,7 +137,7 @@ int RunServer(char** argv) {
               "': " + std::strerror(errno));
 }
 
-int RunWindow(const Plan& plan, const char* argv0) {
+int RunWindow(Plan plan, const char* argv0) {
     Settings settings = PrepareRun(plan, argv0);
     std::string error;
     Session session(plan.log(), {settings.chart});

@@ -11,16 +11,21 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <tuple>
 
 #include "charttypes.h"
 #include "number.h"
 #include "output.h"
+#include "settings.h"
+#include "summary.h"
 #include "text.h"
 
 const char* const kUsage = "plovo <file>.dat chart_type\nDetails: ReadMe.txt";
 const char* const kVersion = PLOVO_VERSION;
 
 namespace {
+constexpr std::int64_t kMaxDpi = 100000;  // dots per inch: 3.9 million pixels a metre
+
 // "N" for a whole decimal number N >= 1 (a very large one saturates), else none.
 std::optional<std::int64_t> ReadStart(const std::string& text) {
     if (text.empty()) return std::nullopt;
@@ -95,6 +100,18 @@ enum class Opt {
     Summary,
     Brakings,
     NoHeader,
+    Origin,
+    Units,
+    Label,
+    Marks,
+    Dpi,
+    PlotBrakings,
+    Before,
+    After,
+    BrakeOn,
+    StopSpeed,
+    Sort,
+    Top,
     Serve,
     Port,
     Bind
@@ -107,28 +124,28 @@ struct KnownOption {
     Opt id;
 };
 
-const KnownOption kOptions[] = {{"start", 0, true, Opt::Start},
-                                {"at", 0, true, Opt::At},
-                                {"snapshot", 0, true, Opt::Snapshot},
-                                {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
-                                {"overview", 0, true, Opt::Overview},
-                                {"stats", 0, false, Opt::Stats},
-                                {"plot", 0, true, Opt::Plot},
-                                {"to", 0, true, Opt::To},
-                                {"plot-size", 0, true, Opt::PlotSize},
-                                {"x", 0, true, Opt::X},
-                                {"compare", 0, true, Opt::Compare},
-                                {"title", 0, true, Opt::Title},
-                                {"export", 0, true, Opt::Export},
-                                {"follow", 'f', false, Opt::Follow},
-                                {"help", 'h', false, Opt::Help},
-                                {"version", 0, false, Opt::Version},
-                                {"summary", 0, true, Opt::Summary},
-                                {"brakings", 0, true, Opt::Brakings},
-                                {"no-header", 0, false, Opt::NoHeader},
-                                {"serve", 0, false, Opt::Serve},
-                                {"port", 0, true, Opt::Port},
-                                {"bind", 0, true, Opt::Bind}};
+// Two options a row, as they came: the later ones after the first nineteen.
+// clang-format off
+const KnownOption kOptions[] = {
+    {"start", 0, true, Opt::Start},        {"at", 0, true, Opt::At},
+    {"snapshot", 0, true, Opt::Snapshot},  {"no-display-snapshot", 0, true, Opt::NoDisplaySnapshot},
+    {"overview", 0, true, Opt::Overview},  {"stats", 0, false, Opt::Stats},
+    {"plot", 0, true, Opt::Plot},          {"to", 0, true, Opt::To},
+    {"plot-size", 0, true, Opt::PlotSize}, {"x", 0, true, Opt::X},
+    {"compare", 0, true, Opt::Compare},    {"title", 0, true, Opt::Title},
+    {"export", 0, true, Opt::Export},      {"follow", 'f', false, Opt::Follow},
+    {"help", 'h', false, Opt::Help},       {"version", 0, false, Opt::Version},
+    {"summary", 0, true, Opt::Summary},    {"brakings", 0, true, Opt::Brakings},
+    {"no-header", 0, false, Opt::NoHeader},
+    {"origin", 0, true, Opt::Origin},      {"units", 0, true, Opt::Units},
+    {"label", 0, true, Opt::Label},        {"marks", 0, false, Opt::Marks},
+    {"dpi", 0, true, Opt::Dpi},            {"plot-brakings", 0, true, Opt::PlotBrakings},
+    {"before", 0, true, Opt::Before},      {"after", 0, true, Opt::After},
+    {"brake-on", 0, true, Opt::BrakeOn},   {"stop-speed", 0, true, Opt::StopSpeed},
+    {"sort", 0, true, Opt::Sort},          {"top", 0, true, Opt::Top},
+    {"serve", 0, false, Opt::Serve},       {"port", 0, true, Opt::Port},
+    {"bind", 0, true, Opt::Bind}};
+// clang-format on
 
 // The option `written` (a long name after "--", without "=value") names: the one with that
 // name, else the only one whose name begins with it. Null, with one line in err, when none or
@@ -172,23 +189,27 @@ bool operator==(const PlotSize& a, const PlotSize& b) {
 // What the command line gives, option by option, before the plan is made of it.
 struct Given {
     bool help = false, version = false, stats = false, follow = false, noHeader = false;
-    bool serve = false;
+    bool serve = false, marks = false;
     std::optional<int> port;
     std::optional<std::string> bind;
-    std::optional<std::int64_t> start;
-    std::optional<double> at, to;
+    std::optional<std::int64_t> start, dpi, top;
+    std::optional<double> at, to, before, after, brakeOn, stopSpeed;
     std::optional<PlotSize> plotSize;
     std::optional<XAxis> x;
-    std::optional<std::string> compare, title, noDisplaySnapshot;
+    std::optional<Origin> origin;
+    std::optional<std::string> compare, title, noDisplaySnapshot, units, sort;
     std::vector<std::string> snapshots, overviews, plots, exports, summaries, brakings;
+    std::vector<std::string> brakingPlots;
+    Labels labels;
     std::vector<std::string> args;
     std::map<Opt, std::string> written;  // an option of one value: the value as first written
 
     bool Batch() const {
         return !snapshots.empty() || !overviews.empty() || !plots.empty() || !exports.empty() ||
-               stats;
+               !brakingPlots.empty() || stats;
     }
     bool Tables() const { return !summaries.empty() || !brakings.empty(); }
+    bool Figures() const { return !plots.empty() || !brakingPlots.empty(); }
 };
 
 // Takes the value of an option that has one: refused when it was given before with another.
@@ -227,6 +248,94 @@ std::optional<XAxis> ReadXAxis(const std::string& value) {
     return std::nullopt;
 }
 
+// --origin's value: log, start or brake, in any case, or a beginning of one.
+std::optional<Origin> ReadOrigin(const std::string& value) {
+    std::string lower = LowercaseAscii(value);
+    if (lower.empty()) return std::nullopt;
+    for (auto [name, origin] :
+         {std::pair{"log", Origin::kLog}, {"start", Origin::kStart}, {"brake", Origin::kBrake}})
+        if (std::string(name).rfind(lower, 0) == 0) return origin;
+    return std::nullopt;
+}
+
+// A chart type as --label names it: a number from 1, or a name or a unique beginning of one.
+std::optional<Channel> ReadLabelledChart(const std::string& text) {
+    if (std::optional<std::int64_t> number = ReadStart(text))
+        return *number <= INT32_MAX
+                   ? std::optional<Channel>(ColumnChannel(static_cast<int>(*number)))
+                   : std::nullopt;
+    std::vector<Channel> named = ChannelsNamed(text);
+    if (named.size() != 1) return std::nullopt;
+    return named[0];
+}
+
+// --label CHART=TEXT into the labels; a chart type labelled twice, another way, is refused.
+bool TakeLabel(const std::string& value, Labels* labels, std::string* err) {
+    std::string::size_type equals = value.find('=');
+    std::optional<Channel> chart;
+    if (equals != std::string::npos) chart = ReadLabelledChart(value.substr(0, equals));
+    if (!chart || equals + 1 == value.size())
+        return Refuse(err, "plovo: --label takes CHART=TEXT, a chart type and its label, not '" +
+                               Printable(value) + "'");
+    std::string text = value.substr(equals + 1);
+    for (const auto& [labelled, given] : *labels)
+        if (labelled == *chart && given != text)
+            return Refuse(err, "plovo: --label gives " + Printable(value.substr(0, equals)) +
+                                   " two labels, '" + Printable(given) + "' and '" +
+                                   Printable(text) + "': give one");
+    labels->emplace_back(*chart, text);
+    return true;
+}
+
+// --compare's value: OTHER, or OTHER@T with T a time in seconds. A log whose own name ends in @
+// and a number is named with one more @ after it, which stands for no time.
+std::pair<std::string, std::optional<double>> SplitCompare(const std::string& value) {
+    std::string::size_type at = value.rfind('@');
+    if (at == std::string::npos || at == 0) return {value, std::nullopt};
+    if (at + 1 == value.size()) return {value.substr(0, at), std::nullopt};
+    std::optional<double> seconds = ReadSeconds(value.c_str() + at + 1);
+    if (!seconds) return {value, std::nullopt};
+    return {value.substr(0, at), seconds};
+}
+
+// --plot-brakings' pattern: a plot's file name with %n, the braking's number, and %% for a %.
+bool CheckPattern(const std::string& pattern, std::string* err) {
+    bool numbered = false;
+    for (std::string::size_type at = pattern.find('%'); at != std::string::npos;
+         at = pattern.find('%', at + 2)) {
+        char next = at + 1 < pattern.size() ? pattern[at + 1] : '\0';
+        if (next != 'n' && next != '%')
+            return Refuse(err,
+                          "plovo: --plot-brakings takes %n for the braking's number and %% "
+                          "for a %, not '" +
+                              Printable(pattern) + "'");
+        numbered = numbered || next == 'n';
+    }
+    return numbered ||
+           Refuse(err,
+                  "plovo: --plot-brakings writes a file a braking: its name needs %n, the "
+                  "braking's number (brk-%n.pdf), not '" +
+                      Printable(pattern) + "'");
+}
+
+// --sort's value: the column, and whether it is followed by ":desc" (the largest first) rather
+// than ":asc" or nothing.
+std::pair<std::string, bool> SortKey(const std::string& value) {
+    for (auto [suffix, descending] : {std::pair{":desc", true}, {":asc", false}}) {
+        std::string::size_type length = std::strlen(suffix);
+        if (value.size() >= length && value.compare(value.size() - length, length, suffix) == 0)
+            return {value.substr(0, value.size() - length), descending};
+    }
+    return {value, false};
+}
+
+// A finite decimal number of seconds, at least 0.
+std::optional<double> ReadSpan(const std::string& text) {
+    std::optional<double> seconds = ReadSeconds(text.c_str());
+    if (!seconds || *seconds < 0) return std::nullopt;
+    return seconds;
+}
+
 // Takes one option and its value ("" for none); false when the value is refused.
 bool Apply(Opt id, const std::string& value, Given* given, std::string* err) {
     auto refuse = [&](const std::string& what) {
@@ -253,7 +362,48 @@ bool Apply(Opt id, const std::string& value, Given* given, std::string* err) {
                 return Once(id, value, *x, &given->x, given, err);
             return refuse("time or distance");
         case Opt::Compare:
+            if (SplitCompare(value).first.empty()) return refuse("a log, or a log@SECONDS");
             return Once(id, value, value, &given->compare, given, err);
+        case Opt::Origin:
+            if (std::optional<Origin> origin = ReadOrigin(value))
+                return Once(id, value, *origin, &given->origin, given, err);
+            return refuse("log, start or brake");
+        case Opt::Units: {
+            Units units;
+            return units.Read(value, err) && Once(id, value, value, &given->units, given, err);
+        }
+        case Opt::Label:
+            return TakeLabel(value, &given->labels, err);
+        case Opt::Marks:
+            given->marks = true;
+            return true;
+        case Opt::Dpi: {
+            std::optional<std::int64_t> dpi = ReadStart(value);
+            if (dpi && *dpi <= kMaxDpi) return Once(id, value, *dpi, &given->dpi, given, err);
+            return refuse("a whole number of dots per inch, 1 to " + std::to_string(kMaxDpi));
+        }
+        case Opt::PlotBrakings:
+            return TakeFile(id, value, &given->brakingPlots, FormatUse::kPlot, err) &&
+                   CheckPattern(value, err);
+        case Opt::Before:
+        case Opt::After:
+            if (std::optional<double> seconds = ReadSpan(value))
+                return Once(id, value, *seconds, id == Opt::Before ? &given->before : &given->after,
+                            given, err);
+            return refuse("a time in seconds, 0 or more");
+        case Opt::BrakeOn:
+        case Opt::StopSpeed:
+            if (std::optional<double> number = ReadPositiveDecimal(value.c_str()))
+                return Once(id, value, *number,
+                            id == Opt::BrakeOn ? &given->brakeOn : &given->stopSpeed, given, err);
+            return refuse(std::string("a positive finite decimal number (") +
+                          (id == Opt::BrakeOn ? "MPa" : "m/s") + ")");
+        case Opt::Sort:
+            return Once(id, value, value, &given->sort, given, err);
+        case Opt::Top:
+            if (std::optional<std::int64_t> top = ReadStart(value))
+                return Once(id, value, *top, &given->top, given, err);
+            return refuse("a whole number of rows, 1 or more");
         case Opt::Title:
             return Once(id, value, value, &given->title, given, err);
         case Opt::NoDisplaySnapshot: {
@@ -343,25 +493,86 @@ std::vector<std::string> StandardOutputWriters(const Given& given) {
 
 // The first option of a chart of one log given, or null: what a run of tables cannot go with.
 const char* ChartOption(const Given& given) {
-    return !given.snapshots.empty()   ? "--snapshot"
-           : !given.overviews.empty() ? "--overview"
-           : !given.plots.empty()     ? "--plot"
-           : !given.exports.empty()   ? "--export"
-           : given.stats              ? "--stats"
-           : given.follow             ? "--follow"
-           : given.start              ? "--start"
-           : given.at                 ? "--at"
-                                      : nullptr;
+    return !given.snapshots.empty()      ? "--snapshot"
+           : !given.overviews.empty()    ? "--overview"
+           : !given.plots.empty()        ? "--plot"
+           : !given.brakingPlots.empty() ? "--plot-brakings"
+           : !given.exports.empty()      ? "--export"
+           : given.stats                 ? "--stats"
+           : given.follow                ? "--follow"
+           : given.start                 ? "--start"
+           : given.at                    ? "--at"
+                                         : nullptr;
 }
 
-// The first option given that only the plot takes, while --plot is not given; null for none.
-const char* PlotOnly(const Given& given) {
-    if (!given.plots.empty()) return nullptr;
-    return given.plotSize  ? "--plot-size"
-           : given.x       ? "--x"
-           : given.compare ? "--compare"
-           : given.title   ? "--title"
-                           : nullptr;
+// An option given without the outputs it goes with: its refusal, or "" for none.
+std::string Unaccompanied(const Given& given) {
+    bool plot = !given.plots.empty(), figures = given.Figures(), exports = !given.exports.empty();
+    bool braking = given.marks || !given.brakingPlots.empty() ||
+                   (given.origin == Origin::kBrake && (plot || exports));
+    struct Rule {
+        bool given, accompanied;
+        const char* option;
+        const char* with;
+    } rules[] = {
+        {given.plotSize.has_value(), figures, "--plot-size", "--plot or --plot-brakings"},
+        {given.x.has_value(), figures, "--x", "--plot or --plot-brakings"},
+        {given.compare.has_value(), plot, "--compare", "--plot"},
+        {given.title.has_value(), figures, "--title", "--plot or --plot-brakings"},
+        {given.marks, plot, "--marks", "--plot"},
+        {given.dpi.has_value(), figures, "--dpi", "--plot or --plot-brakings"},
+        {given.origin.has_value(), plot || exports, "--origin", "--plot or --export"},
+        {given.units.has_value(), figures || exports || given.stats, "--units",
+         "--plot, --plot-brakings, --export or --stats"},
+        {!given.labels.empty(), figures || given.stats, "--label",
+         "--plot, --plot-brakings or --stats"},
+        {given.before.has_value(), !given.brakingPlots.empty(), "--before", "--plot-brakings"},
+        {given.after.has_value(), !given.brakingPlots.empty(), "--after", "--plot-brakings"},
+        {given.brakeOn.has_value(), given.Tables() || braking, "--brake-on",
+         "--summary, --brakings, --plot-brakings, --marks or --origin brake"},
+        {given.stopSpeed.has_value(), given.Tables() || braking, "--stop-speed",
+         "--summary, --brakings, --plot-brakings, --marks or --origin brake"},
+        {given.sort.has_value(), given.Tables(), "--sort", "--summary or --brakings"},
+        {given.top.has_value(), given.Tables(), "--top", "--summary or --brakings"},
+    };
+    for (const Rule& rule : rules)
+        if (rule.given && !rule.accompanied)
+            return std::string("plovo: ") + rule.option + " goes with " + rule.with +
+                   (std::string(rule.with).find(" or ") == std::string::npos
+                        ? ", which is not given"
+                        : ", none of which is given");
+    return "";
+}
+
+// Refuses a --sort column that a table given does not have.
+bool CheckSortColumn(const Given& given, std::string* err) {
+    if (!given.sort) return true;
+    std::string column = SortKey(*given.sort).first;
+    for (auto [files, columns, name] : {std::tuple{&given.summaries, &SummaryColumns(), "summary"},
+                                        {&given.brakings, &BrakingsColumns(), "brakings"}}) {
+        if (files->empty() || std::count(columns->begin(), columns->end(), column) > 0) continue;
+        std::string list;
+        for (const std::string& known : *columns) list += (list.empty() ? "" : ", ") + known;
+        return Refuse(err, "plovo: --sort '" + Printable(column) + "': the " + name +
+                               " table has no such column; its columns are " + list);
+    }
+    return true;
+}
+
+// Refuses --dpi when no plot is a PNG, the only format that keeps a resolution.
+bool CheckDpi(const Given& given, std::string* err) {
+    if (!given.dpi) return true;
+    std::vector<std::string> files = given.plots;
+    files.insert(files.end(), given.brakingPlots.begin(), given.brakingPlots.end());
+    for (const std::string& file : files) {
+        Format format;
+        std::string ignored;
+        if (FormatOf(file, FormatUse::kPlot, &format, &ignored) && format == Format::kPng)
+            return true;
+    }
+    return Refuse(err,
+                  "plovo: --dpi sets a PNG's resolution, and no plot is a .png: an SVG or "
+                  "a PDF is drawn to scale");
 }
 
 // The first option given that only the explorer takes, while --serve is not given; or, with
@@ -408,9 +619,8 @@ bool CheckConflicts(const Given& given, std::string* err) {
     if (given.to && given.plots.empty() && given.exports.empty() && !given.stats)
         return Refuse(err,
                       "plovo: --to goes with --plot, --export or --stats, none of which is given");
-    if (const char* option = PlotOnly(given))
-        return Refuse(err,
-                      std::string("plovo: ") + option + " goes with --plot, which is not given");
+    if (std::string refusal = Unaccompanied(given); !refusal.empty()) return Refuse(err, refusal);
+    if (!CheckSortColumn(given, err) || !CheckDpi(given, err)) return false;
     if (writers.size() >= 2)
         return Refuse(err, "plovo: " + writers[0] + " and " + writers[1] +
                                " both write to standard output: give one of them");
@@ -418,11 +628,12 @@ bool CheckConflicts(const Given& given, std::string* err) {
         return Refuse(err, "plovo: --to " + ExactText(*given.to) + " is earlier than --at " +
                                ExactText(*given.at));
     if (given.follow && given.Batch()) {
-        const char* output = !given.snapshots.empty()   ? "--snapshot"
-                             : !given.overviews.empty() ? "--overview"
-                             : given.stats              ? "--stats"
-                             : !given.plots.empty()     ? "--plot"
-                                                        : "--export";
+        const char* output = !given.snapshots.empty()      ? "--snapshot"
+                             : !given.overviews.empty()    ? "--overview"
+                             : given.stats                 ? "--stats"
+                             : !given.plots.empty()        ? "--plot"
+                             : !given.brakingPlots.empty() ? "--plot-brakings"
+                                                           : "--export";
         return Refuse(err, std::string("plovo: ") + output +
                                " describes the log as it is, and --follow needs the window: give "
                                "one of them");
@@ -437,8 +648,10 @@ Mode ModeOf(const Given& given, bool displayed) {
     if (given.Tables()) return Mode::kTables;
     if (given.serve && !given.args.empty()) return Mode::kServe;
     if (given.args.empty()) return Mode::kUsage;
+    // An export from the brake application needs the records before it: from the extraction.
     bool exportOnly = !given.exports.empty() && given.snapshots.empty() &&
-                      given.overviews.empty() && given.plots.empty() && !given.stats;
+                      given.overviews.empty() && !given.Figures() && !given.stats &&
+                      given.origin != Origin::kBrake;
     if (exportOnly) return Mode::kExportAlone;
     if (given.Batch() || (given.noDisplaySnapshot && !displayed)) return Mode::kBatch;
     return Mode::kWindow;
@@ -460,14 +673,42 @@ Plan MakePlan(const Given& given, const char* display) {
     batch.overviews = given.overviews;
     batch.standIn = plan.mode == Mode::kBatch && !given.Batch();
     if (batch.standIn) batch.snapshots = {plan.noDisplaySnapshot};
-    batch.plot = {
-        given.plots, given.plotSize, given.x.value_or(XAxis::kTime), given.compare.value_or(""),
-        given.title, stretch};
-    batch.exports = {given.exports, stretch};
-    batch.stats = {given.stats, given.to ? std::optional<StretchChoice>(stretch) : std::nullopt};
+    Units units;
+    std::string ignored;
+    if (given.units) units.Read(*given.units, &ignored);  // read once already
+    auto [compare, compareAt] = SplitCompare(given.compare.value_or(""));
+    PlotRequest& plot = batch.plot;
+    plot.paths = given.plots;
+    plot.size = given.plotSize;
+    plot.x = given.x.value_or(XAxis::kTime);
+    plot.compare = compare;
+    plot.title = given.title;
+    plot.stretch = stretch;
+    plot.origin = given.origin.value_or(Origin::kLog);
+    plot.compareAt = compareAt;
+    plot.marks = given.marks;
+    plot.units = units;
+    plot.labels = given.labels;
+    if (given.dpi) plot.dpi = static_cast<double>(*given.dpi);
+    batch.brakingPlots.patterns = given.brakingPlots;
+    batch.brakingPlots.before = given.before.value_or(batch.brakingPlots.before);
+    batch.brakingPlots.after = given.after.value_or(batch.brakingPlots.after);
+    batch.exports.targets = given.exports;
+    batch.exports.stretch = stretch;
+    batch.exports.origin = plot.origin;
+    batch.exports.units = units;
+    batch.stats = {given.stats, given.to ? std::optional<StretchChoice>(stretch) : std::nullopt,
+                   units, given.labels};
     batch.start = stretch.start;
     batch.at = given.at;
-    plan.tables = {given.summaries, given.brakings, given.noHeader, given.args};
+    plan.tables.summaries = given.summaries;
+    plan.tables.brakings = given.brakings;
+    plan.tables.noHeader = given.noHeader;
+    plan.tables.logs = given.args;
+    if (given.sort) std::tie(plan.tables.sortColumn, plan.tables.descending) = SortKey(*given.sort);
+    plan.tables.top = given.top;
+    plan.brakeOn = given.brakeOn;
+    plan.stopSpeed = given.stopSpeed;
     plan.serve = {given.args, given.port, given.bind.value_or("127.0.0.1")};
     plan.console = plan.mode == Mode::kWindow || batch.standIn ||
                    (plan.mode == Mode::kUsage && !given.Batch() && !given.serve);
@@ -521,8 +762,25 @@ std::string HelpText() {
             "  --plot-size WxH             with --plot: its size (800x500, 250 higher for each\n"
             "                              further panel; 100 to 10000 each)\n"
             "  --x time|distance           with --plot: draw against time or distance [m]\n"
-            "  --compare OTHER.dat         with --plot: draw OTHER's run too, in orange\n"
+            "  --origin log|start|brake    with --plot or --export: count time and distance\n"
+            "                              from the log's, the stretch's first sample or its\n"
+            "                              first brake application\n"
+            "  --compare OTHER.dat[@T]     with --plot: draw OTHER's run too, in orange; with\n"
+            "                              @T its first sample at T s or later (its first\n"
+            "                              brake application then, with --origin brake) where\n"
+            "                              the stretch's is\n"
+            "  --marks                     with --plot: a line at each brake application and\n"
+            "                              stop\n"
+            "  --units LIST                convert (km/h, bar, kPa, kN, N, km, MJ) in plots,\n"
+            "                              exports and --stats\n"
+            "  --label CHART=TEXT          a chart type's label in plots and --stats\n"
             "  --title TEXT                with --plot: its title (\"\" for none)\n"
+            "  --dpi N                     a PNG plot's resolution (else it is 16 cm wide)\n"
+            "  --plot-brakings PATTERN     a report figure for each braking, %n its number\n"
+            "                              (brk-%n.pdf): velocity, brake and pipe pressures\n"
+            "                              unless chart types are given\n"
+            "  --before S, --after S       with --plot-brakings: from S s before the\n"
+            "                              application (10) to S s after its stop or end (5)\n"
             "  --export FILE               write the stretch's samples as CSV, from the first\n"
             "                              (or sample 1) to --to or the end; - for standard\n"
             "                              output\n"
@@ -532,6 +790,10 @@ std::string HelpText() {
             "                              standard output); every argument is then a log\n"
             "  --brakings FILE             write a CSV row per brake application of each log\n"
             "  --no-header                 write the tables without their header rows\n"
+            "  --sort COLUMN[:desc]        sort the tables' rows of all the logs by COLUMN\n"
+            "  --top N                     with --summary or --brakings: the first N rows\n"
+            "  --brake-on MPA              the brake-application rule's pressure (brake_on)\n"
+            "  --stop-speed MPS            and its stop speed, in place of [analysis]\n"
             "  --serve                     explore the logs (and folders of logs) in a web\n"
             "                              browser, at the address plovo prints, until Ctrl+C\n"
             "  --port N                    with --serve: listen on port N (8823, or the next\n"
@@ -566,6 +828,7 @@ std::string HelpText() {
             "or in the current directory when started without a directory; an installed\n"
             "plovo reads /etc/plovo/plovo.ini or PREFIX/etc/plovo/plovo.ini (man plovo):\n"
             "[display] width, height (pixels), fullscreen (yes/no), default (chart type);\n"
-            "[analysis] brake_on (MPa), stop_speed (m/s) for --summary and --brakings.\n";
+            "[analysis] brake_on (MPa), stop_speed (m/s) for --summary, --brakings,\n"
+            "--plot-brakings, --marks and --origin brake.\n";
     return text.str();
 }

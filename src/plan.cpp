@@ -26,6 +26,9 @@ std::vector<std::string> Outputs(const Plan& plan) {
     for (const std::vector<std::string>* files :
          {&batch.snapshots, &batch.overviews, &batch.plot.paths, &batch.exports.targets})
         outputs.insert(outputs.end(), files->begin(), files->end());
+    // The first braking's file stands for the others: its folder, and a clash with another output.
+    for (const std::string& pattern : batch.brakingPlots.patterns)
+        outputs.push_back(BrakingPlotPath(pattern, 1));
     return outputs;
 }
 
@@ -89,7 +92,12 @@ SettingsUse SettingsUsedBy(const Plan& plan) {
             // The pictures show the window; a plot without --to draws the window's first view.
             use.screen = !batch.snapshots.empty() || !batch.overviews.empty() ||
                          (!batch.plot.paths.empty() && !batch.plot.stretch.to);
-            use.chartType = true;
+            // --plot-brakings alone shows its own chart types unless the command line names some.
+            use.chartType = !batch.snapshots.empty() || !batch.overviews.empty() ||
+                            !batch.plot.paths.empty() || !batch.exports.targets.empty() ||
+                            batch.stats.asked || plan.args.size() >= 2;
+            use.analysis = batch.plot.marks || batch.plot.origin == Origin::kBrake ||
+                           !batch.brakingPlots.patterns.empty();
             break;
         case Mode::kExportAlone:
             use.chartType = true;
@@ -119,4 +127,50 @@ bool CheckChartList(const Plan& plan, std::size_t charts, std::string* err) {
     return charts <= 1 || one == nullptr ||
            Refuse(err, std::string("plovo: ") + one +
                            " shows one chart type: a list of them is for --plot and --export");
+}
+
+std::vector<Channel> DefaultBrakingCharts() {
+    return {ColumnChannel(2), ColumnChannel(9), ColumnChannel(10)};
+}
+
+std::string BrakingPlotPath(const std::string& pattern, std::int64_t number) {
+    std::string path;
+    for (std::size_t at = 0; at < pattern.size(); ++at) {
+        bool escape = pattern[at] == '%' && at + 1 < pattern.size();
+        if (escape && pattern[at + 1] == 'n')
+            path += std::to_string(number);
+        else if (escape && pattern[at + 1] == '%')
+            path += '%';
+        else
+            path += pattern[at];
+        at += escape ? 1 : 0;
+    }
+    return path;
+}
+
+bool CheckUnitsAndLabels(const Plan& plan, const std::vector<Channel>& charts, std::string* err) {
+    const BatchRequest& batch = plan.batch;
+    if (plan.mode != Mode::kBatch && plan.mode != Mode::kExportAlone) return true;
+    std::vector<Channel> labelled;  // what the plots and the figures show
+    if (!batch.plot.paths.empty()) labelled = charts;
+    if (!batch.brakingPlots.patterns.empty()) {
+        const std::vector<Channel>& figures =
+            batch.brakingPlots.charts.empty() ? charts : batch.brakingPlots.charts;
+        labelled.insert(labelled.end(), figures.begin(), figures.end());
+    }
+    if (batch.stats.asked && !charts.empty()) labelled.push_back(charts[0]);
+    std::vector<Channel> converted = labelled;
+    if (!batch.exports.targets.empty())
+        converted.insert(converted.end(), charts.begin(), charts.end());
+    bool distanceAxis = batch.plot.x == XAxis::kDistance &&
+                        (!batch.plot.paths.empty() || !batch.brakingPlots.patterns.empty());
+    if (!batch.plot.units.CheckFits(converted, distanceAxis, err)) return false;
+    for (const auto& [chart, text] : batch.plot.labels)
+        if (std::find(labelled.begin(), labelled.end(), chart) == labelled.end())
+            return Refuse(err, "plovo: --label " +
+                                   (ChannelName(chart).empty() ? std::to_string(chart.column)
+                                                               : ChannelName(chart)) +
+                                   "='" + Printable(text) +
+                                   "' labels a chart type that no plot nor --stats shows");
+    return true;
 }

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "braking.h"
 #include "figures.h"
+#include "units.h"
 
 // What the run does.
 enum class Mode {
@@ -27,6 +29,10 @@ constexpr std::int64_t kPastTheEnd = INT64_MAX / 16;
 // What the report plot's panels are drawn against (--x).
 enum class XAxis { kTime, kDistance };
 
+// Where the x axis of a report plot or an export counts from (--origin): the log's own time and
+// distance, the stretch's first sample, or the stretch's first brake application.
+enum class Origin { kLog, kStart, kBrake };
+
 // Picture size in pixels (points for PDF, px for SVG).
 struct PlotSize {
     int width = 800;
@@ -44,18 +50,41 @@ struct PlotRequest {
     std::optional<std::string> title;  // in place of its own; "" for none
     // The stretch: from --start/--at to --to, or, without --to, the window's first view.
     StretchChoice stretch;
+    Origin origin = Origin::kLog;
+    // s: the compared run's first sample at this time or later (its first brake application then,
+    // with Origin::kBrake) is drawn where the stretch's first sample (brake application) is.
+    std::optional<double> compareAt;
+    bool marks = false;  // a line at each brake application and stop
+    Units units;
+    Labels labels;
+    std::optional<double> dpi;  // a PNG's resolution; else its width is 16 cm
+    BrakingRule rule;           // where brake applications and stops are
+};
+
+// One report figure per brake application of the log (--plot-brakings), drawn as PlotRequest
+// asks, against its application with its marks.
+struct BrakingPlotsRequest {
+    std::vector<std::string> patterns;  // file names with %n, the braking's number
+    std::vector<Channel> charts;        // the panels; none: the run's chart types
+    double before = 10.0;               // s before the application
+    double after = 5.0;                 // s after the stop, or the application's end
 };
 
 // The CSV exports of the stretch, from --start/--at to --to or to the end ("-": standard output).
 struct ExportRequest {
     std::vector<std::string> targets;
     StretchChoice stretch;
+    Origin origin = Origin::kLog;  // of the time and distance columns
+    Units units;
+    BrakingRule rule;
 };
 
 // The figures --stats prints: the whole log's, and, with --to, the stretch's too.
 struct StatsRequest {
     bool asked = false;
     std::optional<StretchChoice> stretch;
+    Units units;
+    Labels labels;
 };
 
 // What a batch run writes, in this order: snapshots, overviews, plots, exports, the stand-in's
@@ -65,6 +94,7 @@ struct BatchRequest {
     std::vector<std::string> overviews;  // the whole log, the first view marked
     bool standIn = false;                // the snapshot stands in for a window without a display
     PlotRequest plot;
+    BrakingPlotsRequest brakingPlots;  // with the plot's size, axis, title, units, labels, dpi
     ExportRequest exports;
     StatsRequest stats;
     std::int64_t start = 1;    // the record the window opens at, as asked
@@ -76,6 +106,9 @@ struct TableRequest {
     std::vector<std::string> summaries, brakings;
     bool noHeader = false;
     std::vector<std::string> logs;  // every argument, in order
+    std::string sortColumn;         // --sort: rows of all the logs by this column; "" for none
+    bool descending = false;
+    std::optional<std::int64_t> top;  // --top: the first rows only
 };
 
 // The explorer (--serve): the logs and folders to serve, where to listen.
@@ -102,6 +135,8 @@ struct Plan {
     std::vector<std::string> args;  // LOG [CHART_TYPE] ..., in order, as the options left them
     WindowRequest window;
     std::string noDisplaySnapshot;  // what the window saves instead when there is no display
+    // --brake-on (MPa) and --stop-speed (m/s), in place of plovo.ini's [analysis].
+    std::optional<double> brakeOn, stopSpeed;
     BatchRequest batch;
     TableRequest tables;
     ServeRequest serve;
@@ -135,3 +170,13 @@ SettingsUse SettingsUsedBy(const Plan& plan);
 // Refuses a list of several chart types (`charts` of them) for an output that shows one: the
 // window, --snapshot, --overview, --stats.
 bool CheckChartList(const Plan& plan, std::size_t charts, std::string* err);
+
+// The panels of --plot-brakings' figures when no chart type is given: velocity, brake-pressure,
+// pipe-pressure.
+std::vector<Channel> DefaultBrakingCharts();
+// The file --plot-brakings' `pattern` names for braking `number`: %n the number, %% a %.
+std::string BrakingPlotPath(const std::string& pattern, std::int64_t number);
+
+// Refuses a unit (--units) that fits no chart type the outputs show, or a label (--label) for a
+// chart type no plot nor --stats shows, naming both; `charts` are the run's chart types.
+bool CheckUnitsAndLabels(const Plan& plan, const std::vector<Channel>& charts, std::string* err);

@@ -1,37 +1,84 @@
-// Report plots: a run's stretch as panels stacked on one x axis, with a second run compared, their
-// texts, and the files written with cairo as PNG, SVG or PDF.
+// Report plots: their texts, and the files written with cairo as PNG (with its resolution), SVG
+// or PDF.
 #include "plot.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <zlib.h>
 
-#include <algorithm>
-#include <memory>
+#include <cmath>
+#include <cstdint>
 
 #include "files.h"
 #include "text.h"
 
 namespace {
-const Channel kDistance = {0, Derived::kDistance};
+constexpr double kReportWidth = 0.16;  // m: the width the text sizes are made for
 
-cairo_status_t WritePlotBytes(void* output, const unsigned char* data, unsigned int length) {
-    bool written = static_cast<Output*>(output)->Write(data, length);
+cairo_status_t WritePlotBytes(void* write, const unsigned char* data, unsigned int length) {
+    bool written = (*static_cast<const PlotBytes*>(write))(data, length);
     return written ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
-cairo_surface_t* CreateSurface(Format format, const Plot& plot, Output& output) {
+// Passes a PNG's bytes on with a pHYs chunk (pixels a metre, both ways) after the signature and
+// the IHDR chunk, which cairo writes first and which pHYs must follow; cairo writes no pHYs of
+// its own. Bytes that are not such a PNG pass as they are.
+class PngResolution {
+  public:
+    PngResolution(const PlotBytes& next, std::uint32_t pixelsPerMetre)
+        : next(next), pixelsPerMetre(pixelsPerMetre) {}
+
+    bool operator()(const unsigned char* data, std::size_t length) {
+        if (passed) return next(data, length);
+        head.append(reinterpret_cast<const char*>(data), length);
+        return head.size() < kHeader || Pass();
+    }
+    // Passes what is still held.
+    bool Finish() { return passed || head.empty() || Pass(); }
+
+  private:
+    static constexpr std::size_t kHeader = 8 + 4 + 4 + 13 + 4;  // signature, IHDR chunk
+
+    bool Pass() {
+        passed = true;
+        if (head.size() >= kHeader && head.compare(8, 8, std::string("\0\0\0\x0dIHDR", 8)) == 0)
+            head.insert(kHeader, Chunk());
+        return next(reinterpret_cast<const unsigned char*>(head.data()), head.size());
+    }
+    // Its length, type, data (X and Y pixels a unit, unit 1: the metre) and CRC, big-endian.
+    std::string Chunk() const {
+        unsigned char chunk[4 + 4 + 9 + 4] = {0, 0, 0, 9, 'p', 'H', 'Y', 's'};
+        for (int axis = 0; axis < 2; ++axis)
+            for (int byte = 0; byte < 4; ++byte)
+                chunk[8 + 4 * axis + byte] =
+                    static_cast<unsigned char>(pixelsPerMetre >> (24 - 8 * byte));
+        chunk[16] = 1;
+        uLong crc = crc32(crc32(0, nullptr, 0), chunk + 4, 4 + 9);
+        for (int byte = 0; byte < 4; ++byte)
+            chunk[17 + byte] = static_cast<unsigned char>(crc >> (24 - 8 * byte));
+        return std::string(reinterpret_cast<const char*>(chunk), sizeof chunk);
+    }
+
+    const PlotBytes& next;
+    std::uint32_t pixelsPerMetre;
+    std::string head;  // the bytes before the chunk's place, until it is passed
+    bool passed = false;
+};
+
+cairo_surface_t* CreateSurface(Format format, const Plot& plot, const PlotBytes& write) {
     double width = plot.size.width, height = plot.size.height;
+    void* closure = const_cast<PlotBytes*>(&write);
     switch (format) {
         case Format::kSvg: {
             cairo_surface_t* svg =
-                cairo_svg_surface_create_for_stream(WritePlotBytes, &output, width, height);
+                cairo_svg_surface_create_for_stream(WritePlotBytes, closure, width, height);
             cairo_svg_surface_set_document_unit(svg, CAIRO_SVG_UNIT_PX);
             return svg;
         }
         case Format::kPdf: {
             cairo_surface_t* pdf =
-                cairo_pdf_surface_create_for_stream(WritePlotBytes, &output, width, height);
+                cairo_pdf_surface_create_for_stream(WritePlotBytes, closure, width, height);
             cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_TITLE, plot.title.c_str());
             cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_CREATOR, "plovo");
             return pdf;
@@ -42,64 +89,31 @@ cairo_surface_t* CreateSurface(Format format, const Plot& plot, Output& output) 
     return cairo_image_surface_create(CAIRO_FORMAT_RGB24, plot.size.width, plot.size.height);
 }
 
-// Draws the plot into `output`; false with cairo's reason in `why`.
-bool DrawInto(Output& output, const std::vector<Series>& runs, const Plot& plot, Format format,
-              std::string* why) {
-    cairo_surface_t* surface = CreateSurface(format, plot, output);
+// Draws the plot and hands its bytes to `write`; false with cairo's reason in `why`.
+bool Draw(const std::vector<Series>& runs, const Plot& plot, Format format, const PlotBytes& write,
+          std::vector<bool>* drawn, std::string* why) {
+    cairo_surface_t* surface = CreateSurface(format, plot, write);
     cairo_t* cr = cairo_create(surface);
-    DrawPlot(cr, runs, plot);
+    std::vector<bool> runsDrawn = DrawPlot(cr, runs, plot);
+    if (drawn != nullptr) *drawn = runsDrawn;
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
-    if (status == CAIRO_STATUS_SUCCESS && format == Format::kPng)
-        status = cairo_surface_write_to_png_stream(surface, WritePlotBytes, &output);
+    if (status == CAIRO_STATUS_SUCCESS && format == Format::kPng) {
+        double perMetre =
+            plot.pixelsPerMetre > 0 ? plot.pixelsPerMetre : plot.size.width / kReportWidth;
+        PngResolution png(write, static_cast<std::uint32_t>(std::lround(perMetre)));
+        const PlotBytes withResolution = [&png](const unsigned char* data, std::size_t length) {
+            return png(data, length);
+        };
+        status = cairo_surface_write_to_png_stream(surface, WritePlotBytes,
+                                                   const_cast<PlotBytes*>(&withResolution));
+        if (status == CAIRO_STATUS_SUCCESS && !png.Finish()) status = CAIRO_STATUS_WRITE_ERROR;
+    }
     cairo_surface_finish(surface);  // vector formats write here
     if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
     if (status != CAIRO_STATUS_SUCCESS) *why = cairo_status_to_string(status);
     return status == CAIRO_STATUS_SUCCESS;
-}
-
-// The files a run's rows are read from: its x (the time, or the distance), then the chart types'.
-std::vector<int> RowFiles(const LogExtraction& extraction, const std::vector<Channel>& charts,
-                          XAxis x) {
-    std::vector<Channel> channels = ExtractedChannels(charts, x);
-    std::size_t distance =
-        std::find(channels.begin(), channels.end(), kDistance) - channels.begin();
-    std::vector<int> files = {x == XAxis::kTime ? extraction.timeFile()
-                                                : extraction.file(distance)};
-    for (std::size_t chart = 0; chart < charts.size(); ++chart)
-        files.push_back(extraction.file(chart));
-    return files;
-}
-
-// The records `span` of a run's files as the plot's rows.
-Series RunOf(const std::vector<int>& files, RecordSpan span) {
-    return [files, span](const RowVisit& visit) {
-        ForEachRow(files, span, [&](std::int64_t, const double* values) {
-            visit({values[0], values + 1, true});
-        });
-    };
-}
-
-// The legend's names of the two logs: their file names, or the paths as given where the names
-// are the same.
-std::vector<std::string> LegendNames(const std::string& log, const std::string& other) {
-    bool same = FileName(log) == FileName(other);
-    return {Printable(same ? log : FileName(log)), Printable(same ? other : FileName(other))};
-}
-
-Plot DescribePlot(const PlotRequest& request, const std::string& logName,
-                  const std::vector<Channel>& charts) {
-    Plot plot;
-    plot.size = request.size.value_or(DefaultPlotSize(static_cast<int>(charts.size())));
-    plot.title = request.title ? *request.title : PlotTitle(charts, logName);
-    if (request.x == XAxis::kDistance) {
-        plot.xLabel = ChannelLabel(kDistance);
-        plot.breakWhereXFalls = false;
-    }
-    for (const Channel& chart : charts) plot.yLabels.push_back(PlotLabel(chart));
-    if (!request.compare.empty()) plot.legend = LegendNames(logName, request.compare);
-    return plot;
 }
 }  // namespace
 
@@ -107,47 +121,32 @@ std::string PlotLabel(const Channel& chart) {
     return HasName(chart) ? ChannelLabel(chart) : "Column " + std::to_string(chart.column);
 }
 
-std::string PlotTitle(const std::vector<Channel>& charts, const std::string& logPath) {
+std::string PlotTitle(const std::vector<std::string>& labels, const std::string& logPath) {
     std::string name = Printable(FileName(logPath));
-    return charts.size() == 1 ? PlotLabel(charts[0]) + " - " + name : name;
+    return labels.size() == 1 ? labels[0] + " - " + name : name;
 }
 
-bool WritePlot(const std::vector<Series>& runs, const Plot& given, Format format,
-               const std::string& path, std::string* err) {
+bool RenderPlot(const std::vector<Series>& runs, const Plot& given, Format format,
+                const PlotBytes& write, std::vector<bool>* drawn, std::string* why) {
     Plot plot = given;  // cairo refuses text that is not UTF-8, a file name's included
     for (std::string* text : {&plot.title, &plot.xLabel}) *text = PrintableUtf8(*text);
     for (std::vector<std::string>* texts : {&plot.yLabels, &plot.legend})
         for (std::string& text : *texts) text = PrintableUtf8(text);
+    for (PlotMark& mark : plot.marks) mark.text = PrintableUtf8(mark.text);
+    return Draw(runs, plot, format, write, drawn, why);
+}
+
+bool WritePlot(const std::vector<Series>& runs, const Plot& plot, Format format,
+               const std::string& path, std::string* err, std::vector<bool>* drawn) {
     return WriteOutput(
         path,
-        [&](Output& output, std::string* why) { return DrawInto(output, runs, plot, format, why); },
+        [&](Output& output, std::string* why) {
+            return RenderPlot(
+                runs, plot, format,
+                [&output](const unsigned char* data, std::size_t length) {
+                    return output.Write(data, length);
+                },
+                drawn, why);
+        },
         err);
-}
-
-std::vector<Channel> ExtractedChannels(const std::vector<Channel>& charts, XAxis x) {
-    std::vector<Channel> channels = charts;
-    bool listed = std::find(charts.begin(), charts.end(), kDistance) != charts.end();
-    if (x == XAxis::kDistance && !listed) channels.push_back(kDistance);
-    return channels;
-}
-
-bool SavePlot(const PlotRequest& request, RecordSpan span, const std::string& logName,
-              const std::vector<Channel>& charts, const LogExtraction& extraction,
-              std::string* err) {
-    std::vector<Series> runs = {RunOf(RowFiles(extraction, charts, request.x), span)};
-    std::unique_ptr<LogExtraction> other;
-    if (!request.compare.empty()) {
-        other =
-            std::make_unique<LogExtraction>(request.compare, ExtractedChannels(charts, request.x));
-        if (!other->Start(false, err)) return false;
-        runs.push_back(RunOf(RowFiles(*other, charts, request.x), {1, other->records()}));
-    }
-    Plot plot = DescribePlot(request, logName, charts);
-    for (const std::string& path : request.paths) {
-        Format format;
-        if (!FormatOf(path, FormatUse::kPlot, &format, err) ||
-            !WritePlot(runs, plot, format, path, err))
-            return false;
-    }
-    return true;
 }

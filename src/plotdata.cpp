@@ -50,8 +50,12 @@ PlotRanges FindRanges(const std::vector<Series>& runs, std::size_t panels) {
         runs[0]([&](const Row& row) {
             if (NoteValues(row, values)) x.Note(row.x);
         });
+    ranges.runDrawn.assign(runs.size(), false);
+    if (!runs.empty()) ranges.runDrawn[0] = !x.empty();
     for (std::size_t run = 1; run < runs.size() && !x.empty(); ++run)
-        Within(runs[run], x.lo, x.hi)([&](const Row& row) { NoteValues(row, values); });
+        Within(runs[run], x.lo, x.hi)([&](const Row& row) {
+            if (NoteValues(row, values)) ranges.runDrawn[run] = true;
+        });
     ranges.empty = x.empty();
     if (!ranges.empty) {
         ranges.xLo = x.lo;

@@ -32,6 +32,7 @@ struct PlotRanges {
     Range x;                       // the x axis: xLo .. xHi
     std::vector<Range> y;          // each panel's values, with a margin of 5%
     std::vector<bool> panelEmpty;  // no run draws in the panel
+    std::vector<bool> runDrawn;    // each run draws in some panel (a later one within x range)
 };
 // The x range of the first run's drawn records, and each panel's range of the values drawn in it
 // by every run, the later ones kept Within that x range.

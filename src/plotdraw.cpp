@@ -18,6 +18,7 @@ constexpr Colour kInk = {0.0, 0.0, 0.0};  // axes, ticks, text
 constexpr Colour kGrid = {0.86, 0.86, 0.86};
 constexpr Colour kNoData = {0.45, 0.45, 0.45};
 constexpr Colour kLegendEdge = {0.6, 0.6, 0.6};
+constexpr Colour kMark = {0.3, 0.3, 0.3};  // darker than the grid, lighter than the axes
 // The runs' lines: a blue that stands out from black and grey, then an orange that a reader
 // who cannot tell red from green tells from it, then darker ones.
 constexpr Colour kRuns[] = {{0.0, 0.36, 0.75}, {0.85, 0.37, 0.0}, {0.2, 0.6, 0.2}, {0.5, 0.2, 0.6}};
@@ -253,14 +254,91 @@ void DrawLegend(cairo_t* cr, const PlotPlan& plan, const Legend& legend, Box spo
     }
 }
 
-// Every run's lines, the later runs under the first; then the legend, for several runs, where
-// the first panel's lines leave most room.
+// A mark's line, in pixels, and the box its label is drawn in.
+struct MarkLabel {
+    double x;
+    Box box;
+    std::string text;
+};
+
+// The marks within the x range, each labelled at the top of the top panel: right of its line
+// (left of it near the panel's right edge), in the first of three rows where it clears the
+// labels before it, else in the first row.
+std::vector<MarkLabel> PlaceMarks(cairo_t* cr, const PlotPlan& plan, const PlotRanges& ranges,
+                                  std::vector<PlotMark> marks) {
+    const PlotStyle& s = plan.style;
+    Box panel = PanelBox(plan.layout, 0);
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const PlotMark& a, const PlotMark& b) { return a.x < b.x; });
+    SetFont(cr, 0.9 * s.font);
+    const double height = 0.9 * plan.textHeight + s.pad;
+    std::vector<MarkLabel> placed;
+    for (const PlotMark& mark : marks) {
+        if (!(mark.x >= ranges.x.lo && mark.x <= ranges.x.hi)) continue;
+        double x = panel.x + ToPixel(mark.x, ranges.x, 0, panel.width);
+        double width = TextWidth(cr, mark.text) + s.pad;
+        double left =
+            x + width + s.pad <= panel.x + panel.width ? x + s.pad / 2 : x - width - s.pad / 2;
+        Box box = {left, panel.y + s.pad / 2, width, height};
+        for (int row = 0; row < 3; ++row) {
+            Box tried = {left, panel.y + s.pad / 2 + row * (height + s.pad / 2), width, height};
+            bool clear = std::none_of(placed.begin(), placed.end(), [&](const MarkLabel& other) {
+                return other.box.y == tried.y && other.box.x < tried.x + tried.width + s.pad &&
+                       tried.x < other.box.x + other.box.width + s.pad;
+            });
+            if (clear) {
+                box = tried;
+                break;
+            }
+        }
+        placed.push_back({x, box, mark.text});
+    }
+    return placed;
+}
+
+// The marks' lines across every panel, then their labels on white.
+void DrawMarks(cairo_t* cr, const PlotPlan& plan, const std::vector<MarkLabel>& marks) {
+    const PlotStyle& s = plan.style;
+    SetColour(cr, kMark);
+    cairo_set_line_width(cr, s.thin);
+    for (const MarkLabel& mark : marks)
+        for (const PanelBand& band : plan.layout.panels) {
+            cairo_move_to(cr, Crisp(mark.x, s.thin), band.top);
+            cairo_line_to(cr, Crisp(mark.x, s.thin), band.bottom);
+        }
+    cairo_stroke(cr);
+    SetFont(cr, 0.9 * s.font);
+    for (const MarkLabel& mark : marks) {
+        SetColour(cr, kBackground);
+        cairo_rectangle(cr, mark.box.x, mark.box.y, mark.box.width, mark.box.height);
+        cairo_fill(cr);
+        SetColour(cr, kMark);
+        ShowText(cr, mark.text, mark.box.x + s.pad / 2,
+                 mark.box.y + s.pad / 2 + 0.9 * plan.textHeight, 0.0);
+    }
+}
+
+bool Overlap(const Box& a, const Box& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
+}
+
+// Every run's lines, the later runs under the first, and the marks over them; then the legend,
+// for several runs, where the first panel's lines leave most room and no mark's label is. A run
+// that draws nothing is "no samples" there.
 void DrawRuns(cairo_t* cr, const std::vector<Series>& runs, const PlotRanges& ranges,
               const PlotPlan& plan, const Plot& plot) {
-    bool legend = runs.size() > 1 && plot.legend.size() == runs.size();
-    Legend size = legend ? MeasureLegend(cr, plan, plot.legend) : Legend{};
+    std::vector<MarkLabel> marks = PlaceMarks(cr, plan, ranges, plot.marks);
+    std::vector<std::string> names = plot.legend;
+    for (std::size_t run = 1; run < names.size() && run < ranges.runDrawn.size(); ++run)
+        if (!ranges.runDrawn[run]) names[run] += ": no samples";
+    bool legend = runs.size() > 1 && names.size() == runs.size();
+    Legend size = legend ? MeasureLegend(cr, plan, names) : Legend{};
     std::vector<Box> spots = legend ? LegendSpots(plan, size) : std::vector<Box>{};
     std::vector<long long> crowded(spots.size(), 0);
+    for (std::size_t i = 0; i < spots.size(); ++i)
+        for (const MarkLabel& mark : marks)
+            if (Overlap(spots[i], mark.box)) crowded[i] += 1LL << 40;
     for (std::size_t run = runs.size(); run-- > 0;) {
         std::vector<PanelPen> pens;
         for (std::size_t panel = 0; panel < plan.layout.panels.size(); ++panel)
@@ -270,9 +348,10 @@ void DrawRuns(cairo_t* cr, const std::vector<Series>& runs, const PlotRanges& ra
         DrawRun(shown, ranges, plot.breakWhereXFalls, pens);
         for (std::size_t i = 0; i < spots.size(); ++i) crowded[i] += pens[0].counts[i];
     }
+    DrawMarks(cr, plan, marks);
     if (!legend) return;
     std::size_t best = std::min_element(crowded.begin(), crowded.end()) - crowded.begin();
-    DrawLegend(cr, plan, size, spots[best], plot.legend);
+    DrawLegend(cr, plan, size, spots[best], names);
 }
 
 void DrawAxes(cairo_t* cr, const PlotPlan& plan) {
@@ -333,7 +412,7 @@ void DrawLabels(cairo_t* cr, const PlotPlan& plan, const Plot& plot, const PlotR
 }
 }  // namespace
 
-void DrawPlot(cairo_t* cr, const std::vector<Series>& runs, const Plot& plot) {
+std::vector<bool> DrawPlot(cairo_t* cr, const std::vector<Series>& runs, const Plot& plot) {
     PlotRanges ranges = FindRanges(runs, plot.yLabels.size());
     SetColour(cr, kBackground);
     cairo_paint(cr);
@@ -348,4 +427,5 @@ void DrawPlot(cairo_t* cr, const std::vector<Series>& runs, const Plot& plot) {
     if (!ranges.empty) DrawRuns(cr, runs, ranges, plan, plot);
     DrawAxes(cr, plan);
     DrawLabels(cr, plan, plot, ranges);
+    return ranges.runDrawn;
 }

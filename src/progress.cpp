@@ -1,4 +1,5 @@
-// The progress line on the terminal while a long extraction reads the log, or a run reads many.
+// The progress line on the terminal while a long extraction reads the log, a run reads many, or
+// a log's brakings are drawn.
 #include "progress.h"
 
 #include <sys/stat.h>
@@ -103,6 +104,15 @@ void ReportLogsDone(std::int64_t logsDone) {
     if (Due()) ShowChanged(LogsDoneText(done, total));
 }
 
+void StartFigureProgress(std::int64_t figures) {
+    StartLogProgress(figures, true);
+}
+
+void ReportFiguresDone(std::int64_t figuresDone) {
+    done = figuresDone;
+    if (Due()) ShowChanged(FiguresDoneText(done, total));
+}
+
 void ClearProgressLine() {
     EndProgress();
     shown.clear();
@@ -123,5 +133,10 @@ std::string ProgressText(std::int64_t done, std::int64_t total) {
 
 std::string LogsDoneText(std::int64_t done, std::int64_t total) {
     return "plovo: summarising the logs: " + std::to_string(done) + " of " + std::to_string(total) +
+           " done";
+}
+
+std::string FiguresDoneText(std::int64_t done, std::int64_t total) {
+    return "plovo: drawing the brakings: " + std::to_string(done) + " of " + std::to_string(total) +
            " done";
 }

@@ -1,4 +1,5 @@
-// The progress line on the terminal while a long extraction reads the log, or a run reads many.
+// The progress line on the terminal while a long extraction reads the log, a run reads many, or
+// a log's brakings are drawn.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,10 @@ void EndProgress();
 void StartLogProgress(std::int64_t logs, bool allowed);
 // Notes how many logs are done. Costs a clock reading per call while the line may show.
 void ReportLogsDone(std::int64_t done);
+// The same for the figures of a log's brakings (--plot-brakings), `figures` of them.
+void StartFigureProgress(std::int64_t figures);
+void ReportFiguresDone(std::int64_t done);
+
 // Blanks the line for a message to be written in its place; the next report shows it again.
 void ClearProgressLine();
 
@@ -35,3 +40,5 @@ constexpr double kProgressPeriod = 0.25;  // s
 std::string ProgressText(std::int64_t done, std::int64_t total);
 // The run's line: "plovo: summarising the logs: 12 of 300 done".
 std::string LogsDoneText(std::int64_t done, std::int64_t total);
+// The figures' line: "plovo: drawing the brakings: 120 of 2978 done".
+std::string FiguresDoneText(std::int64_t done, std::int64_t total);

@@ -44,9 +44,10 @@ double RecordTime(int record) {
 
 // A first record past any file (--start INT64_MAX / 16) starts past the end, its byte offset
 // kept from overflowing.
-RecordStream::RecordStream(int fd, std::int64_t first)
+RecordStream::RecordStream(int fd, std::int64_t first, std::int64_t last)
     : fd(fd),
-      offset((std::clamp<std::int64_t>(first, 1, INT64_MAX / kRecordSize) - 1) * kRecordSize) {}
+      offset((std::clamp<std::int64_t>(first, 1, INT64_MAX / kRecordSize) - 1) * kRecordSize),
+      end(std::clamp<std::int64_t>(last, 0, INT64_MAX / kRecordSize) * kRecordSize) {}
 
 double RecordStream::Next() {
     std::string_view text = NextText();  // a record holds no line feed: its field, then blanks
@@ -67,7 +68,9 @@ void RecordStream::Refill() {
     at = 0;
     if (ended) return;  // past the end, every record reads as nothing at once
     std::size_t have = block.size();
-    block.resize(kBlockSize / kRecordSize * kRecordSize);
+    // A block, or what is left up to `end` when that is less (a record at least).
+    std::int64_t left = std::max<std::int64_t>(end - offset, kRecordSize);
+    block.resize(std::min<std::int64_t>(kBlockSize / kRecordSize * kRecordSize, have + left));
     while (have < kRecordSize && !ended) {
         ssize_t got = fd < 0 ? 0 : pread(fd, &block[have], block.size() - have, offset);
         if (got < 0 && errno == EINTR) continue;
@@ -82,7 +85,7 @@ void ForEachRow(const std::vector<int>& files, RecordSpan span,
                 const std::function<void(std::int64_t record, const double* values)>& visit) {
     std::int64_t first = std::max<std::int64_t>(span.first, 1);
     std::vector<RecordStream> streams;
-    for (int fd : files) streams.emplace_back(fd, first);
+    for (int fd : files) streams.emplace_back(fd, first, span.last);
     std::vector<double> values(files.size());
     for (std::int64_t record = first; record <= span.last; ++record) {
         for (std::size_t i = 0; i < streams.size(); ++i) values[i] = streams[i].Next();

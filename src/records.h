@@ -19,10 +19,11 @@ double czytaj(int record);
 double RecordTime(int record);
 
 // Reads the records of the temporary file open on `fd` in order from record `first` on, in
-// large blocks, for passes over a whole column.
+// large blocks, for passes over a whole column; no further than record `last` when given, so that
+// a short stretch reads no more than itself.
 class RecordStream {
   public:
-    RecordStream(int fd, std::int64_t first);
+    RecordStream(int fd, std::int64_t first, std::int64_t last = INT64_MAX);
     // The next record's value, as czytaj reads it; 0.0 past the end.
     double Next();
     // The next record's bytes ("" past the end), valid until the next call.
@@ -33,6 +34,7 @@ class RecordStream {
 
     int fd;
     std::int64_t offset;  // of the file's next byte to read into block
+    std::int64_t end;     // of the byte after record `last`
     bool ended = false;   // the file has no more bytes
     std::string block;
     std::size_t at = 0;  // offset of the next record in block

@@ -130,17 +130,6 @@ void ReadInt(dictionary* ini, const char* key, int& value, std::string& unfit) {
         ReadInt(text, true, value, unfit);
 }
 
-// A positive finite decimal number, the whole text as strtod reads it (blanks around it aside).
-// None for anything else: hexadecimal, inf, nan, 0, -1, 1e999, 5x.
-std::optional<double> ReadPositiveDecimal(const char* text) {
-    if (std::strpbrk(text, "xXiInN") != nullptr) return std::nullopt;  // not decimal
-    char* end = nullptr;
-    double value = std::strtod(text, &end);
-    if (end == text || end[std::strspn(end, " \t")] != '\0') return std::nullopt;
-    if (!std::isfinite(value) || !(value > 0)) return std::nullopt;
-    return value;
-}
-
 // An analysis key's number into `value`, or, when it is not a positive finite decimal number,
 // its text as written into `invalid`; the default stays when the key is missing.
 void ReadAnalysis(dictionary* ini, const char* key, double& value,
@@ -240,6 +229,15 @@ const Channel* NoColumn(const Settings& settings) {
     return nullptr;
 }
 }  // namespace
+
+std::optional<double> ReadPositiveDecimal(const char* text) {
+    if (std::strpbrk(text, "xXiInN") != nullptr) return std::nullopt;  // not decimal
+    char* end = nullptr;
+    double value = std::strtod(text, &end);
+    if (end == text || end[std::strspn(end, " \t")] != '\0') return std::nullopt;
+    if (!std::isfinite(value) || !(value > 0)) return std::nullopt;
+    return value;
+}
 
 bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* err) {
     *settings = Settings();

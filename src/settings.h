@@ -45,6 +45,10 @@ struct Settings {
 bool LoadSettings(const std::string& iniPath, Settings* settings, std::string* err);
 constexpr long kMaxIniSize = 64 * 1024;  // bytes: settings are a few lines
 
+// A positive finite decimal number, the whole text as strtod reads it (blanks around it aside),
+// as [analysis] takes it. None for anything else: hexadecimal, inf, nan, 0, -1, 1e999, 5x.
+std::optional<double> ReadPositiveDecimal(const char* text);
+
 // With exactly two arguments (argc 3) the second is the chart type: a number as atoi reads it,
 // or, when it does not begin with one, a chart type's name or a unique prefix of it (as
 // display:default may be too); or a comma-separated list of them.

@@ -6,25 +6,25 @@
 #include "text.h"
 
 namespace {
-// "<v> at sample <i> (<t> s)".
-std::string At(double sample, std::int64_t record, double time) {
-    return ExactText(sample) + " at sample " + std::to_string(record) + " (" + ExactText(time) +
-           " s)";
+// "<v> at sample <i> (<t> s)", v converted.
+std::string At(double sample, std::int64_t record, double time, const Conversion& unit) {
+    return ExactText(Convert(sample, unit)) + " at sample " + std::to_string(record) + " (" +
+           ExactText(time) + " s)";
 }
 
 // The same for the first record of an extreme, or "none".
-std::string Occurrence(double sample, std::int64_t record, double time) {
+std::string Occurrence(double sample, std::int64_t record, double time, const Conversion& unit) {
     if (record == 0) return "none";
-    return At(sample, record, time);
+    return At(sample, record, time, unit);
 }
 
-std::string Figure(const std::optional<double>& figure) {
-    return figure ? ExactText(*figure) : "none";
+std::string Figure(const std::optional<double>& figure, const Conversion& unit) {
+    return figure ? ExactText(Convert(*figure, unit)) : "none";
 }
 
 // The figures' lines after "time:": the stretch's ends (when asked for), its extremes, first and
 // last values, change, integral and mean, or "none" for each when it has no record.
-std::string FigureLines(const StretchFigures& f, bool stretchLine) {
+std::string FigureLines(const StretchFigures& f, bool stretchLine, const Conversion& unit) {
     bool empty = f.records == 0;
     std::string text;
     if (stretchLine)
@@ -32,13 +32,17 @@ std::string FigureLines(const StretchFigures& f, bool stretchLine) {
                       : "stretch: samples " + std::to_string(f.firstRecord) + " to " +
                             std::to_string(f.lastRecord) + " (" + ExactText(f.firstTime) + " to " +
                             ExactText(f.lastTime) + " s)\n";
-    text += "min: " + Occurrence(f.range.minimum, f.range.minimumRecord, f.minimumTime) + "\n";
-    text += "max: " + Occurrence(f.range.maximum, f.range.maximumRecord, f.maximumTime) + "\n";
-    text += "first: " + (empty ? "none" : At(f.first, f.firstRecord, f.firstTime)) + "\n";
-    text += "last: " + (empty ? "none" : At(f.last, f.lastRecord, f.lastTime)) + "\n";
-    text += "change: " + Figure(f.Change()) + "\n";
-    text += "integral: " + (empty ? "none" : ExactText(f.integral)) + "\n";
-    text += "mean: " + Figure(f.Mean()) + "\n";
+    text +=
+        "min: " + Occurrence(f.range.minimum, f.range.minimumRecord, f.minimumTime, unit) + "\n";
+    text +=
+        "max: " + Occurrence(f.range.maximum, f.range.maximumRecord, f.maximumTime, unit) + "\n";
+    text += "first: " + (empty ? "none" : At(f.first, f.firstRecord, f.firstTime, unit)) + "\n";
+    text += "last: " + (empty ? "none" : At(f.last, f.lastRecord, f.lastTime, unit)) + "\n";
+    text += "change: " + Figure(f.Change(), unit) + "\n";
+    // Without a finite sample there is nothing to sum: none, as for min and max, not 0.
+    bool summed = f.range.minimumRecord != 0;
+    text += "integral: " + (summed ? Figure(f.integral, unit) : "none") + "\n";
+    text += "mean: " + (summed ? Figure(f.Mean(), unit) : "none") + "\n";
     return text;
 }
 }  // namespace
@@ -63,12 +67,15 @@ std::optional<StretchFigures> StatsFigures::stretch() const {
 }
 
 std::string StatsText(const std::string& logName, const Channel& chart, const StretchFigures& whole,
-                      const std::optional<StretchFigures>& stretch) {
+                      const std::optional<StretchFigures>& stretch, const Units& units,
+                      const Labels& labels) {
+    const Conversion unit = units.For(chart);
     std::string text = "log: " + Printable(logName) + "\n";
-    text += "chart: " + ChannelId(chart) + " " + ChannelLabel(chart) + "\n";
+    text += "chart: " + ChannelId(chart) + " " +
+            ShownLabel(chart, ChannelLabel(chart), unit, labels) + "\n";
     text += "samples: " + std::to_string(whole.records) + "\n";
     text += whole.records == 0 ? std::string("time: none\n")
                                : "time: " + ExactText(whole.firstTime) + " to " +
                                      ExactText(whole.lastTime) + " s\n";
-    return text + FigureLines(stretch ? *stretch : whole, stretch.has_value());
+    return text + FigureLines(stretch ? *stretch : whole, stretch.has_value(), unit);
 }

@@ -21,6 +21,8 @@ struct RunFigures {
     TimedRange couplerForce;                // N, column 5: tension above 0, compression below
     TimedRange motorCurrent;                // A, column 11
     std::int64_t brakings = 0, stops = 0;   // brake applications, and those that reached a stop
+    double maxBrakingDistance = 0.0;        // m: the longest braking distance, as its row writes it
+    std::int64_t maxBrakingDistanceBraking = 0;  // its braking's number; 0 when none is finite
 };
 
 // Takes a log's data lines and hands each brake application over as it ends.
@@ -45,13 +47,21 @@ class RunSummary : public LineConsumer {
     BrakingFinder finder;
 };
 
-// The tables' header rows, each ended by a line feed.
+// The tables' column names, in order, and their header rows, each ended by a line feed. Every
+// column holds numbers but `log` and `stopped`.
+const std::vector<std::string>& SummaryColumns();
+const std::vector<std::string>& BrakingsColumns();
 std::string SummaryHeader();
 std::string BrakingsHeader();
 
-// Appends the row of the run of log `log` (its path as given): numbers as the shortest text that
-// reads back exactly (see ExactText), an empty field where a value does not exist.
+// The fields of the row of the run of log `log` (its path as given): numbers as the shortest
+// text that reads back exactly (see ExactText), a computed one as its RecordedValue, a difference
+// of times as RoundedDifference gives it, and an empty field where a value does not exist.
+std::vector<std::string> SummaryFields(const std::string& log, const RunFigures& run);
+// The fields of the row of brake application `number` (1, 2, ...) of log `log`, in the same way.
+std::vector<std::string> BrakingFields(const std::string& log, std::int64_t number,
+                                       const Braking& braking);
+// Those rows appended as CSV.
 void AppendSummaryRow(const std::string& log, const RunFigures& run, std::string* out);
-// Appends the row of brake application `number` (1, 2, ...) of log `log`, in the same way.
 void AppendBrakingRow(const std::string& log, std::int64_t number, const Braking& braking,
                       std::string* out);

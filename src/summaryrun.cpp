@@ -25,6 +25,7 @@
 #include "output.h"
 #include "progress.h"
 #include "signals.h"
+#include "sortedrows.h"
 #include "summary.h"
 #include "text.h"
 
@@ -76,9 +77,23 @@ struct Run {
     const BrakingRule& rule;
     bool brakings;  // the brakings table is asked for
     OrderedRows& rows;
+    // With --sort or --top: each table's rows, sorted once every log is read; else null.
+    std::unique_ptr<SortedRows> (&sorted)[kTables];
+    std::mutex sorting{};
     std::atomic<bool> allRead{true};
     StreamTurns turns{logs};
 };
+
+// A table sorted as --sort and --top ask, or null when neither is given.
+std::unique_ptr<SortedRows> Sorted(const TableRequest& request,
+                                   const std::vector<std::string>& columns) {
+    if (request.sortColumn.empty() && !request.top) return nullptr;
+    auto at = std::find(columns.begin(), columns.end(), request.sortColumn);
+    std::size_t column =
+        at == columns.end() ? SIZE_MAX : static_cast<std::size_t>(at - columns.begin());
+    bool words = request.sortColumn == "log" || request.sortColumn == "stopped";
+    return std::make_unique<SortedRows>(column, words, request.descending, request.top);
+}
 
 // A run's summary, of no use once a table cannot be written: the rest of its log goes unread.
 class WantedSummary : public RunSummary {
@@ -102,11 +117,21 @@ void Work(Run& run) {
         rows.reserve(kPiece + 1024);
         std::int64_t number = 0;
         LogReader reader(name);
+        // Sorted rows wait here until the log is read whole, so that a failed log adds none.
+        std::unique_ptr<SortedRows> sorted[kTables];
+        for (int table = 0; table < kTables; ++table)
+            if (run.sorted[table])
+                sorted[table] = std::make_unique<SortedRows>(run.sorted[table]->Like());
         WantedSummary summary(
             run, run.rule,
             [&](const Braking& braking) {
                 if (!run.brakings) return;
-                AppendBrakingRow(name, ++number, braking, &rows);
+                ++number;
+                if (sorted[kBrakings]) {
+                    sorted[kBrakings]->Add(log, number, BrakingFields(name, number, braking));
+                    return;
+                }
+                AppendBrakingRow(name, number, braking, &rows);
                 if (rows.size() < kPiece) return;
                 run.rows.Add(log, kBrakings, std::move(rows));
                 rows = std::string();
@@ -126,8 +151,14 @@ void Work(Run& run) {
             const RunFigures& figures = summary.Finish();
             run.rows.Add(log, kBrakings, std::move(rows));
             std::string row;
-            AppendSummaryRow(name, figures, &row);
+            if (sorted[kSummary])
+                sorted[kSummary]->Add(log, 0, SummaryFields(name, figures));
+            else
+                AppendSummaryRow(name, figures, &row);
             run.rows.Add(log, kSummary, std::move(row));
+            std::lock_guard<std::mutex> lock(run.sorting);
+            for (int table = 0; table < kTables; ++table)
+                if (sorted[table]) run.sorted[table]->Merge(std::move(*sorted[table]));
         }
         if (!read) run.allRead = false;
         run.rows.Done(log, read ? "" : err);
@@ -165,6 +196,8 @@ bool WriteTables(const TableRequest& request, const BrakingRule& rule,
     std::vector<std::ostream*> streams[kTables];
     const std::vector<std::string>* targets[kTables] = {&request.summaries, &request.brakings};
     const std::string headers[kTables] = {SummaryHeader(), BrakingsHeader()};
+    std::unique_ptr<SortedRows> sorted[kTables] = {Sorted(request, SummaryColumns()),
+                                                   Sorted(request, BrakingsColumns())};
     bool toStandardOutput = false;
     for (int table = 0; table < kTables; ++table)
         for (const std::string& target : *targets[table]) {
@@ -181,13 +214,22 @@ bool WriteTables(const TableRequest& request, const BrakingRule& rule,
         ClearProgressLine();
         say(line);
     };
-    OrderedRows rows({streams[kSummary], streams[kBrakings]}, request.logs.size(), kHeldLimit,
+    // A sorted table's rows are written once all are in: the rows in order go nowhere.
+    auto inOrder = [&](int table) {
+        return sorted[table] ? std::vector<std::ostream*>() : streams[table];
+    };
+    OrderedRows rows({inOrder(kSummary), inOrder(kBrakings)}, request.logs.size(), kHeldLimit,
                      sayInOrder);
-    Run run{request.logs, rule, !streams[kBrakings].empty(), rows};
+    Run run{request.logs, rule, !streams[kBrakings].empty(), rows, sorted};
     StartLogProgress(static_cast<std::int64_t>(request.logs.size()),
                      !(toStandardOutput && isatty(STDOUT_FILENO)));
     RunWorkers(run, console);
     *allRead = run.allRead;
+    for (int table = 0; table < kTables; ++table) {
+        if (!sorted[table] || rows.failed()) continue;
+        const std::string csv = sorted[table]->Csv();
+        for (std::ostream* stream : streams[table]) stream->write(csv.data(), csv.size());
+    }
 
     // Every table ready on disk before any is replaced, and replaced with the ending signals
     // held, so that the tables of one run are all the old ones or all the new ones. A table on

@@ -45,6 +45,16 @@ std::string Parsed(const std::vector<std::string>& args) {
     if (batch.plot.stretch.to) line << " to " << *batch.plot.stretch.to;
     if (!batch.plot.compare.empty()) line << " compare " << batch.plot.compare;
     if (batch.plot.title) line << " title '" << *batch.plot.title << "'";
+    const char* origins[] = {"log", "start", "brake"};
+    if (batch.plot.origin != Origin::kLog) line << " origin " << origins[int(batch.plot.origin)];
+    if (batch.plot.compareAt) line << " @" << *batch.plot.compareAt;
+    if (batch.plot.marks) line << " marks";
+    if (batch.plot.dpi) line << " dpi " << *batch.plot.dpi;
+    for (const auto& [chart, text] : batch.plot.labels)
+        line << " label " << ChannelId(chart) << "='" << text << "'";
+    if (!batch.brakingPlots.patterns.empty())
+        line << " brakings " << Join(batch.brakingPlots.patterns) << " "
+             << batch.brakingPlots.before << "+" << batch.brakingPlots.after;
     if (!batch.exports.targets.empty()) line << " export " << Join(batch.exports.targets);
     if (!batch.overviews.empty()) line << " overview " << Join(batch.overviews);
     if (batch.stats.asked) line << " stats";
@@ -54,6 +64,11 @@ std::string Parsed(const std::vector<std::string>& args) {
     if (plan.mode == Mode::kTables)
         line << " summary{" << Join(plan.tables.summaries) << "} brakings{"
              << Join(plan.tables.brakings) << "}" << (plan.tables.noHeader ? " no-header" : "");
+    if (!plan.tables.sortColumn.empty())
+        line << " sort " << plan.tables.sortColumn << (plan.tables.descending ? " desc" : "");
+    if (plan.tables.top) line << " top " << *plan.tables.top;
+    if (plan.brakeOn) line << " brake-on " << *plan.brakeOn;
+    if (plan.stopSpeed) line << " stop-speed " << *plan.stopSpeed;
     for (const auto& arg : plan.args) line << " " << arg;
     return line.str();
 }
@@ -136,9 +151,10 @@ TEST(OptionsParse, ValuesAreRefusedAsWritten) {
          {{"log.dat", "-hq"}, "plovo: unknown option -q"},
          {{"--help=x"}, "plovo: option --help takes no value"},
          {{"--vers=x"}, "plovo: option --vers takes no value"},
-         {{"--t", "5", "l"}, "plovo: option --t is ambiguous: --to, --title"},
+         {{"--t", "5", "l"}, "plovo: option --t is ambiguous: --to, --title, --top"},
          {{"--s", "5", "log.dat"},
-          "plovo: option --s is ambiguous: --start, --snapshot, --stats, --summary, --serve"},
+          "plovo: option --s is ambiguous: --start, --snapshot, --stats, --summary, --stop-speed, "
+          "--sort, --serve"},
          {{"--no", "a.dat"}, "plovo: option --no is ambiguous: --no-display-snapshot, --no-header"},
          {{"log.dat", "--sn"}, "plovo: option --sn needs a value"},
          {{"--\x9b=1"}, "plovo: unknown option --\\x9b"}});
@@ -188,12 +204,94 @@ TEST(OptionsConflicts, AStretchEndGoesWithAnOutputOfAStretch) {
 }
 
 TEST(OptionsConflicts, PlotOptionsGoWithThePlot) {
-    Check({{{"--x", "time", "--export", "e.csv", "l"},
-            "plovo: --x goes with --plot, which is not given"},
+    const std::string figures = " goes with --plot or --plot-brakings, none of which is given";
+    Check({{{"--x", "time", "--export", "e.csv", "l"}, "plovo: --x" + figures},
            {{"--compare", "b.dat", "l"}, "plovo: --compare goes with --plot, which is not given"},
-           {{"--title=T", "l"}, "plovo: --title goes with --plot, which is not given"},
-           {{"--plot-size", "900x600", "l"},
-            "plovo: --plot-size goes with --plot, which is not given"}});
+           {{"--compare", "b.dat", "--plot-brakings", "b%n.pdf", "l"},
+            "plovo: --compare goes with --plot, which is not given"},
+           {{"--title=T", "l"}, "plovo: --title" + figures},
+           {{"--plot-size", "900x600", "l"}, "plovo: --plot-size" + figures},
+           {{"--dpi", "300", "--stats", "l"}, "plovo: --dpi" + figures},
+           {{"--marks", "--plot-brakings", "b%n.png", "l"},
+            "plovo: --marks goes with --plot, which is not given"},  // the figures have theirs
+           {{"--origin", "brake", "--plot-brakings", "b%n.png", "l"},
+            "plovo: --origin goes with --plot or --export, none of which is given"},
+           {{"--units", "bar", "l"},
+            "plovo: --units goes with --plot, --plot-brakings, --export or --stats, none of which "
+            "is given"},
+           {{"--label", "velocity=v", "--export", "e.csv", "l"},
+            "plovo: --label goes with --plot, --plot-brakings or --stats, none of which is given"},
+           {{"--before", "5", "--plot", "p.pdf", "l"},
+            "plovo: --before goes with --plot-brakings, which is not given"},
+           {{"--brake-on", "0.1", "--plot", "p.pdf", "l"},
+            "plovo: --brake-on goes with --summary, --brakings, --plot-brakings, --marks or "
+            "--origin brake, none of which is given"},
+           {{"--sort", "stops", "--plot", "p.pdf", "l"},
+            "plovo: --sort goes with --summary or --brakings, none of which is given"}});
+}
+
+TEST(OptionsReports, OriginUnitsLabelsAndMarksForTheReportsPlots) {
+    Check(
+        {{{"--plot", "p.pdf", "--origin", "B", "--marks", "--comp", "b.dat@259600", "l"},
+          "batch 1 plot p.pdf 800x500 x 0 compare b.dat origin brake @259600 marks [] l"},
+         {{"--plot", "p.pdf", "--origin=st", "--compare", "run@5@", "l"},  // a name ending @5
+          "batch 1 plot p.pdf 800x500 x 0 compare run@5 origin start [] l"},
+         {{"--plot", "p.pdf", "--compare", "a@b.dat", "l"},
+          "batch 1 plot p.pdf 800x500 x 0 compare a@b.dat [] l"},
+         {{"--plot", "p.pdf", "--compare", "@5", "l"},
+          "batch 1 plot p.pdf 800x500 x 0 compare @5 [] l"},
+         {{"--plot", "p.pdf", "--origin", "brakes", "l"},
+          "plovo: --origin takes log, start or brake, not 'brakes'"},
+         // An export from the brake application is written from the extraction, not streamed.
+         {{"--export", "e.csv", "--origin", "brake", "l"},
+          "batch 1 origin brake export e.csv [] l"},
+         {{"--export", "e.csv", "--origin", "start", "l"},
+          "export 1 origin start export e.csv [] l"},
+         {{"--plot", "p.pdf", "--units", "km/h,BAR,kn", "--label", "brake-p=Brake cylinder",
+           "--label", "9=Brake cylinder", "--label", "12=Column twelve", "l"},
+          "batch 1 plot p.pdf 800x500 x 0 label 9='Brake cylinder' label 9='Brake cylinder' "
+          "label 12='Column twelve' [] l"},
+         {{"--plot", "p.pdf", "--units", "km/h,mph", "l"},
+          "plovo: --units: 'mph' is not a unit plovo shows; the units are m/s, km/h, MPa, bar, "
+          "kPa, N, kN, m, km, kWh, MJ"},
+         {{"--plot", "p.pdf", "--units", "bar,kPa", "l"},
+          "plovo: --units gives bar and kPa for brake-pressure and pipe-pressure: give one"},
+         {{"--plot", "p.pdf", "--label", "velocity=v", "--label", "vel=w", "l"},
+          "plovo: --label gives vel two labels, 'v' and 'w': give one"},
+         {{"--plot", "p.pdf", "--label", "brake=B", "l"},  // brake-force or brake-pressure
+          "plovo: --label takes CHART=TEXT, a chart type and its label, not 'brake=B'"},
+         {{"--plot", "p.pdf", "--label", "velocity=", "l"},
+          "plovo: --label takes CHART=TEXT, a chart type and its label, not 'velocity='"},
+         {{"--plot", "p.png", "--dpi", "300", "l"}, "batch 1 plot p.png 800x500 x 0 dpi 300 [] l"},
+         {{"--plot", "p.pdf", "--dpi", "300", "l"},
+          "plovo: --dpi sets a PNG's resolution, and no plot is a .png: an SVG or a PDF is "
+          "drawn to scale"},
+         {{"--plot", "p.png", "--dpi", "0", "l"},
+          "plovo: --dpi takes a whole number of dots per inch, 1 to 100000, not '0'"}});
+}
+
+TEST(OptionsReports, AFigureForEveryBrakingNamedByItsNumber) {
+    Check({{{"--plot-brakings", "brk-%n.pdf", "l"}, "batch 1 brakings brk-%n.pdf 10+5 [] l"},
+           {{"--plot-brak", "b%n-100%%.png", "--before", "2.5", "--after=0", "--dpi", "96", "l"},
+            "batch 1 dpi 96 brakings b%n-100%%.png 2.5+0 [] l"},
+           {{"--plot-brakings", "brk.pdf", "l"},
+            "plovo: --plot-brakings writes a file a braking: its name needs %n, the braking's "
+            "number (brk-%n.pdf), not 'brk.pdf'"},
+           {{"--plot-brakings", "brk-%d.pdf", "l"},
+            "plovo: --plot-brakings takes %n for the braking's number and %% for a %, not "
+            "'brk-%d.pdf'"},
+           {{"--plot-brakings", "brk-%n.jpg", "l"},
+            "plovo: cannot write a plot as 'brk-%n.jpg': the name must end in .png, .svg or .pdf"},
+           {{"--plot-brakings", "b%n.pdf", "--before", "-1", "l"},
+            "plovo: --before takes a time in seconds, 0 or more, not '-1'"},
+           {{"--plot-brakings", "b%n.pdf", "--brake-on", "0.08", "--stop-s", "0.5", "l"},
+            "batch 1 brakings b%n.pdf 10+5 [] brake-on 0.08 stop-speed 0.5 l"},
+           {{"--plot-brakings", "b%n.pdf", "--brake-on", "0", "l"},
+            "plovo: --brake-on takes a positive finite decimal number (MPa), not '0'"},
+           {{"--plot-brakings", "b%n.pdf", "-f", "l"},
+            "plovo: --plot-brakings describes the log as it is, and --follow needs the window: "
+            "give one of them"}});
+    EXPECT_EQ(BrakingPlotPath("runs/b%n-%%n.pdf", 3011), "runs/b3011-%n.pdf");
 }
 
 TEST(OptionsConflicts, StandardOutputCarriesOneOutput) {
@@ -229,7 +327,7 @@ TEST(OptionsConflicts, TheExplorerGoesAloneAndSaysWhatTheOtherOptionIs) {
 }
 
 TEST(OptionsTables, EveryArgumentIsALogAndTheTablesShareNoStream) {
-    Check({{{"--sum", "-", "a.dat", "2", "--br=b.csv", "--no-h"},
+    Check({{{"--sum", "-", "a.dat", "2", "--braki=b.csv", "--no-h"},
             "tables 1 [] summary{-} brakings{b.csv} no-header a.dat 2"},
            {{"--brakings", "-", "--summary", "s.csv"}, "tables 1 [] summary{s.csv} brakings{-}"},
            {{"--summary", "a.csv", "--summary", "-", "x.dat"},
@@ -247,6 +345,25 @@ TEST(OptionsTables, EveryArgumentIsALogAndTheTablesShareNoStream) {
            {{"--summary", "-", "--stats", "a.dat"},
             "plovo: --summary takes logs only, and --stats is about a chart of one: give one of "
             "them"}});
+}
+
+TEST(OptionsTables, SortedByAColumnOfEveryTableAndCut) {
+    Check({{{"--brakings", "-", "--sort", "braking_distance_m:desc", "--top", "1", "a.dat"},
+            "tables 1 [] summary{} brakings{-} sort braking_distance_m desc top 1 a.dat"},
+           {{"--summary", "-", "--brakings", "b.csv", "--sort", "start_s:asc", "a.dat"},
+            "tables 1 [] summary{-} brakings{b.csv} sort start_s a.dat"},
+           {{"--summary", "-", "--brake-on=0.2", "a.dat"},
+            "tables 1 [] summary{-} brakings{} brake-on 0.2 a.dat"},
+           {{"--summary", "-", "--brakings", "b.csv", "--sort", "stops", "a.dat"},
+            "plovo: --sort 'stops': the brakings table has no such column; its columns are log, "
+            "braking, start_s, start_speed_mps, end_s, stopped, stop_s, time_to_stop_s, "
+            "braking_distance_m, mean_deceleration_mps2, max_deceleration_mps2, "
+            "max_deceleration_at_s, max_brake_pressure_mpa, start_distance_m, stop_distance_m"},
+           {{"--summary", "-", "--top", "0", "a.dat"},
+            "plovo: --top takes a whole number of rows, 1 or more, not '0'"},
+           {{"--summary", "-", "--plot-brakings", "b%n.pdf", "a.dat"},
+            "plovo: --summary takes logs only, and --plot-brakings is about a chart of one: give "
+            "one of them"}});
 }
 
 TEST(OptionsPlan, TheModeDecidesTheConsolesWays) {
@@ -295,4 +412,8 @@ TEST(OptionsPlan, EachModeUsesOnlyTheSettingsItReads) {
     EXPECT_EQ(uses({"--plot", "p.png", "--to", "5", "l"}), "chart ");
     EXPECT_EQ(uses({"--plot", "p.png", "l"}), "screen chart ");  // the first view's width
     EXPECT_EQ(uses({"--overview", "o.png", "l"}), "screen chart ");
+    // The brake applications come from [analysis]; --plot-brakings' own chart types do not.
+    EXPECT_EQ(uses({"--plot", "p.png", "--to", "5", "--marks", "l"}), "chart analysis");
+    EXPECT_EQ(uses({"--plot-brakings", "b%n.png", "l"}), "analysis");
+    EXPECT_EQ(uses({"--plot-brakings", "b%n.png", "l", "velocity"}), "chart analysis");
 }

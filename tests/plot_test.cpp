@@ -59,9 +59,10 @@ TEST(PlotOptions, FormatAndLabels) {
               "plovo: cannot write a plot as 'r.jpg': the name must end in .png, .svg or .pdf");
 
     EXPECT_EQ(PlotLabel(ColumnChannel(11)), "MotorCurrent [A]");
-    EXPECT_EQ(PlotTitle({ColumnChannel(2)}, "/data/run17.dat"), "Velocity [m/s] - run17.dat");
-    EXPECT_EQ(PlotTitle({ColumnChannel(12)}, "a\x1b.dat"), "Column 12 - a\\x1b.dat");
-    EXPECT_EQ(PlotTitle({ColumnChannel(2), ColumnChannel(9)}, "/data/run17.dat"), "run17.dat");
+    EXPECT_EQ(PlotTitle({PlotLabel(ColumnChannel(2))}, "/data/run17.dat"),
+              "Velocity [m/s] - run17.dat");
+    EXPECT_EQ(PlotTitle({PlotLabel(ColumnChannel(12))}, "a\x1b.dat"), "Column 12 - a\\x1b.dat");
+    EXPECT_EQ(PlotTitle({"a", "b"}, "/data/run17.dat"), "run17.dat");
     EXPECT_EQ(PlotLabel(ChannelsNamed("distance")[0]), "Distance [m]");
     // What the plot draws is UTF-8: stray bytes escaped, broken and overlong sequences, surrogates
     // and C1 controls included; Czech and Polish letters stay.
@@ -341,7 +342,7 @@ TEST(WritePlot, EachFormatReadsBack) {
     }
     Plot plot;
     plot.size = DefaultPlotSize(2);
-    plot.title = PlotTitle({ColumnChannel(11)}, "\xe9t\xe9.dat");  // not UTF-8
+    plot.title = PlotTitle({PlotLabel(ColumnChannel(11))}, "\xe9t\xe9.dat");  // not UTF-8
     plot.yLabels = {PlotLabel(ColumnChannel(11)) + "\xff", "Column 12"};
     plot.legend = {"\xe9t\xe9.dat", "other.dat"};
     std::string error;

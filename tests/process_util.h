@@ -208,10 +208,14 @@ inline void Recompute(const std::string& log, const std::vector<Fields>& lines,
         row->push_back(at == n ? "" : ExactText(t[at]));
     };
     double distance = 0, energy = 0;
+    std::vector<double> along(n, 0.0);  // the distance run up to each record
     for (std::size_t k = 1; k < n; ++k) {
         distance += TrapezoidStep(t[k - 1], v[k - 1], t[k], v[k]);
         energy += TrapezoidStep(t[k - 1], f[k - 1] * v[k - 1], t[k], f[k] * v[k]) / 3600;
+        along[k] = distance;
     }
+    double longest = 0;
+    std::size_t longestBraking = 0;
     std::vector<std::pair<std::size_t, std::size_t>> spans;  // first and last record
     for (std::size_t k = 0; k < n; ++k) {
         bool on = !spans.empty() && spans.back().second == n - 1;
@@ -229,20 +233,17 @@ inline void Recompute(const std::string& log, const std::vector<Fields>& lines,
         double braked = 0;
         for (std::size_t k = s + 1; k <= r; ++k)
             braked += TrapezoidStep(t[k - 1], v[k - 1], t[k], v[k]);
-        Fields row = {log,
-                      std::to_string(i + 1),
-                      ExactText(t[s]),
-                      ExactText(v[s]),
-                      ExactText(t[e]),
-                      stopped ? "true" : "false",
-                      text(stopped, t[r]),
-                      text(stopped, t[r] - t[s]),
-                      ExactText(braked),
+        Fields row = {log, std::to_string(i + 1), ExactText(t[s]), ExactText(v[s]), ExactText(t[e]),
+                      stopped ? "true" : "false", text(stopped, t[r]),
+                      // The times have one decimal at most: so has their difference.
+                      text(stopped, std::round((t[r] - t[s]) * 10) / 10), ExactText(braked),
                       text(t[r] != t[s], (v[s] - v[r]) / (t[r] - t[s]))};
         extreme(deceleration, s, r, true, &row);
         extreme(p, s, e, true, &row);
         row.pop_back();  // the highest pressure's time
+        row.insert(row.end(), {ExactText(along[s]), text(stopped, along[r])});
         AppendCsvRow(row, brakings);
+        if (longestBraking == 0 || braked > longest) longest = braked, longestBraking = i + 1;
     }
     Fields row = {log, std::to_string(n), n ? ExactText(t[0]) : "", n ? ExactText(t[n - 1]) : ""};
     extreme(v, 0, n, true, &row);
@@ -251,6 +252,11 @@ inline void Recompute(const std::string& log, const std::vector<Fields>& lines,
     extreme(c, 0, n, false, &row);
     extreme(current, 0, n, true, &row);
     row.insert(row.end(), {std::to_string(spans.size()), std::to_string(stops)});
+    double span = n > 1 ? t[n - 1] - t[0] : 0;
+    row.insert(
+        row.end(),
+        {text(span > 0, distance / span), text(n && distance > 0, energy / (distance / 1000)),
+         text(longestBraking, longest), longestBraking ? std::to_string(longestBraking) : ""});
     AppendCsvRow(row, summary);
 }
 
@@ -288,9 +294,11 @@ class Tables : public Process {
     const std::string summaryHeader =
         "log,samples,start_s,end_s,max_speed_mps,max_speed_at_s,distance_m,traction_energy_kwh,"
         "max_coupler_tension_n,max_coupler_tension_at_s,max_coupler_compression_n,"
-        "max_coupler_compression_at_s,max_motor_current_a,max_motor_current_at_s,brakings,stops\n";
+        "max_coupler_compression_at_s,max_motor_current_a,max_motor_current_at_s,brakings,stops,"
+        "mean_speed_mps,traction_energy_kwh_per_km,max_braking_distance_m,"
+        "max_braking_distance_braking\n";
     const std::string brakingsHeader =
         "log,braking,start_s,start_speed_mps,end_s,stopped,stop_s,time_to_stop_s,"
         "braking_distance_m,mean_deceleration_mps2,max_deceleration_mps2,max_deceleration_at_s,"
-        "max_brake_pressure_mpa\n";
+        "max_brake_pressure_mpa,start_distance_m,stop_distance_m\n";
 };

@@ -91,3 +91,16 @@ TEST(StretchAccumulator, StepsOverWhatIsNotFiniteAndKeepsTheFirstExtremes) {
     EXPECT_EQ(*f.Mean(), f.integral / 4);
     EXPECT_FALSE(StretchAccumulator().Figures().Mean());
 }
+
+TEST(StatsText, NoFiniteSampleHasNoIntegralNorMean) {
+    // Samples, all of them NaN or infinite: nothing to sum, so none rather than 0.
+    StretchAccumulator stretch;
+    const double nan = std::nan("");
+    for (auto [time, value] : std::vector<std::pair<double, double>>{{0, nan}, {1, INFINITY}})
+        stretch.Add(static_cast<std::int64_t>(time + 1), time, value);
+    std::string text = StatsText("a.dat", ColumnChannel(9), stretch.Figures(), std::nullopt);
+    EXPECT_NE(text.find("min: none\nmax: none\nfirst: nan at sample 1 (0 s)\n"
+                        "last: inf at sample 2 (1 s)\nchange: none\nintegral: none\nmean: none\n"),
+              std::string::npos)
+        << text;
+}
