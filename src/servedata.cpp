@@ -160,9 +160,19 @@ struct ServedRuns::Run : public LineConsumer {
             rule,
             [this](const Braking& braking) {
                 AppendBrakingRow(log, static_cast<std::int64_t>(++brakings), braking, &brakingRows);
+                starts.push_back(braking.startTime);
             },
             reader.columns());
         brakings = 0;
+        starts.clear();
+    }
+    // The times the brake applications start at, the one going on included, in their order.
+    std::vector<double> BrakingStarts() const {
+        std::optional<Braking> going;
+        summary->Now(&going);
+        std::vector<double> all = starts;
+        if (going) all.push_back(going->startTime);
+        return all;
     }
     // The summary row and the brakings' rows were the run to end now.
     void Rows(std::string* summaryRow, std::string* brakingsRows) const {
@@ -181,6 +191,7 @@ struct ServedRuns::Run : public LineConsumer {
     LogReader reader;
     std::unique_ptr<RunSummary> summary;
     std::string brakingRows;  // of the applications ended
+    std::vector<double> starts;  // s: their first records' times
     std::size_t brakings = 0;
     bool summarised = false;
     std::string error;  // why the log cannot be served, "" while it can
@@ -411,15 +422,36 @@ Answer ServedRuns::Plot(int id, const std::string& extension, const SaveQuery& q
     if (!err.empty()) return Refusal(404, err);
     Answer answer;
     BatchRequest request;
-    request.plot.paths = {""};
     request.plot.x = query.distance ? XAxis::kDistance : XAxis::kTime;
     request.plot.stretch = SavedStretch(query);
+    request.plot.rule = rule;
     request.at = query.at;  // where the plot's records begin: the batch takes it from here
-    if (other != nullptr) request.plot.compare = other->log;
+    if (other != nullptr) {
+        // As the page draws it: the compared braking's application on this run's first in the
+        // view, or on the view's start when it has none.
+        std::vector<double> starts;
+        {
+            std::lock_guard<std::mutex> lock(other->mutex);
+            starts = other->BrakingStarts();
+        }
+        int braking = query.compare->second;
+        if (braking > static_cast<int>(starts.size()))
+            return Refusal(404, "run " + std::to_string(query.compare->first) + " has no braking " +
+                                    std::to_string(braking));
+        request.plot.compare = other->log;
+        request.plot.compareAt = starts[braking - 1];
+        std::lock_guard<std::mutex> lock(run->mutex);
+        std::vector<double> own = run->BrakingStarts();
+        bool inView = std::any_of(own.begin(), own.end(), [&](double start) {
+            return start >= query.at.value_or(-INFINITY) && start <= query.to.value_or(INFINITY);
+        });
+        request.plot.origin = inView ? Origin::kBrake : Origin::kStart;
+    }
     std::lock_guard<std::mutex> lock(saving);
     if (!AnswerFile("." + extension, &answer, &err)) return Refusal(500, err);
     request.plot.paths = {answer.file};
-    if (!WriteBatch(request, run->log, ChannelsOf(query.charts), &err)) {
+    auto quiet = [](const std::string&) {};  // the page says what the picture leaves out
+    if (!WriteBatch(request, run->log, ChannelsOf(query.charts), quiet, &err)) {
         RemoveRegisteredFile(answer.file);
         return Refusal(500, err);
     }
@@ -437,7 +469,10 @@ Answer ServedRuns::Export(int id, const SaveQuery& query) {
     Answer answer;
     std::lock_guard<std::mutex> lock(saving);
     if (!AnswerFile(".csv", &answer, &err)) return Refusal(500, err);
-    ExportRequest request{{answer.file}, SavedStretch(query)};
+    ExportRequest request;
+    request.targets = {answer.file};
+    request.stretch = SavedStretch(query);
+    request.rule = rule;
     if (!StreamExport(request, run->log, ChannelsOf(query.charts), &err)) {
         RemoveRegisteredFile(answer.file);
         return Refusal(500, err);

@@ -110,8 +110,10 @@ std::string Outputs(const std::string& log, const std::string& dir, const Parts&
         reader.Add(summary);
         Output out;
         EXPECT_TRUE(out.Open(dir + "/rows.csv", &err)) << err;
-        ExportRows rows({ColumnChannel(2), Channel{0, Derived::kTractionEnergy}},
-                        StretchChoice{3, std::nullopt, 20.0}, {&out}, reader.columns());
+        ExportRequest request;
+        request.stretch = StretchChoice{3, std::nullopt, 20.0};
+        ExportRows rows(request, {ColumnChannel(2), Channel{0, Derived::kTractionEnergy}}, {&out},
+                        reader.columns());
         reader.Add(rows);
         EXPECT_TRUE(reader.Start(false, &err)) << err;
         rows.Flush();
