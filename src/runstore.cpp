@@ -91,14 +91,7 @@ struct RunStore::Columns {
     std::vector<std::vector<double>> lo, hi;  // a chart each
 };
 
-RunStore::RunStore(const std::string& name)
-    : logName(name),
-      reader(name),
-      channels(ServedChannels(), reader.columns()),
-      current(kChannels * kRecords) {
-    reader.Add(*this);
-    reader.ShowProgress(false);
-}
+RunStore::RunStore(const std::string& name) : logName(name), current(kChannels * kRecords) {}
 
 RunStore::~RunStore() {
     if (fd >= 0) close(fd);
@@ -114,7 +107,33 @@ bool RunStore::Open(const std::vector<std::size_t>& charts, std::string* err) {
     // Kept open, its name removed at once: a run opened holds no place among the files a signal
     // removes (they are few), and no way out leaves it behind.
     RemoveRegisteredFile(path);
-    if (!reader.Start(true, err)) return false;
+    return Read(err);
+}
+
+bool RunStore::Fill(const std::vector<std::size_t>& charts, std::string* err) {
+    std::unique_lock<std::shared_mutex> lock(mutex);
+    bool missing = false;
+    for (std::size_t chart : charts) {
+        missing = missing || !filled[chart];
+        filled[chart] = true;
+    }
+    return !missing || Read(err);
+}
+
+// Reads the log from its start into the store, the chart types filled only (a reader cuts and
+// parses the columns asked for, nothing else), and goes on following it.
+bool RunStore::Read(std::string* err) {
+    std::vector<Channel> read;
+    for (std::size_t c = 0; c < kChannels; ++c) {
+        place[c] = filled[c] ? read.size() : kNotRead;
+        if (filled[c]) read.push_back(ServedChannels()[c]);
+    }
+    reader = std::make_unique<LogReader>(logName);
+    reader->ShowProgress(false);
+    channels = std::make_unique<ChannelReader>(read, reader->columns());
+    reader->Add(*this);
+    Restart();
+    if (!reader->Start(true, err)) return false;
     return failure == 0 || Refuse(err, FailureText());
 }
 
@@ -129,81 +148,12 @@ std::string RunStore::Failure() const {
     return FailureText();
 }
 
-// A reading of the log that takes chart types the store has not read into their places, up to
-// the samples the store holds.
-class RunStore::Filler : public LineConsumer {
-  public:
-    Filler(RunStore& store, std::vector<std::size_t> missing, ColumnSet& columns)
-        : store(store),
-          missing(std::move(missing)),
-          channels(ServedChannels(), columns),
-          values(this->missing.size() * kRecords) {}
-    void OnLine(const LogLine& line) override {
-        if (Satisfied()) return;
-        channels.Next(line);
-        std::int64_t at = (line.record - 1) % kRecords, block = (line.record - 1) / kRecords;
-        for (std::size_t k = 0; k < missing.size(); ++k)
-            values[k * kRecords + at] = channels.Value(missing[k]);
-        if (at + 1 == store.blocks[block].records) failed = failed || !Put(block);
-    }
-    bool Satisfied() const override { return failed || taken >= store.records; }
-    bool failed = false;
-
-  private:  // The block's values of the missing chart types into the file (or, for the block being
-    // filled, into memory), and their extremes into the index.
-    bool Put(std::int64_t block) {
-        Block& summary = store.blocks[block];
-        taken += summary.records;
-        bool last = block + 1 == static_cast<std::int64_t>(store.blocks.size()) &&
-                    summary.records < kRecords;
-        for (std::size_t k = 0; k < missing.size(); ++k) {
-            std::size_t c = missing[k];
-            const double* own = &values[k * kRecords];
-            summary.lo[c] = summary.hi[c] = NAN;
-            for (std::int64_t i = 0; i < summary.records; ++i)
-                Widen(own[i], &summary.lo[c], &summary.hi[c]);
-            if (last)
-                std::memcpy(&store.current[c * kRecords], own, summary.records * sizeof(double));
-            else if (!store.WriteBlock(block, c, own, 1))
-                return false;
-        }
-        return true;
-    }
-
-    RunStore& store;
-    std::vector<std::size_t> missing;
-    ChannelReader channels;
-    std::vector<double> values;  // a block's, chart type by chart type
-    std::int64_t taken = 0;
-};
-
-bool RunStore::Fill(const std::vector<std::size_t>& charts, std::string* err) {
-    std::unique_lock<std::shared_mutex> lock(mutex);
-    std::vector<std::size_t> missing;
-    for (std::size_t chart : charts)
-        if (!filled[chart] && std::find(missing.begin(), missing.end(), chart) == missing.end())
-            missing.push_back(chart);
-    if (missing.empty()) return true;
-    if (records > 0) {
-        LogReader again(logName);
-        again.ShowProgress(false);
-        Filler filler(*this, missing, again.columns());
-        again.Add(filler);
-        if (!again.Start(false, err)) return false;
-        if (filler.failed)
-            return Refuse(err, "plovo: cannot write temporary file '" + Printable(path) +
-                                   "': " + std::strerror(errno));
-    }
-    for (std::size_t chart : missing) filled[chart] = true;
-    return true;
-}
-
 void RunStore::Follow(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock<std::shared_mutex> lock(mutex);
-    if (!reader.following()) return;
+    if (!reader || !reader->following()) return;
     std::string error;
-    FollowResult result = reader.Follow(deadline, &error);
-    if (result.stopped || !reader.accessible())
+    FollowResult result = reader->Follow(deadline, &error);
+    if (result.stopped || !reader->accessible())
         state_ = LogState::kGone;
     else if (result.startedOver)
         state_ = result.notice.find("replaced") != std::string::npos ? LogState::kReplaced
@@ -239,12 +189,12 @@ void RunStore::Note(Block& block, const double* values) {
 
 void RunStore::OnLine(const LogLine& line) {
     if (failure != 0) return;
-    channels.Next(line);
+    channels->Next(line);
     if (blocks.empty() || blocks.back().records == kRecords) blocks.emplace_back();
     std::int64_t at = blocks.back().records;
     double values[kChannels];
     for (std::size_t c = 0; c < kChannels; ++c) {
-        values[c] = filled[c] ? channels.Value(c) : NAN;
+        values[c] = place[c] != kNotRead ? channels->Value(place[c]) : NAN;
         current[c * kRecords + at] = values[c];
     }
     Note(blocks.back(), values);  // NaN for those not read: no extremes, until they are
@@ -270,7 +220,7 @@ void RunStore::Restart() {
     blocks.clear();
     records = 0;
     failure = ftruncate(fd, 0) != 0 ? errno : 0;
-    channels.Restart();
+    channels->Restart();
 }
 
 // A block's values of one channel: from the file, or, for the block still being filled, from

@@ -43,8 +43,8 @@ class RunStore : public LineConsumer {
     // Reads the log as it is now, every chart type of `charts` (places in ServedChannels) with the
     // time and the computed chart types, and goes on following it. False with one line in err.
     bool Open(const std::vector<std::size_t>& charts, std::string* err);
-    // Reads the chart types of `charts` not read yet, in one more reading of the log, up to the
-    // samples the store holds. False with one line in err.
+    // Reads the chart types of `charts` not read yet: the log is read again from its start for
+    // every chart type read so far and these, and followed on. False with one line in err.
     bool Fill(const std::vector<std::size_t>& charts, std::string* err);
     // Takes what the log gained until `deadline`; a start-over empties the store first.
     void Follow(std::chrono::steady_clock::time_point deadline);
@@ -66,6 +66,7 @@ class RunStore : public LineConsumer {
 
   private:
     static constexpr std::size_t kChannels = 14;
+    static constexpr std::size_t kNotRead = SIZE_MAX;
     // What the index keeps of a block: its records' count, each channel's finite extremes
     // (NaN when none), and its x values: first and last in record order, smallest and largest.
     struct Block {
@@ -75,7 +76,6 @@ class RunStore : public LineConsumer {
         bool finite[2] = {true, true};             // every x of the block is finite
     };
     struct Columns;
-    class Filler;
     bool ReadBlock(std::int64_t block, std::size_t channel, double* values) const;
     bool WriteBlock(std::int64_t block, std::size_t channel, const double* values,
                     std::size_t count);
@@ -86,8 +86,12 @@ class RunStore : public LineConsumer {
     void Note(Block& block, const double* values);
 
     std::string logName;
-    LogReader reader;
-    ChannelReader channels;
+    bool Read(std::string* err);
+    std::unique_ptr<LogReader> reader;
+    // The chart types read, and where each is among them (or kNotRead): only their columns are
+    // cut and parsed, by whoever reads the log.
+    std::unique_ptr<ChannelReader> channels;
+    std::size_t place[kChannels];
     mutable std::shared_mutex mutex;  // queries share it; a follow takes it alone
     int fd = -1;
     std::string path;             // the file's name, for messages: removed once open

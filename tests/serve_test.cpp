@@ -262,7 +262,8 @@ TEST_F(Explorer, TheDoorOpensOnlyToTheTokenAndTheApisOwnPaths) {
               403);
     // Two Hosts: which one a proxy on the way took is not known.
     const std::string here = "127.0.0.1:" + std::to_string(port);
-    EXPECT_EQ(Get("/api/runs", {{"Authorization", "token " + token}, {"Host", here},
+    EXPECT_EQ(Get("/api/runs", {{"Authorization", "token " + token},
+                                {"Host", here},
                                 {"Host", "evil.example:" + std::to_string(port)}})
                   .first,
               403);
@@ -344,6 +345,16 @@ TEST_F(Explorer, AServedLogIsFollowedAndAPortTakenIsRefused) {
     for (int i = 0; i < 300 && grown.size() < 3; ++i, usleep(10000))
         grown = JsonArray(Get("/api/runs/1/series?charts=velocity&width=10").second, "velocity");
     EXPECT_EQ(grown, (std::vector<std::string>{"1.5", "2", "2.5"}));
+    // A chart type read after the opening (the sample asks for all) is followed on too.
+    EXPECT_NE(Get("/api/runs/1/sample?at=0").second.find("\"coupler-force\":0,"),
+              std::string::npos);
+    AppendFile(log, Line({"0.3", "3", "0", "0", "-7.5"}));
+    std::string later;
+    for (int i = 0; i < 300 && later.find("\"coupler-force\":-7.5") == std::string::npos; ++i) {
+        usleep(10000);
+        later = Get("/api/runs/1/sample?at=0.3").second;
+    }
+    EXPECT_NE(later.find("\"coupler-force\":-7.5,"), std::string::npos) << later;
     // The same port again: refused, naming it.
     Outcome taken = Run({"--serve", "--port", std::to_string(port), log});
     EXPECT_EQ(taken.status, 1);
