@@ -124,9 +124,12 @@ bool RunStore::Fill(const std::vector<std::size_t>& charts, std::string* err) {
 // parses the columns asked for, nothing else), and goes on following it.
 bool RunStore::Read(std::string* err) {
     std::vector<Channel> read;
+    reading.clear();
     for (std::size_t c = 0; c < kChannels; ++c) {
         place[c] = filled[c] ? read.size() : kNotRead;
-        if (filled[c]) read.push_back(ServedChannels()[c]);
+        if (!filled[c]) continue;
+        read.push_back(ServedChannels()[c]);
+        reading.push_back(c);
     }
     reader = std::make_unique<LogReader>(logName);
     reader->ShowProgress(false);
@@ -174,7 +177,7 @@ LogState RunStore::state() const {
 
 void RunStore::Note(Block& block, const double* values) {
     std::int64_t at = block.records++;
-    for (std::size_t c = 0; c < kChannels; ++c) {
+    for (std::size_t c : reading) {
         if (at == 0) block.lo[c] = block.hi[c] = NAN;
         Widen(values[c], &block.lo[c], &block.hi[c]);
     }
@@ -193,11 +196,11 @@ void RunStore::OnLine(const LogLine& line) {
     if (blocks.empty() || blocks.back().records == kRecords) blocks.emplace_back();
     std::int64_t at = blocks.back().records;
     double values[kChannels];
-    for (std::size_t c = 0; c < kChannels; ++c) {
-        values[c] = place[c] != kNotRead ? channels->Value(place[c]) : NAN;
+    for (std::size_t c : reading) {
+        values[c] = channels->Value(place[c]);
         current[c * kRecords + at] = values[c];
     }
-    Note(blocks.back(), values);  // NaN for those not read: no extremes, until they are
+    Note(blocks.back(), values);
     ++records;
     // A block complete: every chart type's place written at once (those not read yet are
     // written over when they are).

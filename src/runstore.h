@@ -92,7 +92,9 @@ class RunStore : public LineConsumer {
     // cut and parsed, by whoever reads the log.
     std::unique_ptr<ChannelReader> channels;
     std::size_t place[kChannels];
-    mutable std::shared_mutex mutex;  // queries share it; a follow takes it alone
+    std::vector<std::size_t> reading;  // the chart types read, in their order (the others' values
+                                       // and extremes in the store mean nothing until read)
+    mutable std::shared_mutex mutex;   // queries share it; a follow takes it alone
     int fd = -1;
     std::string path;             // the file's name, for messages: removed once open
     std::vector<Block> blocks;    // the last may be incomplete: its values are in `current`

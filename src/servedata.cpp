@@ -151,6 +151,8 @@ struct ServedRuns::Run : public LineConsumer {
     Run(const std::string& name, const BrakingRule& rule) : log(name), rule(rule), reader(name) {
         reader.Add(*this);
         reader.ShowProgress(false);
+        // The summaries take a core each; the cores a run opened for its view waits on are its own.
+        reader.UseWorkers(1);
         Restart();
     }
     void OnLine(const LogLine& line) override { summary->OnLine(line); }
@@ -190,7 +192,7 @@ struct ServedRuns::Run : public LineConsumer {
     std::mutex mutex;  // everything below but the store
     LogReader reader;
     std::unique_ptr<RunSummary> summary;
-    std::string brakingRows;  // of the applications ended
+    std::string brakingRows;     // of the applications ended
     std::vector<double> starts;  // s: their first records' times
     std::size_t brakings = 0;
     bool summarised = false;
