@@ -9,7 +9,7 @@
 
 #include "braking.h"
 #include "charttypes.h"
-#include "logformat.h"
+#include "scanner.h"
 #include "logreader.h"
 #include "records.h"
 

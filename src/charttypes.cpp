@@ -3,7 +3,7 @@
 #include "charttypes.h"
 
 #include "globals.h"
-#include "logformat.h"
+#include "scanner.h"
 #include "text.h"
 
 namespace {

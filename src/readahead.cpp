@@ -15,7 +15,7 @@
 #include <system_error>
 #include <thread>
 
-#include "logformat.h"
+#include "scanner.h"
 #include "number.h"
 #include "signals.h"
 

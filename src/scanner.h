@@ -5,7 +5,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "logformat.h"
+// A header, then lines of fixed-width columns whose first 23 characters are the field. The
+// temporary file holds one 23-byte record per data line, with no separators.
+constexpr int kHeaderSize = 247;  // bytes
+constexpr int kColumnWidth = 24;  // characters
+constexpr int kRecordSize = 23;   // bytes; also the width of a field
+
+constexpr int kTimeColumn = 1;  // the simulator's clock, in seconds
+
+// Bytes read from a log or a temporary file, and written to one, at once.
+constexpr std::size_t kBlockSize = 1 << 18;
 
 // A column's field in one line: up to kRecordSize bytes, fewer where the line ends first, none
 // where the line is too short for the column.
