@@ -185,17 +185,6 @@ std::optional<double> Seconds(const std::string& text) {
     return seconds;
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator)
-            parts.emplace_back();
-        else
-            parts.back() += c;
-    }
-    return parts;
-}
-
 // The request's stretch, x and chart types; false with the refusal in `refusal`.
 bool ReadView(const httplib::Request& req, SaveQuery* view, Answer* refusal) {
     for (const char* name : {"at", "to"}) {
@@ -224,7 +213,7 @@ bool ReadView(const httplib::Request& req, SaveQuery* view, Answer* refusal) {
         *refusal = Refusal(400, "charts names the chart types, as charts=velocity,brake-pressure");
         return false;
     }
-    std::vector<std::string> names = Split(charts, ',');
+    std::vector<std::string> names = SplitAt(charts, ',');
     if (names.size() > kMaxCharts) {
         *refusal = Refusal(400, "charts names at most " + std::to_string(kMaxCharts) +
                                     " chart types, not " + std::to_string(names.size()));
@@ -278,7 +267,7 @@ Answer Api(ServedRuns& runs, const httplib::Request& req, const std::vector<std:
     }
     if (what == "export.csv") return runs.Export(*id, view);
     if (req.has_param("compare")) {
-        std::vector<std::string> compared = Split(req.get_param_value("compare"), ':');
+        std::vector<std::string> compared = SplitAt(req.get_param_value("compare"), ':');
         std::optional<int> other = RunNumber(compared[0]);
         std::optional<int> braking = compared.size() == 2 ? RunNumber(compared[1]) : std::nullopt;
         if (!other || !braking)
@@ -299,7 +288,7 @@ bool IsPage(const std::vector<std::string>& parts) {
 // Routes a request that passed the guard.
 void Route(ServedRuns& runs, const Guard& guard, const httplib::Request& req,
            httplib::Response& res) {
-    std::vector<std::string> parts = Split(req.path, '/');
+    std::vector<std::string> parts = SplitAt(req.path, '/');
     if (IsPage(parts)) {
         if (req.has_param("token"))  // the page drops it from its address; the cookie stays
             res.set_header("Set-Cookie", guard.CookieName() + "=" + guard.token +
@@ -326,7 +315,7 @@ void Route(ServedRuns& runs, const Guard& guard, const httplib::Request& req,
 
 // The Cookie header's value of `name`, or "".
 std::string CookieValue(const std::string& header, const std::string& name) {
-    for (std::string part : Split(header, ';')) {
+    for (std::string part : SplitAt(header, ';')) {
         std::size_t start = part.find_first_not_of(' ');
         if (start == std::string::npos) continue;
         part = part.substr(start);

@@ -111,16 +111,12 @@ void ReadChartType(const char* text, bool whole, Settings& settings) {
     settings.chartTypeText.clear();
     settings.chartTypeName.reset();
     settings.charts.clear();
-    std::string list = text;
-    std::size_t from = 0, comma;
-    do {
-        comma = list.find(',', from);
+    for (const std::string& name : SplitAt(text, ',')) {
         Channel chart;
-        bool read = ReadOneChartType(list.substr(from, comma - from), whole, settings, &chart);
+        bool read = ReadOneChartType(name, whole, settings, &chart);
         settings.charts.push_back(chart);
         if (!read) break;
-        from = comma + 1;
-    } while (comma != std::string::npos);
+    }
     settings.chart = settings.charts[0];
 }
 

@@ -86,6 +86,17 @@ std::string Latin1Escaped(const std::string& text) {
     return latin1;
 }
 
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator)
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
 std::string LowercaseAscii(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

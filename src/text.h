@@ -11,6 +11,9 @@ inline bool Refuse(std::string* err, const std::string& message) {
     return false;
 }
 
+// The pieces of `text` between `separator`s: one more than there are separators, empty ones kept.
+std::vector<std::string> SplitAt(const std::string& text, char separator);
+
 // `text` with A-Z as a-z: names and extensions are matched in any case.
 std::string LowercaseAscii(std::string text);
 

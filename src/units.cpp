@@ -138,10 +138,7 @@ double Convert(double value, const Conversion& c) {
 
 bool Units::Read(const std::string& list, std::string* err) {
     chosen.clear();
-    std::size_t from = 0, comma;
-    do {
-        comma = list.find(',', from);
-        std::string name = list.substr(from, comma - from);
+    for (const std::string& name : SplitAt(list, ',')) {
         int found = -1;
         for (int unit = 0; unit < kUnitCount; ++unit)
             if (LowercaseAscii(name) == LowercaseAscii(kUnits[unit].name)) found = unit;
@@ -158,8 +155,7 @@ bool Units::Read(const std::string& list, std::string* err) {
                                        " and " + kUnits[found].name + " for " +
                                        QuantityName(kUnits[found].quantity) + ": give one");
         chosen.push_back(found);
-        from = comma + 1;
-    } while (comma != std::string::npos);
+    }
     return true;
 }
 

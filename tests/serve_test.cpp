@@ -13,6 +13,7 @@
 
 #include "number.h"
 #include "process_util.h"
+#include "text.h"
 
 TEST(ServeGuard, TheHostMustBeTheAddressAndThePortAndTheTokenExact) {
     Guard guard{"0123456789abcdef0123456789abcdef", "127.0.0.1", 8823};
@@ -120,17 +121,6 @@ class Explorer : public Tables {
     ScratchDir served;  // the explorer's $TMPDIR, apart from the batch runs' that Run checks
 };
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator)
-            parts.emplace_back();
-        else
-            parts.back() += c;
-    }
-    return parts;
-}
-
 // The numbers of a JSON array in a body, after "name":[ , as written.
 std::vector<std::string> JsonArray(const std::string& body, const std::string& name) {
     std::size_t at = body.find("\"" + name + "\":[");
@@ -199,8 +189,8 @@ TEST_F(Explorer, AnswersAsTheBatchOutputsAnswer) {
         "distance,traction-power,traction-energy";
     std::string row = Printed({"--export", "-", "--at", "280.05", "--to", "280.1", sample, names});
     row = row.substr(row.find('\n') + 1);
-    std::vector<std::string> charts = Split(names, ','),
-                             values = Split(row.substr(0, row.size() - 1), ',');
+    std::vector<std::string> charts = SplitAt(names, ','),
+                             values = SplitAt(row.substr(0, row.size() - 1), ',');
     std::string expected = "{\"sample\":2802,\"time\":" + values[0] + ",\"values\":{";
     for (std::size_t c = 0; c < charts.size(); ++c)
         expected += (c ? ",\"" : "\"") + charts[c] + "\":" + values[c + 1];
