@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "scanner.h"
 #include "number.h"
+#include "scanner.h"
 
 namespace {
 constexpr int kLogLines = 4000;  // 1 MB: the size of a few read blocks, mostly in the caches

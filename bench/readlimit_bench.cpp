@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+#include "process_timing.h"
+
 namespace {
 constexpr int kSmallLogs = 8;           // logs of the many-logs table
 constexpr double kMemoryBudget = 32.0;  // MiB of peak resident memory, whatever the log
@@ -48,54 +50,14 @@ void Stop(int signal) {
     std::exit(1);
 }
 
-std::string LoadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string one, five;
-    in >> one >> five;
-    return one + " (1 min), " + five + " (5 min)";
-}
-
-struct Sample {
-    double wall = 0.0, cpu = 0.0;  // seconds
-    long peakKiB = 0;
-};
-
-double Seconds(const timeval& time) {
-    return time.tv_sec + time.tv_usec / 1e6;
-}
-
-// Runs `argv` with standard output to /dev/null (and standard error too, but for a failure), and
-// measures it; a failure ends the bench.
+// Runs `args` and measures it; a failure ends the bench.
 Sample Run(const std::vector<std::string>& args) {
-    std::fflush(stdout);  // or the child would print what is buffered again
     // What an earlier run wrote (a table, an export, a picture, all synced) goes to disk now, not
     // while this one writes its records.
     sync();
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0) {
-        std::vector<char*> argv;
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage = {};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        Fail("'" + args[0] + " " + args[1] + "' failed");
     Sample sample;
-    sample.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    sample.cpu = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-    sample.peakKiB = usage.ru_maxrss;
+    if (!TimeProcess(args, &sample)) Fail("'" + args[0] + " " + args[1] + "' failed");
     return sample;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Samples of one command, round by round.

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "process_timing.h"
+
 namespace {
 constexpr double kStep = 0.1;            // s between genlog's samples
 constexpr double kDerivedTarget = 1.25;  // a derived channel's --stats against velocity's
@@ -32,52 +34,16 @@ void RemoveLogAndExit(int signal) {
     _exit(signal == 0 ? 1 : 128 + signal);  // 0: a failure
 }
 
-std::string LoadAverage() {
-    std::ifstream in("/proc/loadavg");
-    std::string one, five;
-    in >> one >> five;
-    return one + " (1 min), " + five + " (5 min)";
-}
-
-struct Sample {
-    double wall = 0.0, cpu = 0.0;  // seconds
-    long peakKiB = 0;
-};
-
-double Seconds(const timeval& time) {
-    return time.tv_sec + time.tv_usec / 1e6;
-}
-
-// Runs plovo with `args`, its output to /dev/null, and measures it.
+// Runs plovo with `args`, its output to /dev/null, and measures it; a failure ends the bench.
 Sample RunPlovo(const std::vector<std::string>& args) {
-    std::fflush(stdout);  // or the child would print what is buffered again
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0) {
-        std::vector<char*> argv = {const_cast<char*>(PLOVO_BINARY)};
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
-        execv(PLOVO_BINARY, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage = {};
-    wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::vector<std::string> command = {PLOVO_BINARY};
+    command.insert(command.end(), args.begin(), args.end());
+    Sample sample;
+    if (!TimeProcess(command, &sample)) {
         std::fprintf(stderr, "stats_bench: plovo %s failed\n", args[0].c_str());
         RemoveLogAndExit(0);
     }
-    Sample sample;
-    sample.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    sample.cpu = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-    sample.peakKiB = usage.ru_maxrss;
     return sample;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 struct Case {
