@@ -187,8 +187,8 @@ bool SavePlot(const PlotRequest& request, RecordSpan span, const std::string& lo
     if (!request.compare.empty()) {
         other =
             std::make_unique<LogExtraction>(request.compare, ExtractedChannels(charts, request.x));
-        bool aligned = request.compareAt.has_value();
-        if (aligned && request.origin == Origin::kBrake) {
+        bool aligned = request.compareAt.has_value() || request.compareBraking.has_value();
+        if (aligned && (request.origin == Origin::kBrake || request.compareBraking)) {
             otherBrakings = std::make_unique<BrakeEvents>(request.rule, other->reader().columns());
             other->reader().Add(*otherBrakings);
         }
@@ -198,18 +198,32 @@ bool SavePlot(const PlotRequest& request, RecordSpan span, const std::string& lo
         otherRows.span = {1, other->records()};
         const std::string otherName = "'" + Printable(request.compare) + "'";
         if (aligned) {
-            double at = *request.compareAt;
-            std::int64_t record = FirstAt(other->timeFile(), other->records(), at);
-            if (record == 0)
-                return Refuse(err, "plovo: " + otherName + " has no sample at " + ExactText(at) +
-                                       " s or later to align with");
+            std::int64_t record = 0;
+            const BrakePlace* place = nullptr;
+            if (request.compareBraking) {
+                // Its application of that number, wherever its time is: at its first sample.
+                const std::vector<BrakePlace>& places = otherBrakings->places();
+                std::int64_t number = *request.compareBraking;
+                if (number < 1 || number > static_cast<std::int64_t>(places.size()))
+                    return Refuse(err, "plovo: " + otherName + " has no brake application " +
+                                           std::to_string(number) + " to align with");
+                place = &places[static_cast<std::size_t>(number - 1)];
+                record = place->startRecord;
+            } else {
+                double at = *request.compareAt;
+                record = FirstAt(other->timeFile(), other->records(), at);
+                if (record == 0)
+                    return Refuse(err, "plovo: " + otherName + " has no sample at " +
+                                           ExactText(at) + " s or later to align with");
+                if (request.origin == Origin::kBrake) {
+                    place = FirstBrakingIn(otherBrakings->places(), {record, other->records()});
+                    if (place == nullptr)
+                        return Refuse(err, "plovo: " + otherName +
+                                               " has no brake application at or after " +
+                                               ExactText(at) + " s to align with");
+                }
+            }
             if (request.origin == Origin::kBrake) {
-                const BrakePlace* place =
-                    FirstBrakingIn(otherBrakings->places(), {record, other->records()});
-                if (place == nullptr)
-                    return Refuse(err, "plovo: " + otherName +
-                                           " has no brake application at or after " +
-                                           ExactText(at) + " s to align with");
                 otherRows.x0 = ValueAt(otherRows.files[0], place->startRecord);
             } else {
                 // Its sample at T where this run's first sample is on the axis.
