@@ -54,6 +54,9 @@ struct PlotRequest {
     // s: the compared run's first sample at this time or later (its first brake application then,
     // with Origin::kBrake) is drawn where the stretch's first sample (brake application) is.
     std::optional<double> compareAt;
+    // The explorer's: aligned at the compared run's brake application of this number (1, 2, ...)
+    // in place of compareAt's time, which a log whose time starts again holds more than once.
+    std::optional<std::int64_t> compareBraking;
     bool marks = false;  // a line at each brake application and stop
     Units units;
     Labels labels;

@@ -15,12 +15,15 @@
 namespace {
 const Channel kDistance = {0, Derived::kDistance};
 
-// A run's records as a plot's rows: x from its file (the time, or the distance) less `x0` and
-// converted, then each panel's value converted.
+// A run's records as a plot's rows: x from its file (the time, or the distance) less `x0`, plus
+// `shift`, and converted, then each panel's value converted.
 struct RunRows {
     std::vector<int> files;  // x, then the panels'
     RecordSpan span;
     double x0 = 0.0;
+    // Where x0 is drawn: added after x0 is taken away, so that a compared run's record at x0
+    // lands on the stretch's first x exactly, not a rounding to either side of it.
+    double shift = 0.0;
     Conversion x;
     std::vector<Conversion> values;
 };
@@ -31,7 +34,7 @@ Series RowsOf(const RunRows& run) {
         ForEachRow(run.files, run.span, [&](std::int64_t, const double* row) {
             for (std::size_t i = 0; i < values.size(); ++i)
                 values[i] = Convert(row[i + 1], run.values[i]);
-            visit({Convert(row[0] - run.x0, run.x), values.data(), true});
+            visit({Convert(row[0] - run.x0 + run.shift, run.x), values.data(), true});
         });
     };
 }
@@ -184,8 +187,8 @@ bool SavePlot(const PlotRequest& request, RecordSpan span, const std::string& lo
     if (!request.compare.empty()) {
         other =
             std::make_unique<LogExtraction>(request.compare, ExtractedChannels(charts, request.x));
-        bool aligned = request.compareAt.has_value();
-        if (aligned && request.origin == Origin::kBrake) {
+        bool aligned = request.compareAt.has_value() || request.compareBraking.has_value();
+        if (aligned && (request.origin == Origin::kBrake || request.compareBraking)) {
             otherBrakings = std::make_unique<BrakeEvents>(request.rule, other->reader().columns());
             other->reader().Add(*otherBrakings);
         }
@@ -195,22 +198,37 @@ bool SavePlot(const PlotRequest& request, RecordSpan span, const std::string& lo
         otherRows.span = {1, other->records()};
         const std::string otherName = "'" + Printable(request.compare) + "'";
         if (aligned) {
-            double at = *request.compareAt;
-            std::int64_t record = FirstAt(other->timeFile(), other->records(), at);
-            if (record == 0)
-                return Refuse(err, "plovo: " + otherName + " has no sample at " + ExactText(at) +
-                                       " s or later to align with");
+            std::int64_t record = 0;
+            const BrakePlace* place = nullptr;
+            if (request.compareBraking) {
+                // Its application of that number, wherever its time is: at its first sample.
+                const std::vector<BrakePlace>& places = otherBrakings->places();
+                std::int64_t number = *request.compareBraking;
+                if (number < 1 || number > static_cast<std::int64_t>(places.size()))
+                    return Refuse(err, "plovo: " + otherName + " has no brake application " +
+                                           std::to_string(number) + " to align with");
+                place = &places[static_cast<std::size_t>(number - 1)];
+                record = place->startRecord;
+            } else {
+                double at = *request.compareAt;
+                record = FirstAt(other->timeFile(), other->records(), at);
+                if (record == 0)
+                    return Refuse(err, "plovo: " + otherName + " has no sample at " +
+                                           ExactText(at) + " s or later to align with");
+                if (request.origin == Origin::kBrake) {
+                    place = FirstBrakingIn(otherBrakings->places(), {record, other->records()});
+                    if (place == nullptr)
+                        return Refuse(err, "plovo: " + otherName +
+                                               " has no brake application at or after " +
+                                               ExactText(at) + " s to align with");
+                }
+            }
             if (request.origin == Origin::kBrake) {
-                const BrakePlace* place =
-                    FirstBrakingIn(otherBrakings->places(), {record, other->records()});
-                if (place == nullptr)
-                    return Refuse(err, "plovo: " + otherName +
-                                           " has no brake application at or after " +
-                                           ExactText(at) + " s to align with");
                 otherRows.x0 = ValueAt(otherRows.files[0], place->startRecord);
             } else {
                 // Its sample at T where this run's first sample is on the axis.
-                otherRows.x0 = ValueAt(otherRows.files[0], record) - (firstX - rows.x0);
+                otherRows.x0 = ValueAt(otherRows.files[0], record);
+                otherRows.shift = firstX - rows.x0;
             }
         }
         figure.runs.push_back(RowsOf(otherRows));
@@ -229,7 +247,7 @@ bool SavePlot(const PlotRequest& request, RecordSpan span, const std::string& lo
     if (other && notice != nullptr && drawn.size() > 1 && !drawn[1]) {
         // The stretch in the compared log's own time or distance.
         double lastX = any ? ValueAt(rows.files[0], span.last) : 0.0;
-        double shift = RoundedDifference(otherRows.x0, rows.x0);
+        double shift = RoundedDifference(otherRows.x0 - otherRows.shift, rows.x0);
         *notice = "plovo: '" + Printable(request.compare) + "' has no samples in " +
                   Between(RoundedDifference(firstX, -shift), RoundedDifference(lastX, -shift),
                           distance ? "m" : "s") +

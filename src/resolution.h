@@ -5,8 +5,9 @@
 // 0. 0 for a number that is not finite.
 int Decimals(double number);
 
-// b - a rounded to as many decimals as the more finely written of the two has (Decimals): the
-// double nearest that rounded decimal, so that the shortest text of a difference of two times
-// written with one decimal has one decimal at most (35.1, not 35.10000000000582). A difference
+// b - a as the two numbers are written (their shortest texts), so to as many decimals as the more
+// finely written of the two has (Decimals), exactly: the double nearest that decimal, so that the
+// shortest text of a difference of two times written with one decimal has one decimal at most
+// (35.1, not 35.10000000000582), and one of two distances no digit their texts lack. A difference
 // that is not finite stays as computed.
 double RoundedDifference(double b, double a);

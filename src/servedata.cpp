@@ -441,7 +441,8 @@ Answer ServedRuns::Plot(int id, const std::string& extension, const SaveQuery& q
             return Refusal(404, "run " + std::to_string(query.compare->first) + " has no braking " +
                                     std::to_string(braking));
         request.plot.compare = other->log;
-        request.plot.compareAt = starts[braking - 1];
+        // By its number: a log whose time starts again has its start time more than once.
+        request.plot.compareBraking = braking;
         std::lock_guard<std::mutex> lock(run->mutex);
         std::vector<double> own = run->BrakingStarts();
         bool inView = std::any_of(own.begin(), own.end(), [&](double start) {

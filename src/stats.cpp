@@ -71,8 +71,9 @@ std::string StatsText(const std::string& logName, const Channel& chart, const St
                       const Labels& labels) {
     const Conversion unit = units.For(chart);
     std::string text = "log: " + Printable(logName) + "\n";
+    // A label of --label's is the reader's text, escaped as a name is: one line, no control byte.
     text += "chart: " + ChannelId(chart) + " " +
-            ShownLabel(chart, ChannelLabel(chart), unit, labels) + "\n";
+            Printable(ShownLabel(chart, ChannelLabel(chart), unit, labels)) + "\n";
     text += "samples: " + std::to_string(whole.records) + "\n";
     text += whole.records == 0 ? std::string("time: none\n")
                                : "time: " + ExactText(whole.firstTime) + " to " +

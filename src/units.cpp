@@ -2,6 +2,7 @@
 // the label that names them.
 #include "units.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -29,6 +30,12 @@ const UnitInfo kUnits[] = {
     {"MJ", Quantity::kEnergy, 1000000, 1},
 };
 constexpr int kUnitCount = sizeof kUnits / sizeof kUnits[0];
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
+}
 
 const char* QuantityName(Quantity quantity) {
     switch (quantity) {
@@ -171,18 +178,19 @@ bool Units::CheckFits(const std::vector<Channel>& shown, bool distanceAxis,
                       std::string* err) const {
     for (int unit : chosen) {
         bool fits = distanceAxis && kUnits[unit].quantity == Quantity::kDistance;
-        std::string names;
+        std::vector<std::string> names;
         for (const Channel& chart : shown) {
             int native = NativeUnit(chart);
             fits = fits || (native >= 0 && kUnits[native].quantity == kUnits[unit].quantity);
             std::string name = ChannelName(chart).empty() ? "column " + std::to_string(chart.column)
                                                           : ChannelName(chart);
-            if (names.find(name) == std::string::npos) names += (names.empty() ? "" : ", ") + name;
+            // Each once, as a whole name: "distance" is not "coupler-distance" again.
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
         }
         if (!fits)
             return Refuse(err, std::string("plovo: --units ") + kUnits[unit].name + " is for " +
                                    QuantityName(kUnits[unit].quantity) +
-                                   ", and the chart types shown are " + names);
+                                   ", and the chart types shown are " + Joined(names));
     }
     return true;
 }

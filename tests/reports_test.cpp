@@ -358,6 +358,27 @@ TEST_F(PlovoTest, SavePlotFindsTheBrakingsItselfWhenItIsNotGivenThem) {
     EXPECT_EQ(error.substr(0, 43), "plovo: no brake application starts in 294.9");
 }
 
+TEST_F(PlovoTest, AnAlignedComparedRunHasItsSampleAtTExactlyWhereTheStretchStarts) {
+    // 29970.44799999997 - (29970.44799999997 - 910.3350649999999) is 910.3350649999993 in
+    // doubles: shifted so, the compared run's sample at T would fall left of the stretch and be
+    // left out, here its only one there.
+    std::string log = work.File("a.dat"), other = work.File("b.dat");
+    WriteFile(log, Header() + Line({"910.3350649999999", "5"}) + Line({"911.3350649999999", "6"}));
+    WriteFile(other,
+              Header() + Line({"29960.44799999997", "1"}) + Line({"29970.44799999997", "7"}));
+    PlotRequest request;
+    request.paths = {work.File("p.png")};
+    request.compare = other;
+    request.compareAt = 29970.44799999997;
+    LogExtraction extraction(log, ExtractedChannels({ColumnChannel(2)}, request.x));
+    std::string error, notice;
+    ASSERT_TRUE(extraction.Start(false, &error)) << error;
+    ASSERT_TRUE(
+        SavePlot(request, {1, 2}, log, {ColumnChannel(2)}, extraction, &error, nullptr, &notice))
+        << error;
+    EXPECT_EQ(notice, "");
+}
+
 TEST_F(Process, AnEndingSignalWhileTheBrakingsAreDrawnLeavesNothingHalfWritten) {
     WriteIni("");
     // 200 runs of the model, one after another: 400 brakings.

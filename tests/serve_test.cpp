@@ -237,6 +237,38 @@ TEST_F(Explorer, AnswersAsTheBatchOutputsAnswer) {
     EXPECT_TRUE(served.Entries().empty());
 }
 
+TEST_F(Explorer, ASavedComparisonAlignsTheBrakingOfItsNumberWhereverItsTimeFallsAgain) {
+    WriteIni("");
+    // From 0 s, 0.1 s a sample: `speed` m/s, braked from 10 s at 2 m/s2 to a stop.
+    auto run = [](double speed) {
+        std::string lines;
+        char time[32], velocity[32];
+        for (int i = 0; i < 400; ++i) {
+            double t = i / 10.0, v = t < 10 ? speed : std::max(0.0, speed - 2 * (t - 10));
+            std::snprintf(time, sizeof time, "%.1f", t);
+            std::snprintf(velocity, sizeof velocity, "%.4f", v);
+            lines += Line({time, velocity, "0", "0", "0", "0", "0", "0", t < 10 ? "0" : "0.3"});
+        }
+        return lines;
+    };
+    // The other log's time starts again: its braking 2, at 10 s, is the first run's braking;
+    // its braking 1, at 10 s too, from 40 m/s, is not.
+    std::string log = work.File("one.dat"), other = work.File("again.dat");
+    WriteFile(log, Header() + run(20));
+    WriteFile(other, Header() + run(40) + run(20));
+    StartServing({log, other});
+    ASSERT_NE(Summarised("/api/runs/2/brakings.csv"), "");
+    auto [status, png] =
+        Get("/api/runs/1/plot.png?charts=velocity&at=5&to=30&x=distance"
+            "&compare=2:2");
+    ASSERT_EQ(status, 200) << png;
+    WriteFile(work.File("p.png"), png);
+    int orange = 0;
+    for (std::uint32_t colour : PngColours(work.File("p.png"))) orange += colour == 0xd95e00;
+    EXPECT_LT(orange, 150);  // the legend's line and name: the braking is drawn over its like
+    EXPECT_EQ(StopServing(SIGTERM), 0);
+}
+
 TEST_F(Explorer, TheDoorOpensOnlyToTheTokenAndTheApisOwnPaths) {
     WriteIni("");
     StartServing({VariedLog("run.dat", 1, 500)});

@@ -104,3 +104,15 @@ TEST(StatsText, NoFiniteSampleHasNoIntegralNorMean) {
               std::string::npos)
         << text;
 }
+
+TEST(StatsText, ALabelOfTheReadersKeepsTheChartLineOneLineOfPrintableText) {
+    // A label given with --label is the reader's text: a line feed or an escape sequence in it
+    // would split the line scripts read, or drive the terminal; the log's name is escaped so too.
+    Units units;
+    std::string err;
+    ASSERT_TRUE(units.Read("km/h", &err)) << err;
+    std::string text = StatsText("a\x1b.dat", ColumnChannel(2), StretchAccumulator().Figures(),
+                                 std::nullopt, units, {{ColumnChannel(2), "Speed\n\x1b[31mred"}});
+    EXPECT_EQ(text.substr(0, text.find("samples:")),
+              "log: a\\x1b.dat\nchart: 2 Speed\\x0a\\x1b[31mred [km/h]\n");
+}

@@ -77,6 +77,15 @@ TEST(Units, AListNamesOneUnitOfAKindAndEachMustFitAChartShown) {
     EXPECT_EQ(err,
               "plovo: --units km is for distance, and the chart types shown are velocity, "
               "column 12");
+    // Every chart type shown is named once, a name inside another's too.
+    EXPECT_TRUE(units.Read("bar", &err));
+    const Channel distance = {0, Derived::kDistance};
+    EXPECT_FALSE(units.CheckFits(
+        {ColumnChannel(4), distance, ColumnChannel(120), ColumnChannel(12), ColumnChannel(4)},
+        false, &err));
+    EXPECT_EQ(err,
+              "plovo: --units bar is for brake-pressure and pipe-pressure, and the chart types "
+              "shown are coupler-distance, distance, column 120, column 12");
     EXPECT_FALSE(units.Read("km/h,,bar", &err));
     EXPECT_EQ(err.substr(0, 46), "plovo: --units: '' is not a unit plovo shows; ");
 }
