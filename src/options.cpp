@@ -616,6 +616,12 @@ bool CheckConflicts(const Given& given, std::string* err) {
                                    " is about a chart of one: " + "give one of them");
     if (given.at && given.start)
         return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
+    bool firstView = !given.snapshots.empty() || !given.overviews.empty() || !given.plots.empty() ||
+                     !given.exports.empty() || given.stats;
+    if ((given.at || given.start) && !given.brakingPlots.empty() && !firstView)
+        return Refuse(err, std::string("plovo: ") + (given.at ? "--at" : "--start") +
+                               " goes with the window, --snapshot, --overview, --plot, --export "
+                               "or --stats: --plot-brakings draws every braking of the log");
     if (given.to && given.plots.empty() && given.exports.empty() && !given.stats)
         return Refuse(err,
                       "plovo: --to goes with --plot, --export or --stats, none of which is given");

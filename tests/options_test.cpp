@@ -200,7 +200,15 @@ TEST(OptionsConflicts, AStretchEndGoesWithAnOutputOfAStretch) {
            {{"--stats", "--at", "280", "--to", "279", "l"},
             "plovo: --to 279 is earlier than --at 280"},
            {{"--plot", "b.png", "--at", "1.0000002", "--to", "1.0000001"},
-            "plovo: --to 1.0000001 is earlier than --at 1.0000002"}});
+            "plovo: --to 1.0000001 is earlier than --at 1.0000002"},
+           {{"--plot-brakings", "b%n.pdf", "--at", "1500", "l"},
+            "plovo: --at goes with the window, --snapshot, --overview, --plot, --export or "
+            "--stats: --plot-brakings draws every braking of the log"},
+           {{"--plot-brakings", "b%n.pdf", "--start", "9", "l"},
+            "plovo: --start goes with the window, --snapshot, --overview, --plot, --export or "
+            "--stats: --plot-brakings draws every braking of the log"},
+           {{"--plot-brakings", "b%n.pdf", "--stats", "--at", "1500", "l"},
+            "batch 1 at 1500 brakings b%n.pdf 10+5 stats [] l"}});
 }
 
 TEST(OptionsConflicts, PlotOptionsGoWithThePlot) {
