@@ -9,9 +9,9 @@
 
 #include "braking.h"
 #include "charttypes.h"
-#include "scanner.h"
 #include "logreader.h"
 #include "records.h"
+#include "scanner.h"
 
 // A brake application's place in its run, by the rule of the brakings table. Its time and
 // distance are those of the records of its first sample and its stop in the pass's files.

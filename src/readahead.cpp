@@ -15,8 +15,8 @@
 #include <system_error>
 #include <thread>
 
-#include "scanner.h"
 #include "number.h"
+#include "scanner.h"
 #include "signals.h"
 
 namespace {
