@@ -7,7 +7,6 @@
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "batch.h"
 #include "charttypes.h"
@@ -21,6 +20,7 @@
 #include "output.h"
 #include "plan.h"
 #include "records.h"
+#include "runsetup.h"
 #include "session.h"
 #include "settings.h"
 #include "signals.h"
@@ -42,51 +42,16 @@ Settings LoadedSettings(const char* argv0, bool* loaded) {
     return settings;
 }
 
-// --brake-on and --stop-speed in place of [analysis], whatever plovo.ini holds there.
-void OverrideAnalysis(const Plan& plan, Settings& settings) {
-    if (plan.brakeOn) {
-        settings.analysis.brakeOn = *plan.brakeOn;
-        settings.brakeOnText.reset();
-    }
-    if (plan.stopSpeed) {
-        settings.analysis.stopSpeed = *plan.stopSpeed;
-        settings.stopSpeedText.reset();
-    }
-}
-
-// What every run of one log does before it reads it: refuses outputs that would replace an input
-// or cannot be written, reads the settings and the plain command line's chart type, completes the
-// plan with what they say, refuses what the run cannot use, and sets the screen size.
+// What every run of one log does before it reads it: refuses outputs it cannot write, completes
+// the plan with the settings, refuses what the run cannot use, and sets the screen size.
 Settings PrepareRun(Plan& plan, const char* argv0) {
     std::string error;
-    const std::string& compare = plan.batch.plot.compare;
-    if (!CheckOneStandardOutputWriter(plan, &error) ||
-        !CheckOutputsAreNotInputs(Inputs(plan), OutputsAndFigures(plan), &error) ||
-        !CheckOutputsWritable(Outputs(plan), &error) ||
-        (plan.mode == Mode::kBatch && !compare.empty() && !CheckLogReadable(compare, &error)))
-        FatalExit(error);
+    if (!CheckRunOutputs(plan, &error)) FatalExit(error);
     bool loaded = false;
     Settings settings = LoadedSettings(argv0, &loaded);
-    // The arguments left follow the plain command line's rule, with the program's name first.
-    std::vector<const char*> args = {argv0};
-    for (const std::string& arg : plan.args) args.push_back(arg.c_str());
-    ApplyCommandLine(static_cast<int>(args.size()), args.data(), settings);
-    OverrideAnalysis(plan, settings);
-    plan.batch.plot.rule = plan.batch.exports.rule = settings.analysis;
-    if (!settings.chartTypeFromCommandLine) plan.batch.brakingPlots.charts = DefaultBrakingCharts();
-    if (!CheckSettings(settings, SettingsUsedBy(plan), &error) ||
-        !CheckChartList(plan, settings.charts.size(), &error) ||
-        !CheckUnitsAndLabels(plan, settings.charts, &error))
-        FatalExit(error + "\n" + kUsage);
-    // The window keeps the plain command line's silence; an output says what it did not use.
-    if (plan.args.size() > 2 && plan.mode != Mode::kWindow && !plan.batch.standIn) {
-        std::string ignored;
-        for (std::size_t i = 2; i < plan.args.size(); ++i)
-            ignored += (ignored.empty() ? "'" : ", '") + Printable(plan.args[i]) + "'";
-        std::cerr << "plovo: more than a log and a chart type given: " << ignored
-                  << " ignored, chart type "
-                  << (loaded ? "from plovo.ini (display:default)" : "by default (2)") << std::endl;
-    }
+    if (!CompleteRun(plan, argv0, settings, &error)) FatalExit(error + "\n" + kUsage);
+    if (std::string warning = IgnoredArguments(plan, loaded); !warning.empty())
+        std::cerr << warning << std::endl;
     iscrWidth = settings.width;
     iscrHeight = settings.height;
     return settings;
@@ -96,13 +61,10 @@ Settings PrepareRun(Plan& plan, const char* argv0) {
 // be read, as wc and grep do.
 int RunTables(const Plan& plan, const char* argv0) {
     std::string error;
-    if (!CheckOneStandardOutputWriter(plan, &error) ||
-        !CheckOutputsAreNotInputs(Inputs(plan), Outputs(plan), &error) ||
-        !CheckOutputsWritable(Outputs(plan), &error))
-        FatalExit(error);
+    if (!CheckRunOutputs(plan, &error)) FatalExit(error);
     bool loaded = false;
     Settings settings = LoadedSettings(argv0, &loaded);
-    OverrideAnalysis(plan, settings);
+    ApplyThresholds(plan, settings);
     if (!CheckSettings(settings, SettingsUsedBy(plan), &error)) FatalExit(error + "\n" + kUsage);
     bool allRead = true;
     auto say = [](const std::string& line) { std::cerr << line << std::endl; };
