@@ -15,6 +15,7 @@
 #include "files.h"
 #include "globals.h"
 #include "graphics.h"
+#include "help.h"
 #include "kolejka.h"
 #include "options.h"
 #include "output.h"

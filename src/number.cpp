@@ -323,3 +323,11 @@ char* WriteFieldText(const char* text, std::size_t length, char* out) {
         return WriteDecimal(decimal, out);
     return WriteExactText(ParseNumber(text, length), out);
 }
+
+std::optional<double> ReadDecimal(const char* text) {
+    if (std::strpbrk(text, "xX") != nullptr) return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(value)) return std::nullopt;
+    return value;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 // What atof gives for the text of length characters at text (up to a NUL, if any):
@@ -13,6 +14,11 @@ double ParseNumber(const char* text, std::size_t length);
 // The shortest text that reads back as exactly `number` ("0.1", "1e-07", "280.25"); "nan",
 // "inf" and "-inf" for those, whatever a NaN's sign.
 std::string ExactText(double number);
+
+// A finite decimal number, the whole text as strtod reads it, else none: no hexadecimal, no
+// infinity or NaN.
+std::optional<double> ReadDecimal(const char* text);
+
 // Writes ExactText(number) to `out`, which has room for kMaxExactText characters, without
 // allocating; returns the end of the text.
 constexpr std::size_t kMaxExactText = 32;

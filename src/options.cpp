@@ -1,23 +1,18 @@
-// The command line's options made into the run's plan, the usage line and --help.
+// The command line read, option by option, and made into the run's plan; the usage line, the
+// version.
 #include "options.h"
 
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <iomanip>
-#include <map>
 #include <optional>
-#include <sstream>
-#include <tuple>
 
 #include "charttypes.h"
+#include "given.h"
 #include "number.h"
 #include "output.h"
 #include "settings.h"
-#include "summary.h"
 #include "text.h"
 
 const char* const kUsage = "plovo <file>.dat chart_type\nDetails: ReadMe.txt";
@@ -36,15 +31,6 @@ std::optional<std::int64_t> ReadStart(const std::string& text) {
     }
     if (number < 1) return std::nullopt;
     return number;
-}
-
-// A finite decimal number as strtod reads the whole text, else none (hexadecimal too).
-std::optional<double> ReadSeconds(const char* text) {
-    if (std::strpbrk(text, "xX") != nullptr) return std::nullopt;
-    char* end = nullptr;
-    double seconds = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !std::isfinite(seconds)) return std::nullopt;
-    return seconds;
 }
 
 // A whole decimal number of at most 9 digits, else none.
@@ -186,42 +172,16 @@ bool operator==(const PlotSize& a, const PlotSize& b) {
     return a.width == b.width && a.height == b.height;
 }
 
-// What the command line gives, option by option, before the plan is made of it.
-struct Given {
-    bool help = false, version = false, stats = false, follow = false, noHeader = false;
-    bool serve = false, marks = false;
-    std::optional<int> port;
-    std::optional<std::string> bind;
-    std::optional<std::int64_t> start, dpi, top;
-    std::optional<double> at, to, before, after, brakeOn, stopSpeed;
-    std::optional<PlotSize> plotSize;
-    std::optional<XAxis> x;
-    std::optional<Origin> origin;
-    std::optional<std::string> compare, title, noDisplaySnapshot, units, sort;
-    std::vector<std::string> snapshots, overviews, plots, exports, summaries, brakings;
-    std::vector<std::string> brakingPlots;
-    Labels labels;
-    std::vector<std::string> args;
-    std::map<Opt, std::string> written;  // an option of one value: the value as first written
-
-    bool Batch() const {
-        return !snapshots.empty() || !overviews.empty() || !plots.empty() || !exports.empty() ||
-               !brakingPlots.empty() || stats;
-    }
-    bool Tables() const { return !summaries.empty() || !brakings.empty(); }
-    bool Figures() const { return !plots.empty() || !brakingPlots.empty(); }
-};
-
 // Takes the value of an option that has one: refused when it was given before with another.
 template <typename T>
 bool Once(Opt id, const std::string& text, const T& value, std::optional<T>* slot, Given* given,
           std::string* err) {
     if (*slot && !(**slot == value))
         return Refuse(err, "plovo: --" + std::string(NameOf(id)) + " is given twice, as '" +
-                               Printable(given->written[id]) + "' and '" + Printable(text) +
+                               Printable(given->written[NameOf(id)]) + "' and '" + Printable(text) +
                                "': it takes one value");
     *slot = value;
-    given->written.emplace(id, text);
+    given->written.emplace(NameOf(id), text);
     return true;
 }
 
@@ -287,17 +247,6 @@ bool TakeLabel(const std::string& value, Labels* labels, std::string* err) {
     return true;
 }
 
-// --compare's value: OTHER, or OTHER@T with T a time in seconds. A log whose own name ends in @
-// and a number is named with one more @ after it, which stands for no time.
-std::pair<std::string, std::optional<double>> SplitCompare(const std::string& value) {
-    std::string::size_type at = value.rfind('@');
-    if (at == std::string::npos || at == 0) return {value, std::nullopt};
-    if (at + 1 == value.size()) return {value.substr(0, at), std::nullopt};
-    std::optional<double> seconds = ReadSeconds(value.c_str() + at + 1);
-    if (!seconds) return {value, std::nullopt};
-    return {value.substr(0, at), seconds};
-}
-
 // --plot-brakings' pattern: a plot's file name with %n, the braking's number, and %% for a %.
 bool CheckPattern(const std::string& pattern, std::string* err) {
     bool numbered = false;
@@ -318,20 +267,9 @@ bool CheckPattern(const std::string& pattern, std::string* err) {
                       Printable(pattern) + "'");
 }
 
-// --sort's value: the column, and whether it is followed by ":desc" (the largest first) rather
-// than ":asc" or nothing.
-std::pair<std::string, bool> SortKey(const std::string& value) {
-    for (auto [suffix, descending] : {std::pair{":desc", true}, {":asc", false}}) {
-        std::string::size_type length = std::strlen(suffix);
-        if (value.size() >= length && value.compare(value.size() - length, length, suffix) == 0)
-            return {value.substr(0, value.size() - length), descending};
-    }
-    return {value, false};
-}
-
 // A finite decimal number of seconds, at least 0.
 std::optional<double> ReadSpan(const std::string& text) {
-    std::optional<double> seconds = ReadSeconds(text.c_str());
+    std::optional<double> seconds = ReadDecimal(text.c_str());
     if (!seconds || *seconds < 0) return std::nullopt;
     return seconds;
 }
@@ -349,7 +287,7 @@ bool Apply(Opt id, const std::string& value, Given* given, std::string* err) {
             return refuse("a sample number of 1 or more");
         case Opt::At:
         case Opt::To:
-            if (std::optional<double> seconds = ReadSeconds(value.c_str()))
+            if (std::optional<double> seconds = ReadDecimal(value.c_str()))
                 return Once(id, value, *seconds, id == Opt::At ? &given->at : &given->to, given,
                             err);
             return refuse("a time in seconds");
@@ -478,248 +416,6 @@ bool TakeOption(int argc, char** argv, int& i, Given* given, std::string* err) {
     return Apply(known->id, value, given, err);
 }
 
-// The outputs that write to standard output, as the messages name them ("--export -").
-std::vector<std::string> StandardOutputWriters(const Given& given) {
-    std::vector<std::string> writers;
-    for (auto [id, files] :
-         {std::pair<Opt, const std::vector<std::string>*>{Opt::Export, &given.exports},
-          {Opt::Summary, &given.summaries},
-          {Opt::Brakings, &given.brakings}})
-        for (const std::string& file : *files)
-            if (file == "-") writers.push_back("--" + std::string(NameOf(id)) + " -");
-    if (given.stats) writers.push_back("--stats");
-    return writers;
-}
-
-// The first option of a chart of one log given, or null: what a run of tables cannot go with.
-const char* ChartOption(const Given& given) {
-    return !given.snapshots.empty()      ? "--snapshot"
-           : !given.overviews.empty()    ? "--overview"
-           : !given.plots.empty()        ? "--plot"
-           : !given.brakingPlots.empty() ? "--plot-brakings"
-           : !given.exports.empty()      ? "--export"
-           : given.stats                 ? "--stats"
-           : given.follow                ? "--follow"
-           : given.start                 ? "--start"
-           : given.at                    ? "--at"
-                                         : nullptr;
-}
-
-// An option given without the outputs it goes with: its refusal, or "" for none.
-std::string Unaccompanied(const Given& given) {
-    bool plot = !given.plots.empty(), figures = given.Figures(), exports = !given.exports.empty();
-    bool braking = given.marks || !given.brakingPlots.empty() ||
-                   (given.origin == Origin::kBrake && (plot || exports));
-    struct Rule {
-        bool given, accompanied;
-        const char* option;
-        const char* with;
-    } rules[] = {
-        {given.plotSize.has_value(), figures, "--plot-size", "--plot or --plot-brakings"},
-        {given.x.has_value(), figures, "--x", "--plot or --plot-brakings"},
-        {given.compare.has_value(), plot, "--compare", "--plot"},
-        {given.title.has_value(), figures, "--title", "--plot or --plot-brakings"},
-        {given.marks, plot, "--marks", "--plot"},
-        {given.dpi.has_value(), figures, "--dpi", "--plot or --plot-brakings"},
-        {given.origin.has_value(), plot || exports, "--origin", "--plot or --export"},
-        {given.units.has_value(), figures || exports || given.stats, "--units",
-         "--plot, --plot-brakings, --export or --stats"},
-        {!given.labels.empty(), figures || given.stats, "--label",
-         "--plot, --plot-brakings or --stats"},
-        {given.before.has_value(), !given.brakingPlots.empty(), "--before", "--plot-brakings"},
-        {given.after.has_value(), !given.brakingPlots.empty(), "--after", "--plot-brakings"},
-        {given.brakeOn.has_value(), given.Tables() || braking, "--brake-on",
-         "--summary, --brakings, --plot-brakings, --marks or --origin brake"},
-        {given.stopSpeed.has_value(), given.Tables() || braking, "--stop-speed",
-         "--summary, --brakings, --plot-brakings, --marks or --origin brake"},
-        {given.sort.has_value(), given.Tables(), "--sort", "--summary or --brakings"},
-        {given.top.has_value(), given.Tables(), "--top", "--summary or --brakings"},
-    };
-    for (const Rule& rule : rules)
-        if (rule.given && !rule.accompanied)
-            return std::string("plovo: ") + rule.option + " goes with " + rule.with +
-                   (std::string(rule.with).find(" or ") == std::string::npos
-                        ? ", which is not given"
-                        : ", none of which is given");
-    return "";
-}
-
-// Refuses a --sort column that a table given does not have.
-bool CheckSortColumn(const Given& given, std::string* err) {
-    if (!given.sort) return true;
-    std::string column = SortKey(*given.sort).first;
-    for (auto [files, columns, name] : {std::tuple{&given.summaries, &SummaryColumns(), "summary"},
-                                        {&given.brakings, &BrakingsColumns(), "brakings"}}) {
-        if (files->empty() || std::count(columns->begin(), columns->end(), column) > 0) continue;
-        std::string list;
-        for (const std::string& known : *columns) list += (list.empty() ? "" : ", ") + known;
-        return Refuse(err, "plovo: --sort '" + Printable(column) + "': the " + name +
-                               " table has no such column; its columns are " + list);
-    }
-    return true;
-}
-
-// Refuses --dpi when no plot is a PNG, the only format that keeps a resolution.
-bool CheckDpi(const Given& given, std::string* err) {
-    if (!given.dpi) return true;
-    std::vector<std::string> files = given.plots;
-    files.insert(files.end(), given.brakingPlots.begin(), given.brakingPlots.end());
-    for (const std::string& file : files) {
-        Format format;
-        std::string ignored;
-        if (FormatOf(file, FormatUse::kPlot, &format, &ignored) && format == Format::kPng)
-            return true;
-    }
-    return Refuse(err,
-                  "plovo: --dpi sets a PNG's resolution, and no plot is a .png: an SVG or "
-                  "a PDF is drawn to scale");
-}
-
-// The first option given that only the explorer takes, while --serve is not given; or, with
-// --serve, the first output or option of a chart it cannot go with. Null for none.
-const char* ServeConflict(const Given& given) {
-    if (!given.serve) return given.port ? "--port" : given.bind ? "--bind" : nullptr;
-    if (given.Tables()) return given.summaries.empty() ? "--brakings" : "--summary";
-    return ChartOption(given);
-}
-
-// Refuses options that cannot go together, in one place.
-bool CheckConflicts(const Given& given, std::string* err) {
-    if (const char* option = ServeConflict(given)) {
-        if (!given.serve)
-            return Refuse(
-                err, std::string("plovo: ") + option + " goes with --serve, which is not given");
-        // --follow, --start and --at say how a window opens; the others are outputs.
-        bool output = std::string(option) != "--follow" && std::string(option) != "--start" &&
-                      std::string(option) != "--at";
-        return Refuse(
-            err, std::string("plovo: --serve shows the logs in a browser, and ") + option +
-                     (output ? " is an output of its own" : " is about the window on one log") +
-                     ": give one of them");
-    }
-    const std::vector<std::string> writers = StandardOutputWriters(given);
-    if (!given.summaries.empty() && !given.brakings.empty() &&
-        std::count(writers.begin(), writers.end(), "--summary -") +
-                std::count(writers.begin(), writers.end(), "--brakings -") >=
-            2)
-        return Refuse(err,
-                      "plovo: --summary and --brakings both name standard output (-): two "
-                      "tables cannot share one stream; give one of them a file");
-    if (!given.Tables() && given.noHeader)
-        return Refuse(err,
-                      "plovo: --no-header goes with --summary or --brakings, which is not given");
-    if (given.Tables())
-        if (const char* chart = ChartOption(given))
-            return Refuse(err, std::string("plovo: ") +
-                                   (given.summaries.empty() ? "--brakings" : "--summary") +
-                                   " takes logs only, and " + chart +
-                                   " is about a chart of one: " + "give one of them");
-    if (given.at && given.start)
-        return Refuse(err, "plovo: --at and --start both say where to open: give one of them");
-    bool firstView = !given.snapshots.empty() || !given.overviews.empty() || !given.plots.empty() ||
-                     !given.exports.empty() || given.stats;
-    if ((given.at || given.start) && !given.brakingPlots.empty() && !firstView)
-        return Refuse(err, std::string("plovo: ") + (given.at ? "--at" : "--start") +
-                               " goes with the window, --snapshot, --overview, --plot, --export "
-                               "or --stats: --plot-brakings draws every braking of the log");
-    if (given.to && given.plots.empty() && given.exports.empty() && !given.stats)
-        return Refuse(err,
-                      "plovo: --to goes with --plot, --export or --stats, none of which is given");
-    if (std::string refusal = Unaccompanied(given); !refusal.empty()) return Refuse(err, refusal);
-    if (!CheckSortColumn(given, err) || !CheckDpi(given, err)) return false;
-    if (writers.size() >= 2)
-        return Refuse(err, "plovo: " + writers[0] + " and " + writers[1] +
-                               " both write to standard output: give one of them");
-    if (given.to && given.at && *given.to < *given.at)
-        return Refuse(err, "plovo: --to " + ExactText(*given.to) + " is earlier than --at " +
-                               ExactText(*given.at));
-    if (given.follow && given.Batch()) {
-        const char* output = !given.snapshots.empty()      ? "--snapshot"
-                             : !given.overviews.empty()    ? "--overview"
-                             : given.stats                 ? "--stats"
-                             : !given.plots.empty()        ? "--plot"
-                             : !given.brakingPlots.empty() ? "--plot-brakings"
-                                                           : "--export";
-        return Refuse(err, std::string("plovo: ") + output +
-                               " describes the log as it is, and --follow needs the window: give "
-                               "one of them");
-    }
-    return true;
-}
-
-// The mode the options ask for; a window without a display becomes the stand-in snapshot.
-Mode ModeOf(const Given& given, bool displayed) {
-    if (given.help) return Mode::kHelp;
-    if (given.version) return Mode::kVersion;
-    if (given.Tables()) return Mode::kTables;
-    if (given.serve && !given.args.empty()) return Mode::kServe;
-    if (given.args.empty()) return Mode::kUsage;
-    // An export from the brake application needs the records before it: from the extraction.
-    bool exportOnly = !given.exports.empty() && given.snapshots.empty() &&
-                      given.overviews.empty() && !given.Figures() && !given.stats &&
-                      given.origin != Origin::kBrake;
-    if (exportOnly) return Mode::kExportAlone;
-    if (given.Batch() || (given.noDisplaySnapshot && !displayed)) return Mode::kBatch;
-    return Mode::kWindow;
-}
-
-Plan MakePlan(const Given& given, const char* display) {
-    Plan plan;
-    bool displayed = display != nullptr && *display != '\0';
-    plan.mode = ModeOf(given, displayed);
-    plan.args = given.args;
-    const StretchChoice stretch{given.start.value_or(1), given.at, given.to};
-    // A followed log opens on its last full screen, as a start past its end would.
-    std::int64_t windowStart =
-        given.follow && !given.start && !given.at ? kPastTheEnd : stretch.start;
-    plan.window = {windowStart, given.at, given.follow};
-    plan.noDisplaySnapshot = given.noDisplaySnapshot.value_or("");
-    BatchRequest& batch = plan.batch;
-    batch.snapshots = given.snapshots;
-    batch.overviews = given.overviews;
-    batch.standIn = plan.mode == Mode::kBatch && !given.Batch();
-    if (batch.standIn) batch.snapshots = {plan.noDisplaySnapshot};
-    Units units;
-    std::string ignored;
-    if (given.units) units.Read(*given.units, &ignored);  // read once already
-    auto [compare, compareAt] = SplitCompare(given.compare.value_or(""));
-    PlotRequest& plot = batch.plot;
-    plot.paths = given.plots;
-    plot.size = given.plotSize;
-    plot.x = given.x.value_or(XAxis::kTime);
-    plot.compare = compare;
-    plot.title = given.title;
-    plot.stretch = stretch;
-    plot.origin = given.origin.value_or(Origin::kLog);
-    plot.compareAt = compareAt;
-    plot.marks = given.marks;
-    plot.units = units;
-    plot.labels = given.labels;
-    if (given.dpi) plot.dpi = static_cast<double>(*given.dpi);
-    batch.brakingPlots.patterns = given.brakingPlots;
-    batch.brakingPlots.before = given.before.value_or(batch.brakingPlots.before);
-    batch.brakingPlots.after = given.after.value_or(batch.brakingPlots.after);
-    batch.exports.targets = given.exports;
-    batch.exports.stretch = stretch;
-    batch.exports.origin = plot.origin;
-    batch.exports.units = units;
-    batch.stats = {given.stats, given.to ? std::optional<StretchChoice>(stretch) : std::nullopt,
-                   units, given.labels};
-    batch.start = stretch.start;
-    batch.at = given.at;
-    plan.tables.summaries = given.summaries;
-    plan.tables.brakings = given.brakings;
-    plan.tables.noHeader = given.noHeader;
-    plan.tables.logs = given.args;
-    if (given.sort) std::tie(plan.tables.sortColumn, plan.tables.descending) = SortKey(*given.sort);
-    plan.tables.top = given.top;
-    plan.brakeOn = given.brakeOn;
-    plan.stopSpeed = given.stopSpeed;
-    plan.serve = {given.args, given.port, given.bind.value_or("127.0.0.1")};
-    plan.console = plan.mode == Mode::kWindow || batch.standIn ||
-                   (plan.mode == Mode::kUsage && !given.Batch() && !given.serve);
-    return plan;
-}
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, const char* display, Plan* plan, std::string* err) {
@@ -743,98 +439,4 @@ bool ParseOptions(int argc, char** argv, const char* display, Plan* plan, std::s
     *plan = MakePlan(given, display);
     if (!taken) return Refuse(err, first);
     return CheckConflicts(given, err);
-}
-
-std::string HelpText() {
-    std::ostringstream text;
-    text << "Usage: plovo [OPTIONS] <file>.dat [chart_type]\n"
-            "Shows one column of a rail-vehicle simulator's telemetry log as a chart.\n"
-            "\n"
-            "Options (before, between or after the arguments; -- ends them). A long option\n"
-            "may be shortened to any beginning that names it alone, as --snap for --snapshot.\n"
-            "An output may be given several times, a file each, all from one reading of the log.\n"
-            "  --start N                   show sample N first (1 or more; at most the end)\n"
-            "  --at SECONDS                open at the first sample at SECONDS or later\n"
-            "  --snapshot FILE             save the first view as FILE (.png .bmp .tga .pcx)\n"
-            "  --no-display-snapshot FILE  the same, in place of a window without DISPLAY\n"
-            "  --overview FILE             save the whole log as FILE, the first view marked\n"
-            "  --stats                     print the samples, time span, minimum, maximum,\n"
-            "                              first and last values, change, integral and mean\n"
-            "  --plot FILE                 draw the first view's stretch against time as a\n"
-            "                              report chart (.png .svg .pdf), a panel a chart type\n"
-            "  --to SECONDS                with --plot, --export or --stats: the stretch from\n"
-            "                              the --start/--at sample to the last at SECONDS or\n"
-            "                              earlier\n"
-            "  --plot-size WxH             with --plot: its size (800x500, 250 higher for each\n"
-            "                              further panel; 100 to 10000 each)\n"
-            "  --x time|distance           with --plot: draw against time or distance [m]\n"
-            "  --origin log|start|brake    with --plot or --export: count time and distance\n"
-            "                              from the log's, the stretch's first sample or its\n"
-            "                              first brake application\n"
-            "  --compare OTHER.dat[@T]     with --plot: draw OTHER's run too, in orange; with\n"
-            "                              @T its first sample at T s or later (its first\n"
-            "                              brake application then, with --origin brake) where\n"
-            "                              the stretch's is\n"
-            "  --marks                     with --plot: a line at each brake application and\n"
-            "                              stop\n"
-            "  --units LIST                convert (km/h, bar, kPa, kN, N, km, MJ) in plots,\n"
-            "                              exports and --stats\n"
-            "  --label CHART=TEXT          a chart type's label in plots and --stats\n"
-            "  --title TEXT                with --plot: its title (\"\" for none)\n"
-            "  --dpi N                     a PNG plot's resolution (else it is 16 cm wide)\n"
-            "  --plot-brakings PATTERN     a report figure for each braking, %n its number\n"
-            "                              (brk-%n.pdf): velocity, brake and pipe pressures\n"
-            "                              unless chart types are given\n"
-            "  --before S, --after S       with --plot-brakings: from S s before the\n"
-            "                              application (10) to S s after its stop or end (5)\n"
-            "  --export FILE               write the stretch's samples as CSV, from the first\n"
-            "                              (or sample 1) to --to or the end; - for standard\n"
-            "                              output\n"
-            "  -f, --follow                keep reading the log as it grows; the window\n"
-            "                              follows its end while it shows it\n"
-            "  --summary FILE              write a CSV row of figures per log to FILE (- for\n"
-            "                              standard output); every argument is then a log\n"
-            "  --brakings FILE             write a CSV row per brake application of each log\n"
-            "  --no-header                 write the tables without their header rows\n"
-            "  --sort COLUMN[:desc]        sort the tables' rows of all the logs by COLUMN\n"
-            "  --top N                     with --summary or --brakings: the first N rows\n"
-            "  --brake-on MPA              the brake-application rule's pressure (brake_on)\n"
-            "  --stop-speed MPS            and its stop speed, in place of [analysis]\n"
-            "  --serve                     explore the logs (and folders of logs) in a web\n"
-            "                              browser, at the address plovo prints, until Ctrl+C\n"
-            "  --port N                    with --serve: listen on port N (8823, or the next\n"
-            "                              free one; 0 for any)\n"
-            "  --bind ADDRESS              with --serve: listen on ADDRESS (127.0.0.1)\n"
-            "  -h, --help                  show this help and exit\n"
-            "  --version                   show the version and exit\n"
-            "\n"
-            "Chart types (columns of the log; without one, display:default applies), by\n"
-            "number or by name (any case; a unique beginning such as brake-p will do):\n";
-    for (int type = 1; type <= kChartTypes; ++type)
-        text << std::right << std::setw(4) << type << "  " << std::left << std::setw(18)
-             << ChartName(type) << ChartLabel(type) << "\n";
-    std::vector<std::string> names = ChannelNames();  // the derived channels after the columns
-    for (std::size_t k = kChartTypes; k < names.size(); ++k)
-        text << "      " << std::setw(18) << names[k] << ChannelLabel(ChannelsNamed(names[k])[0])
-             << "\n";
-    text << "  Numbers above 11 show that column of the log as \"Not supported!\". The last\n"
-            "  three, by name only, are computed: distance and traction energy as trapezoid\n"
-            "  sums over time of velocity and of traction power (traction force x velocity).\n"
-            "  A comma-separated list (velocity,brake-pressure) is for --plot and --export:\n"
-            "  a panel, or a column, for each.\n"
-            "\n"
-            "Keys:\n"
-            "  Right / Left              scroll by one sample\n"
-            "  Shift+Right / Shift+Left  scroll by ten samples\n"
-            "  Ctrl+Right / Ctrl+Left    move the cursor; the status bar shows its value\n"
-            "  Escape                    quit (so does the window's close button)\n"
-            "The window's title names the sample under the cursor, its exact time and value.\n"
-            "\n"
-            "Settings: plovo.ini in the directory of the program as it was started (argv[0]),\n"
-            "or in the current directory when started without a directory; an installed\n"
-            "plovo reads /etc/plovo/plovo.ini or PREFIX/etc/plovo/plovo.ini (man plovo):\n"
-            "[display] width, height (pixels), fullscreen (yes/no), default (chart type);\n"
-            "[analysis] brake_on (MPa), stop_speed (m/s) for --summary, --brakings,\n"
-            "--plot-brakings, --marks and --origin brake.\n";
-    return text.str();
 }

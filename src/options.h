@@ -1,4 +1,5 @@
-// The command line's options made into the run's plan, the usage line and --help.
+// The command line read, option by option, and made into the run's plan; the usage line, the
+// version.
 #pragma once
 
 #include <string>
@@ -18,6 +19,3 @@ extern const char* const kVersion;
 // wrong or options cannot go together; the plan's mode still says which console's ways the
 // message follows.
 bool ParseOptions(int argc, char** argv, const char* display, Plan* plan, std::string* err);
-
-// The text of --help.
-std::string HelpText();
