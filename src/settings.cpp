@@ -18,6 +18,7 @@
 
 #include "charttypes.h"
 #include "files.h"
+#include "number.h"
 #include "text.h"
 
 namespace {
@@ -227,11 +228,10 @@ const Channel* NoColumn(const Settings& settings) {
 }  // namespace
 
 std::optional<double> ReadPositiveDecimal(const char* text) {
-    if (std::strpbrk(text, "xXiInN") != nullptr) return std::nullopt;  // not decimal
-    char* end = nullptr;
-    double value = std::strtod(text, &end);
-    if (end == text || end[std::strspn(end, " \t")] != '\0') return std::nullopt;
-    if (!std::isfinite(value) || !(value > 0)) return std::nullopt;
+    std::string number = text;
+    number.erase(number.find_last_not_of(" \t") + 1);  // the blanks a value of plovo.ini may end in
+    std::optional<double> value = ReadDecimal(number.c_str());
+    if (value && !(*value > 0)) return std::nullopt;
     return value;
 }
 
